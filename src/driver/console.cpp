@@ -1,0 +1,52 @@
+#include "console.hpp"
+
+#include "failure.hpp"
+#include "layout.hpp"
+
+namespace detrend {
+
+void Console::write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), output_); }
+
+void Console::line(std::string_view text) {
+    write(text);
+    write("\n");
+    midLine_ = false;
+}
+
+void Console::prompt(std::string_view text) {
+    write(promptLine(text));
+    flush();
+    midLine_ = true;
+    awaiting_ = "the reply to \"" + std::string(text) + "\"";
+}
+
+std::string Console::lineReply(std::size_t length) {
+    if (!input_.next()) check({ScanStatus::endOfFile, input_.lineNumber()});
+    midLine_ = false;
+    std::string reply(input_.line().substr(0, length));
+    reply.resize(length, ' ');
+    return reply;
+}
+
+void Console::numberReply(int& value) {
+    check(reader_.read(value));
+    midLine_ = false;
+}
+
+void Console::numberReply(float& value) {
+    check(reader_.read(value));
+    midLine_ = false;
+}
+
+void Console::awaitEnter() {
+    flush();
+    awaiting_ = "the line awaited after \"never get here\"";
+    if (!input_.next()) check({ScanStatus::endOfFile, input_.lineNumber()});
+}
+
+void Console::check(ScanResult result) {
+    if (result.status == ScanStatus::ok) return;
+    fail(std::string(reasonText(result.status)) + " (" + awaiting_ + ")");
+}
+
+}  // namespace detrend

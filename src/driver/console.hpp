@@ -1,0 +1,52 @@
+// The console of a run: lines and prompts written to an output stream, replies
+// read from a line source with the free-layout reader.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "freeform.hpp"
+#include "lines.hpp"
+#include "numeric/messages.hpp"
+
+namespace detrend {
+
+class Console final : public numeric::MessageConsole {
+public:
+    // `output` stays owned by the caller.
+    Console(LineReader& input, std::FILE* output) : input_(input), reader_(input), output_(output) {}
+
+    void line(std::string_view text);
+    void emptyLine() { line({}); }
+    // Writes the prompt line for `text` (see promptLine) and flushes it.
+    void prompt(std::string_view text);
+    void flush() { std::fflush(output_); }
+
+    // Reads a whole reply line, tabs expanded and carriage returns dropped,
+    // cut or padded with blanks to `length` characters.
+    std::string lineReply(std::size_t length);
+    // Reads one number in free layout; "/" or an empty item leaves `value`
+    // as it was. A reply that is not a number, or the end of the console
+    // input, ends the run with a report naming the prompt.
+    void numberReply(int& value);
+    void numberReply(float& value);
+
+    void showLine(std::string_view text) override { line(text); }
+    void awaitEnter() override;
+
+    // True while the last thing written is a prompt awaiting its reply.
+    bool midLine() const { return midLine_; }
+
+private:
+    void check(ScanResult result);
+    void write(std::string_view text);
+
+    LineReader& input_;
+    FreeReader reader_;
+    std::FILE* output_;
+    std::string awaiting_;  // what the next reply answers, for error reports
+    bool midLine_ = false;
+};
+
+}  // namespace detrend

@@ -1,0 +1,239 @@
+#include "freeform.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace detrend {
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isSeparator(char c) { return c == ' ' || c == ',' || c == '/'; }
+bool isExponentLetter(char c) {
+    switch (c) {
+        case 'E': case 'e': case 'D': case 'd': case 'Q': case 'q': return true;
+        default: return false;
+    }
+}
+
+// Checks the decimal grammar; on success `exponentAt` is the position of the
+// exponent letter (or npos).
+bool isDecimal(std::string_view t, std::size_t& exponentAt) {
+    std::size_t i = 0;
+    const std::size_t n = t.size();
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < n && isDigit(t[i])) ++i, ++digits;
+    if (i < n && t[i] == '.') {
+        ++i;
+        while (i < n && isDigit(t[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    exponentAt = std::string_view::npos;
+    if (i < n && isExponentLetter(t[i])) {
+        exponentAt = i++;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        if (i == n || !isDigit(t[i])) return false;
+        while (i < n && isDigit(t[i])) ++i;
+    }
+    return i == n;
+}
+
+template <class T>
+T strtoT(const char* s, char** end);
+template <>
+double strtoT<double>(const char* s, char** end) { return std::strtod(s, end); }
+template <>
+float strtoT<float>(const char* s, char** end) { return std::strtof(s, end); }
+
+template <class T>
+ScanStatus parseFloating(std::string_view token, T& value) {
+    std::size_t exponentAt;
+    if (!isDecimal(token, exponentAt)) return ScanStatus::illegalCharacter;
+    // from_chars takes neither a plus sign nor the exponent letters D and Q.
+    thread_local std::string text;
+    text.assign(token.substr(token[0] == '+' ? 1 : 0));
+    if (exponentAt != std::string_view::npos) text[exponentAt - (token[0] == '+' ? 1 : 0)] = 'e';
+    T parsed;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large, or too small: strtod tells which, and gives the
+        // underflowed value.
+        parsed = strtoT<T>(text.c_str(), nullptr);
+        if (std::isinf(parsed)) return ScanStatus::outOfRange;
+    } else if (ec != std::errc() || ptr != text.data() + text.size()) {
+        return ScanStatus::illegalCharacter;
+    }
+    value = parsed;
+    return ScanStatus::ok;
+}
+
+// Items handed to the generic reader: how one token is parsed and stored.
+template <class T>
+struct NumberItems {
+    using Value = T;
+    static constexpr bool namesMayBeQuoted = false;
+    std::span<T> out;
+    std::size_t size() const { return out.size(); }
+    ScanStatus parse(std::string_view token, T& v) const { return parseNumber(token, v); }
+    void store(std::size_t i, const T& v) const { out[i] = v; }
+};
+
+struct NameItems {
+    using Value = SeriesName;
+    static constexpr bool namesMayBeQuoted = true;
+    std::span<SeriesName> out;
+    std::size_t size() const { return out.size(); }
+    ScanStatus parse(std::string_view token, SeriesName& v) const {
+        v = SeriesName::from(token);
+        return ScanStatus::ok;
+    }
+    void store(std::size_t i, const SeriesName& v) const { out[i] = v; }
+};
+
+// Reads a quoted name starting at text[pos] (the quote); a line end before
+// the closing quote ends the name. Returns the position after it.
+std::size_t readQuoted(std::string_view text, std::size_t pos, SeriesName& name) {
+    const char quote = text[pos++];
+    name.chars.fill(' ');
+    std::size_t kept = 0;
+    while (pos < text.size()) {
+        char c = text[pos++];
+        if (c == quote) {
+            if (pos < text.size() && text[pos] == quote) {
+                ++pos;
+            } else {
+                break;
+            }
+        }
+        if (kept < name.chars.size()) name.chars[kept++] = c;
+    }
+    return pos;
+}
+
+}  // namespace
+
+std::string_view reasonText(ScanStatus status) {
+    switch (status) {
+        case ScanStatus::ok: return "no error";
+        case ScanStatus::illegalCharacter: return "Illegal character in numeric input";
+        case ScanStatus::outOfRange: return "Number out of range in numeric input";
+        case ScanStatus::zeroRepeat: return "Zero repeat count in input";
+        case ScanStatus::endOfFile: return "Attempt to read past end of file";
+    }
+    return "unknown error";
+}
+
+ScanStatus parseNumber(std::string_view token, double& value) { return parseFloating(token, value); }
+ScanStatus parseNumber(std::string_view token, float& value) { return parseFloating(token, value); }
+
+ScanStatus parseNumber(std::string_view token, int& value) {
+    std::size_t i = 0;
+    const bool negative = !token.empty() && token[0] == '-';
+    if (!token.empty() && (token[0] == '+' || token[0] == '-')) ++i;
+    if (i == token.size()) return ScanStatus::illegalCharacter;
+    long long magnitude = 0;
+    bool tooLarge = false;
+    for (; i < token.size(); ++i) {
+        if (!isDigit(token[i])) return ScanStatus::illegalCharacter;
+        if (magnitude <= std::numeric_limits<int>::max()) magnitude = magnitude * 10 + (token[i] - '0');
+        else tooLarge = true;
+    }
+    const long long v = negative ? -magnitude : magnitude;
+    if (tooLarge || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
+        return ScanStatus::outOfRange;
+    value = static_cast<int>(v);
+    return ScanStatus::ok;
+}
+
+template <class Items>
+ScanResult FreeReader::readItems(Items& items) {
+    const std::size_t count = items.size();
+    if (!lines_.next()) return {ScanStatus::endOfFile, lines_.lineNumber()};
+    std::string_view text = lines_.line();
+    std::size_t pos = 0;
+    std::size_t index = 0;
+    bool afterItem = false;  // a comma now is the item's separator, not an empty item
+    while (index < count) {
+        while (pos < text.size() && text[pos] == ' ') ++pos;
+        if (pos == text.size()) {  // the line end separates like a blank
+            if (!lines_.next()) return {ScanStatus::endOfFile, lines_.lineNumber()};
+            text = lines_.line();
+            pos = 0;
+            continue;
+        }
+        const char c = text[pos];
+        if (afterItem) {
+            afterItem = false;
+            if (c == ',') {
+                ++pos;
+                continue;
+            }
+        }
+        if (c == ',') {  // nothing between two commas: the item keeps its value
+            ++index;
+            ++pos;
+            continue;
+        }
+        if (c == '/') break;
+        if (c == '!') {
+            pos = text.size();
+            continue;
+        }
+
+        // A repeat count: digits directly followed by '*'.
+        std::uint64_t repeat = 1;
+        std::size_t d = pos;
+        while (d < text.size() && isDigit(text[d])) ++d;
+        if (d > pos && d < text.size() && text[d] == '*') {
+            repeat = 0;
+            for (std::size_t i = pos; i < d; ++i)
+                repeat = std::min<std::uint64_t>(repeat * 10 + static_cast<std::uint64_t>(text[i] - '0'), count);
+            if (repeat == 0) return {ScanStatus::zeroRepeat, lines_.lineNumber()};
+            pos = d + 1;
+            if (pos == text.size() || isSeparator(text[pos])) {  // r* : r empty items
+                index += std::min<std::uint64_t>(repeat, count - index);
+                afterItem = true;
+                continue;
+            }
+        }
+
+        typename Items::Value value{};
+        if (Items::namesMayBeQuoted && (text[pos] == '\'' || text[pos] == '"')) {
+            if constexpr (Items::namesMayBeQuoted) pos = readQuoted(text, pos, value);
+        } else {
+            std::size_t end = pos;
+            while (end < text.size() && !isSeparator(text[end])) ++end;
+            const ScanStatus status = items.parse(text.substr(pos, end - pos), value);
+            if (status != ScanStatus::ok) return {status, lines_.lineNumber()};
+            pos = end;
+        }
+        for (std::uint64_t r = std::min<std::uint64_t>(repeat, count - index); r > 0; --r) items.store(index++, value);
+        afterItem = true;
+    }
+    return {ScanStatus::ok, lines_.lineNumber()};
+}
+
+ScanResult FreeReader::read(std::span<double> items) {
+    NumberItems<double> it{items};
+    return readItems(it);
+}
+
+ScanResult FreeReader::read(float& item) {
+    NumberItems<float> it{std::span<float>(&item, 1)};
+    return readItems(it);
+}
+
+ScanResult FreeReader::read(int& item) {
+    NumberItems<int> it{std::span<int>(&item, 1)};
+    return readItems(it);
+}
+
+ScanResult FreeReader::read(std::span<SeriesName> items) {
+    NameItems it{items};
+    return readItems(it);
+}
+
+}  // namespace detrend

@@ -1,0 +1,42 @@
+// The results listing: one block per series (an empty line, the series
+// heading, the column heading, one line per year), every line ended by a
+// carriage return and a line feed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "series_name.hpp"
+
+namespace detrend {
+
+class Listing {
+public:
+    // Creates the file or replaces its contents. Ends the run with a report
+    // naming the output file and the cause when it cannot be opened.
+    explicit Listing(const std::string& path);
+    // Closes the file; a block not yet ended is dropped.
+    ~Listing();
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    // Starts a block: the empty line, " Input series is: " with the name as
+    // a 20-character field, and the column heading.
+    void heading(const SeriesName& name);
+    // The year in 5 columns, then series, spline and residual in 8 columns
+    // with 3 decimals each.
+    void yearLine(long long year, double series, double spline, double residual);
+    // Writes the block to the file. A write failure ends the run with a report.
+    void endBlock();
+    // Closes the file; ends the run with a report if that fails.
+    void close();
+
+private:
+    void append(std::string_view text);
+
+    std::string path_;
+    int fd_ = -1;
+    std::vector<char> block_;
+};
+
+}  // namespace detrend

@@ -1,0 +1,31 @@
+// A series name: exactly 20 characters, padded with blanks, no terminator.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace detrend {
+
+struct SeriesName {
+    static constexpr int length = 20;
+    std::array<char, length> chars;
+
+    // The first 20 characters of `text`, padded with blanks.
+    static SeriesName from(std::string_view text) {
+        SeriesName name;
+        name.chars.fill(' ');
+        std::copy_n(text.begin(), std::min<std::size_t>(text.size(), length), name.chars.begin());
+        return name;
+    }
+    // All 20 characters, trailing blanks included.
+    std::string_view view() const { return {chars.data(), chars.size()}; }
+    // The name without its trailing blanks.
+    std::string_view trimmed() const {
+        std::string_view v = view();
+        const auto last = v.find_last_not_of(' ');
+        return last == std::string_view::npos ? std::string_view{} : v.substr(0, last + 1);
+    }
+};
+
+}  // namespace detrend

@@ -1,0 +1,51 @@
+// The series table and its reader.
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "console.hpp"
+#include "freeform.hpp"
+#include "series_name.hpp"
+
+namespace detrend {
+
+// The table read from the input file, allocated once at full capacity and
+// zero-filled. Rows, columns and series are numbered from 1.
+struct SeriesTable {
+    static constexpr int maxRows = 10000;
+    static constexpr int maxColumns = 700;  // the year column included
+
+    // While reading: the columns typed, year column included; after
+    // readtable: the number of series.
+    int columnCount = 0;
+    std::vector<SeriesName> names;  // maxColumns entries
+    // maxRows x maxColumns, column after column. Taken zero-filled from the
+    // system, so pages the run never touches cost nothing.
+    std::unique_ptr<double[], decltype(&std::free)> values;
+    std::vector<int> IYR, LYR, length;  // per series, maxColumns entries
+
+    SeriesTable();
+
+    // Rows 1..maxRows of column `column`.
+    double* column(int column) { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
+    const double* column(int column) const {
+        return values.get() + static_cast<std::size_t>(column - 1) * maxRows;
+    }
+};
+
+// Asks for the number of columns and the missing-value flag, reads the whole
+// table from `file` (names, then one row per year until the end of the
+// file), prints the Series Read list, checks that the table describes its
+// series (years rising by one, every series with values and no gaps), and
+// leaves every series s in column s from row 1 with its name, IYR, LYR and
+// length; columnCount becomes the number of series.
+//
+// Ends the run with a report naming `file`'s description and line when the
+// table cannot be read or does not fit the table's capacity.
+void readtable(FreeReader& file, Console& console, SeriesTable& table);
+
+}  // namespace detrend

@@ -1,0 +1,205 @@
+#include "freeform.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace detrend {
+namespace {
+
+// Reads `count` reals from `text`, the entries starting at `initial`.
+struct RealsRead {
+    std::vector<double> values;
+    ScanResult result;
+};
+RealsRead readReals(const std::string& text, std::size_t count, double initial = 0.0) {
+    LineReader lines(text, "test");
+    FreeReader reader(lines);
+    RealsRead r{std::vector<double>(count, initial), {}};
+    r.result = reader.read(std::span(r.values));
+    return r;
+}
+
+TEST(LineReader, DropsCarriageReturnsAndExpandsTabs) {
+    const std::string text = "a\tb\r\n\tc\r\nabcdefgh\tx\nlast";
+    LineReader lines(text, "test");
+    std::vector<std::string> got;
+    while (lines.next()) got.emplace_back(lines.line());
+    EXPECT_EQ(got, (std::vector<std::string>{"a       b", "        c", "abcdefgh        x", "last"}));
+    EXPECT_EQ(lines.lineNumber(), 4);
+}
+
+TEST(LineReader, NoExtraLineAfterAFinalLineEnd) {
+    LineReader lines(std::string_view("one\n\n"), "test");
+    int count = 0;
+    while (lines.next()) ++count;
+    EXPECT_EQ(count, 2);
+}
+
+TEST(FreeReader, SeparatorsRepeatsEmptyItemsAndSlash) {
+    struct Case {
+        const char* text;
+        std::vector<double> expected;  // the 4 entries after the read, starting at 9
+    };
+    const Case cases[] = {
+        {"1 2 3 4", {1, 2, 3, 4}},
+        {"1,2,3,4", {1, 2, 3, 4}},
+        {"1 , 2 ,3, 4", {1, 2, 3, 4}},
+        {"1\t2\t\t3 4", {1, 2, 3, 4}},
+        {"1,,3,4", {1, 9, 3, 4}},          // nothing between two commas: unchanged
+        {",2,3,4", {9, 2, 3, 4}},          // a leading comma is an empty item
+        {"1, ,3,4", {1, 9, 3, 4}},
+        {"2*5 3 4", {5, 5, 3, 4}},
+        {"3*, 4", {9, 9, 9, 4}},           // r* alone: r empty items
+        {"1 2 /", {1, 2, 9, 9}},           // "/" ends the read
+        {"1 2/3 4", {1, 2, 9, 9}},
+        {"1 2\n3 4", {1, 2, 3, 4}},        // a row spread over two lines
+        {"1 2\n\n   \n3 4", {1, 2, 3, 4}}, // empty lines skipped
+        {"1 2 ! comment 7\n3 4", {1, 2, 3, 4}},
+        {"! all comment\n1 2 3 4", {1, 2, 3, 4}},
+        {"1 2 3 4 5 6", {1, 2, 3, 4}},     // extra values lost
+        {"9*7", {7, 7, 7, 7}},
+        {"99999999999999999999999*7", {7, 7, 7, 7}},
+        {"1,\n,3 4", {1, 9, 3, 4}},        // line end then comma: one separator
+        {"1.5 -2.25E1 3d2 +4q-1", {1.5, -22.5, 300, 0.4}},
+        {".5 5. -0 1e0", {0.5, 5, -0.0, 1}},
+    };
+    for (const Case& c : cases) {
+        const RealsRead r = readReals(c.text, 4, 9);
+        EXPECT_EQ(r.result.status, ScanStatus::ok) << c.text;
+        EXPECT_EQ(r.values, c.expected) << c.text;
+    }
+}
+
+TEST(FreeReader, EveryReadStartsOnANewLine) {
+    LineReader lines(std::string_view("1 2 3\n4 5 6\n7\n"), "test");
+    FreeReader reader(lines);
+    std::vector<double> row(2);
+    ASSERT_EQ(reader.read(std::span(row)).status, ScanStatus::ok);
+    EXPECT_EQ(row, (std::vector<double>{1, 2}));
+    ASSERT_EQ(reader.read(std::span(row)).status, ScanStatus::ok);
+    EXPECT_EQ(row, (std::vector<double>{4, 5}));
+    const ScanResult last = reader.read(std::span(row));  // 7 then the end
+    EXPECT_EQ(last.status, ScanStatus::endOfFile);
+    EXPECT_EQ(row[0], 7);
+}
+
+TEST(FreeReader, AReadOfNothingStillTakesALine) {
+    LineReader lines(std::string_view("x y\n"), "test");
+    FreeReader reader(lines);
+    std::vector<double> none;
+    EXPECT_EQ(reader.read(std::span(none)).status, ScanStatus::ok);
+    EXPECT_EQ(reader.read(std::span(none)).status, ScanStatus::endOfFile);
+}
+
+TEST(FreeReader, BadNumbersAreReportedWithTheirLine) {
+    struct Case { const char* text; ScanStatus status; long line; };
+    const Case cases[] = {
+        {"1 x", ScanStatus::illegalCharacter, 1},
+        {"1\n1.2.3", ScanStatus::illegalCharacter, 2},
+        {"1 e5", ScanStatus::illegalCharacter, 1},
+        {"1 1e", ScanStatus::illegalCharacter, 1},
+        {"1 -", ScanStatus::illegalCharacter, 1},
+        {"1 .", ScanStatus::illegalCharacter, 1},
+        {"NaN 1", ScanStatus::illegalCharacter, 1},
+        {"Inf 1", ScanStatus::illegalCharacter, 1},
+        {"1 '2'", ScanStatus::illegalCharacter, 1},
+        {"1 2!", ScanStatus::illegalCharacter, 1},
+        {"1 a*2", ScanStatus::illegalCharacter, 1},
+        {"1 1e400", ScanStatus::outOfRange, 1},
+        {"1 -1e400", ScanStatus::outOfRange, 1},
+        {"1 0*5", ScanStatus::zeroRepeat, 1},
+        {"1", ScanStatus::endOfFile, 1},
+        {"", ScanStatus::endOfFile, 0},
+    };
+    for (const Case& c : cases) {
+        const RealsRead r = readReals(c.text, 2);
+        EXPECT_EQ(r.result.status, c.status) << c.text;
+        EXPECT_EQ(r.result.line, c.line) << c.text;
+    }
+}
+
+TEST(FreeReader, TinyValuesReadAsZero) {
+    const RealsRead r = readReals("1e-400 -1e-400 4e-320", 3);
+    ASSERT_EQ(r.result.status, ScanStatus::ok);
+    EXPECT_EQ(r.values[0], 0.0);
+    EXPECT_TRUE(std::signbit(r.values[1]));
+    EXPECT_EQ(r.values[2], 4e-320);
+}
+
+TEST(FreeReader, NumbersAreCorrectlyRoundedForTheirType) {
+    LineReader lines(std::string_view("-99.99\n16777217\n1e39\n"), "test");
+    FreeReader reader(lines);
+    float f = 0;
+    ASSERT_EQ(reader.read(f).status, ScanStatus::ok);
+    EXPECT_EQ(f, -99.99f);
+    EXPECT_NE(static_cast<double>(f), -99.99);  // the single-precision flag
+    ASSERT_EQ(reader.read(f).status, ScanStatus::ok);
+    EXPECT_EQ(f, 16777216.0f);
+    EXPECT_EQ(reader.read(f).status, ScanStatus::outOfRange);
+}
+
+TEST(FreeReader, IntegerReplies) {
+    struct Case { const char* text; ScanStatus status; int value; };
+    const Case cases[] = {
+        {"  12,abc", ScanStatus::ok, 12},
+        {"\n\n12", ScanStatus::ok, 12},   // empty reply lines are passed over
+        {"/", ScanStatus::ok, 77},        // unchanged
+        {",", ScanStatus::ok, 77},
+        {"3*12", ScanStatus::ok, 12},
+        {"-40 x", ScanStatus::ok, -40},
+        {"+7", ScanStatus::ok, 7},
+        {"2147483647", ScanStatus::ok, 2147483647},
+        {"-2147483648", ScanStatus::ok, -2147483647 - 1},
+        {"2147483648", ScanStatus::outOfRange, 77},
+        {"99999999999999999999", ScanStatus::outOfRange, 77},
+        {"abc", ScanStatus::illegalCharacter, 77},
+        {"12.0", ScanStatus::illegalCharacter, 77},
+        {"1e2", ScanStatus::illegalCharacter, 77},
+        {"12abc", ScanStatus::illegalCharacter, 77},
+        {"", ScanStatus::endOfFile, 77},
+        {"   \n", ScanStatus::endOfFile, 77},
+    };
+    for (const Case& c : cases) {
+        LineReader lines(std::string_view(c.text), "test");
+        FreeReader reader(lines);
+        int value = 77;
+        EXPECT_EQ(reader.read(value).status, c.status) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+
+TEST(FreeReader, Names) {
+    constexpr ScanStatus ok = ScanStatus::ok, eof = ScanStatus::endOfFile;
+    struct Case { const char* text; ScanStatus status; std::vector<std::string> names; };
+    const Case cases[] = {
+        {"Year Site01 Site02", ok, {"Year", "Site01", "Site02"}},
+        {"Year,'Site 01',\"B,C/D\"", ok, {"Year", "Site 01", "B,C/D"}},
+        {"'it''s' \"say \"\"hi\"\"\" x", ok, {"it's", "say \"hi\"", "x"}},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ b c", ok, {"ABCDEFGHIJKLMNOPQRST", "b", "c"}},
+        {"a b c d e", ok, {"a", "b", "c"}},
+        {"a\nb c", ok, {"a", "b", "c"}},
+        {"2*x y", ok, {"x", "x", "y"}},
+        {"a*b c d", ok, {"a*b", "c", "d"}},
+        {"a, ,c", ok, {"a", "", "c"}},
+        {"a b/c", ok, {"a", "b", ""}},
+        {"'open quote", eof, {"open quote", "", ""}},
+        {"\ttab\t'in\tquote' z", ok, {"tab", "in     quote", "z"}},
+    };
+    for (const Case& c : cases) {
+        LineReader lines(std::string_view(c.text), "test");
+        FreeReader reader(lines);
+        std::vector<SeriesName> names(3, SeriesName::from(""));
+        EXPECT_EQ(reader.read(std::span(names)).status, c.status) << c.text;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(names[i].trimmed(), c.names[i]) << c.text << " name " << i;
+            EXPECT_EQ(names[i].view().size(), 20u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace detrend

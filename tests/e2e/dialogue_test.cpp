@@ -1,0 +1,179 @@
+// The dialogue from the first prompt to the closing lines, and every way it
+// can end early.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "console_text.hpp"
+#include "harness.hpp"
+
+namespace detrend::e2e {
+namespace {
+
+const std::string workedExample =
+    "Year    Site01   Site02\n"
+    "1901    -999     1.10\n"
+    "1902    0.85     0.95\n"
+    "1903    0.90     1.02\n"
+    "1904    1.05     0.98\n";
+
+const std::string noSeriesTable = "Year\n1901\n1902\n";
+
+TEST(Dialogue, SlashAtTheFirstPromptEndsAtOnce) {
+    for (const char* reply : {"/\n", "/anything\n", "/"}) {
+        Scenario s;
+        const Outcome o = s.run(reply);
+        EXPECT_EQ(o.out, inputPrompt) << reply;
+        EXPECT_EQ(o.err, "") << reply;
+        EXPECT_EQ(o.status, 0) << reply;
+        EXPECT_TRUE(o.files.empty()) << reply;
+    }
+}
+
+TEST(Dialogue, ABlankBeforeTheSlashIsAFileName) {
+    Scenario s;
+    const Outcome o = s.run(" /\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: cannot open input file \" /\": No such file or directory\n");
+}
+
+TEST(Dialogue, ATableWithoutSeriesRunsToTheClosingLines) {
+    Scenario s;
+    s.write("years.txt", noSeriesTable);
+    const Outcome o = s.run("years.txt\nout.txt\n1\n-999\n5\n");
+    EXPECT_EQ(o.out, openingPrompts + seriesReadHeading + cutoffPrompt + closingLines);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"out.txt", "years.txt"}));
+    EXPECT_EQ(o.files.at("out.txt"), "");
+}
+
+TEST(Dialogue, TheOutputFileIsReplaced) {
+    Scenario s;
+    s.write("years.txt", noSeriesTable);
+    s.write("out.txt", "old contents\n");
+    const Outcome o = s.run("years.txt\nout.txt\n1\n-999\n5\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.files.at("out.txt"), "");
+}
+
+TEST(Dialogue, FileNamesAreCutToFortyCharacters) {
+    Scenario s;
+    const std::string forty(40, 'n');
+    s.write(forty, noSeriesTable);
+    const Outcome o = s.run(forty + "xxxxx\n" + forty.substr(0, 39) + "o\tignored\n1\n-999\n5\n");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.fileNames(), (std::vector<std::string>{forty, forty.substr(0, 39) + "o"}));
+}
+
+TEST(Dialogue, RepliesMayEndInCarriageReturns) {
+    Scenario s;
+    s.write("years.txt", noSeriesTable);
+    const Outcome o = s.run("years.txt\r\nout.txt\r\n1\r\n-999\r\n5\r\n");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"out.txt", "years.txt"}));
+}
+
+TEST(Dialogue, AMissingInputFileEndsBeforeTheOutputFileIsAskedFor) {
+    Scenario s;
+    const Outcome o = s.run("nope.txt\nout.txt\n");
+    EXPECT_EQ(o.out, inputPrompt);
+    EXPECT_EQ(o.err, "detrend: cannot open input file \"nope.txt\": No such file or directory\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.files.empty());
+}
+
+TEST(Dialogue, ARepliesThatIsNotANumberEndsTheRun) {
+    struct Case { std::string replies; std::string out; std::string err; };
+    const Case cases[] = {
+        {"t.txt\nout.txt\nabc\n", openingPrompts.substr(0, openingPrompts.size() - flagPrompt.size()),
+         "detrend: Illegal character in numeric input (the reply to \"Enter number of columns\")\n"},
+        {"t.txt\nout.txt\n2\n-999x\n", openingPrompts,
+         "detrend: Illegal character in numeric input (the reply to \"Enter missing value flag e.g., -999.00\")\n"},
+        {"t.txt\nout.txt\n2\n-999\n3.5\n",
+         openingPrompts + seriesReadHeading + " A                       1901    1903\n" + cutoffPrompt,
+         "detrend: Illegal character in numeric input (the reply to \"Enter the 50% frequency response cutoff\")\n"},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t.txt", "Year A\n1901 1\n1902 2\n1903 3\n");
+        const Outcome o = s.run(c.replies);
+        EXPECT_EQ(o.out, c.out) << c.replies;
+        EXPECT_EQ(o.err, c.err) << c.replies;
+        EXPECT_EQ(o.status, 1) << c.replies;
+        EXPECT_EQ(o.files.at("out.txt"), "") << c.replies;
+    }
+}
+
+TEST(Dialogue, TheEndOfTheConsoleInputAtEveryPromptEndsTheRun) {
+    const std::string list = seriesReadHeading + " A                       1901    1903\n";
+    struct Case { std::string replies; std::string out; std::string prompt; };
+    const Case cases[] = {
+        {"", inputPrompt, "Enter the input file (/ to exit)"},
+        {"t.txt\n", inputPrompt + outputPrompt, "Enter the output file"},
+        {"t.txt\nout.txt\n", inputPrompt + outputPrompt + columnsPrompt, "Enter number of columns"},
+        {"t.txt\nout.txt\n2\n\n  \n", openingPrompts, "Enter missing value flag e.g., -999.00"},
+        {"t.txt\nout.txt\n2\n-999\n", openingPrompts + list + cutoffPrompt, "Enter the 50% frequency response cutoff"},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t.txt", "Year A\n1901 1\n1902 2\n1903 3\n");
+        const Outcome o = s.run(c.replies);
+        EXPECT_EQ(o.out, c.out) << c.prompt;
+        EXPECT_EQ(o.err, "detrend: Attempt to read past end of file (the reply to \"" + c.prompt + "\")\n");
+        EXPECT_EQ(o.status, 1) << c.prompt;
+    }
+}
+
+TEST(Dialogue, TheOutputFileMustNotBeTheInputFile) {
+    Scenario s;
+    s.write("t.txt", noSeriesTable);
+    ASSERT_EQ(::link(s.path("t.txt").c_str(), s.path("alias.txt").c_str()), 0);
+    for (const char* name : {"t.txt", "./t.txt", "alias.txt", "t.txt   "}) {
+        const Outcome o = s.run(std::string("t.txt\n") + name + "\n1\n-999\n5\n");
+        EXPECT_EQ(o.out, inputPrompt + outputPrompt) << name;
+        EXPECT_NE(o.err.find("output file is the input file"), std::string::npos) << o.err;
+        EXPECT_EQ(o.status, 1) << name;
+        EXPECT_EQ(o.files.at("t.txt"), noSeriesTable) << name;
+    }
+}
+
+TEST(Dialogue, TablesThatCannotBeUsedEndTheRun) {
+    std::string manyRows = "Year A\n";
+    for (int i = 1; i <= 10001; ++i) manyRows += std::to_string(1000 + i) + " 1\n";
+    struct Case { std::string columns; std::string table; std::string words; bool listShown; };
+    const Case cases[] = {
+        {"701", "", "too many columns", false},
+        {"2", manyRows, "too many rows", false},
+        {"2", "Year A\n", "no data rows", false},
+        {"2", "Year A\n1901 1\n1903 1\n", "years do not rise by one at row 2", true},
+        {"3", "Year A B\n1901 1 -999\n1902 1 -999\n", "series B has no values", true},
+        {"2", "Year A\n1901 1\n1902 -999\n1903 1\n", "series A has a missing value inside it", true},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t.txt", c.table);
+        const Outcome o = s.run("t.txt\nout.txt\n" + c.columns + "\n-999\n5\n");
+        EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
+        EXPECT_EQ(o.status, 1) << c.words;
+        EXPECT_EQ(o.out.find("cutoff"), std::string::npos) << c.words;
+        EXPECT_EQ(o.out.find("Series Read") != std::string::npos, c.listShown) << c.words;
+        EXPECT_EQ(o.files.at("out.txt"), "") << c.words;
+    }
+}
+
+TEST(Dialogue, ANegativeCutoffIsRefusedWhenThereAreSeries) {
+    Scenario s;
+    s.write("t.txt", "Year A\n1901 1\n1902 2\n1903 3\n");
+    const Outcome o = s.run("t.txt\nout.txt\n2\n-999\n-3\n");
+    EXPECT_NE(o.err.find("cutoff must not be negative"), std::string::npos) << o.err;
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.files.at("out.txt"), "");
+
+    Scenario none;
+    none.write("t.txt", noSeriesTable);
+    EXPECT_EQ(none.run("t.txt\nout.txt\n1\n-999\n-3\n").status, 0);
+}
+
+}  // namespace
+}  // namespace detrend::e2e

@@ -1,0 +1,110 @@
+#include "harness.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef DETREND_BINARY
+#error "DETREND_BINARY must name the built program"
+#endif
+
+namespace detrend::e2e {
+
+std::vector<std::string> Outcome::fileNames() const {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) names.push_back(name);
+    return names;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+Scenario::Scenario() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/detrend-e2e-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    dir_ = root_ + "/run";
+    std::filesystem::create_directory(dir_);
+}
+
+Scenario::~Scenario() {
+    std::error_code ignored;
+    // A test may have taken permissions away; give them back before removing.
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(root_, ignored);
+}
+
+void Scenario::write(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(path(name), std::ios::binary);
+    out << bytes;
+}
+
+Outcome Scenario::run(const std::string& console, const RunOptions& options) const {
+    const std::string in = root_ + "/stdin", out = root_ + "/stdout", err = root_ + "/stderr";
+    {
+        std::ofstream f(in, std::ios::binary);
+        f << console;
+    }
+    const pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int fdIn = ::open(in.c_str(), O_RDONLY);
+        const int fdOut = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fdErr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fdIn < 0 || fdOut < 0 || fdErr < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);
+        ::dup2(fdIn, 0);
+        ::dup2(fdOut, 1);
+        ::dup2(fdErr, 2);
+        if (options.display) {
+            ::setenv("DISPLAY", options.display->c_str(), 1);
+        } else {
+            ::unsetenv("DISPLAY");
+        }
+        ::execl(DETREND_BINARY, "detrend", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+
+    Outcome outcome;
+    int raw = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    for (;;) {
+        const pid_t done = ::waitpid(child, &raw, WNOHANG);
+        if (done == child) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &raw, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    outcome.out = readFile(out);
+    outcome.err = readFile(err);
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory()) {
+            outcome.files[name + "/"] = "";
+        } else {
+            outcome.files[name] = readFile(entry.path().string());
+        }
+    }
+    return outcome;
+}
+
+}  // namespace detrend::e2e

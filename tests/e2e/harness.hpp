@@ -1,0 +1,51 @@
+// Runs the built detrend binary in a fresh temporary directory with a scripted
+// console and collects everything it left behind.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace detrend::e2e {
+
+struct Outcome {
+    std::string out;  // standard output, byte for byte
+    std::string err;  // standard error
+    int status = -1;  // exit status, or 128 + signal number
+    // The run directory afterwards: regular files with their contents;
+    // directories appear with a trailing "/" and no contents.
+    std::map<std::string, std::string> files;
+
+    std::vector<std::string> fileNames() const;
+};
+
+struct RunOptions {
+    std::optional<std::string> display;  // DISPLAY for the run; unset by default
+    int timeoutSeconds = 120;
+};
+
+class Scenario {
+public:
+    Scenario();
+    ~Scenario();
+    Scenario(const Scenario&) = delete;
+    Scenario& operator=(const Scenario&) = delete;
+
+    // Puts a file into the run directory.
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    const std::string& dir() const { return dir_; }
+
+    // Runs detrend in the run directory with `console` as its standard input.
+    Outcome run(const std::string& console, const RunOptions& options = {}) const;
+
+private:
+    std::string root_;  // holds the run directory and the captured streams
+    std::string dir_;
+};
+
+// Reads a whole file.
+std::string readFile(const std::string& path);
+
+}  // namespace detrend::e2e
