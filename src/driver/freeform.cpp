@@ -52,18 +52,24 @@ template <class T>
 ScanStatus parseFloating(std::string_view token, T& value) {
     std::size_t exponentAt;
     if (!isDecimal(token, exponentAt)) return ScanStatus::illegalCharacter;
-    // from_chars takes neither a plus sign nor the exponent letters D and Q.
+    // from_chars takes neither a plus sign nor the exponent letters D and Q;
+    // only tokens that have them are rewritten.
     thread_local std::string text;
-    text.assign(token.substr(token[0] == '+' ? 1 : 0));
-    if (exponentAt != std::string_view::npos) text[exponentAt - (token[0] == '+' ? 1 : 0)] = 'e';
+    std::string_view digits = token.substr(token[0] == '+' ? 1 : 0);
+    if (exponentAt != std::string_view::npos && token[exponentAt] != 'E' && token[exponentAt] != 'e') {
+        text.assign(digits);
+        text[exponentAt - (token.size() - digits.size())] = 'e';
+        digits = text;
+    }
     T parsed;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed);
     if (ec == std::errc::result_out_of_range) {
         // Too large, or too small: strtod tells which, and gives the
         // underflowed value.
+        text.assign(digits);
         parsed = strtoT<T>(text.c_str(), nullptr);
         if (std::isinf(parsed)) return ScanStatus::outOfRange;
-    } else if (ec != std::errc() || ptr != text.data() + text.size()) {
+    } else if (ec != std::errc() || ptr != digits.data() + digits.size()) {
         return ScanStatus::illegalCharacter;
     }
     value = parsed;

@@ -79,30 +79,43 @@ void formatReal(char* field, int width, int decimals, double value) {
 
     // scaled = magnitude * 10^decimals, rounded half up on its exact value.
     const std::uint64_t scale = powerOfTen(decimals);
-    u128 scaled;
-    if (exponent >= 0) {
-        scaled = (u128{mantissa} << exponent) * scale;
-    } else {
+    std::uint64_t whole, fraction;
+    if (decimals <= 3 && exponent < 0) {
+        // The usual case, in 64 bits: mantissa * 10^decimals < 2^63.
+        const std::uint64_t product = mantissa * scale;
         const int shift = -exponent;
-        const u128 product = u128{mantissa} * scale;  // below 2^83
-        if (shift > 100) {
-            scaled = 0;  // product < 2^83 < half a unit: rounds to zero
-        } else {
+        std::uint64_t scaled = 0;
+        if (shift < 64) {
             scaled = product >> shift;
-            const u128 remainder = product & ((u128{1} << shift) - 1);
-            if (remainder >= (u128{1} << (shift - 1))) ++scaled;
+            if (((product >> (shift - 1)) & 1) != 0) ++scaled;  // the first dropped bit is the half
         }
+        whole = decimals == 3 ? scaled / 1000 : scaled / scale;  // a constant divisor is cheap
+        fraction = scaled - whole * scale;
+    } else {
+        u128 scaled;
+        if (exponent >= 0) {
+            scaled = (u128{mantissa} << exponent) * scale;
+        } else {
+            const int shift = -exponent;
+            const u128 product = u128{mantissa} * scale;  // below 2^83
+            if (shift > 100) {
+                scaled = 0;  // product < 2^83 < half a unit: rounds to zero
+            } else {
+                scaled = product >> shift;
+                if (((product >> (shift - 1)) & 1) != 0) ++scaled;
+            }
+        }
+        whole = static_cast<std::uint64_t>(scaled / scale);
+        fraction = static_cast<std::uint64_t>(scaled % scale);
     }
-
-    const std::uint64_t whole = static_cast<std::uint64_t>(scaled / scale);
-    std::uint64_t fraction = static_cast<std::uint64_t>(scaled % scale);
+    const bool allZero = whole == 0 && fraction == 0;
     for (int i = 0; i < decimals; ++i) {
         *--start = static_cast<char>('0' + fraction % 10);
         fraction /= 10;
     }
     *--start = '.';
     start = digitsBackwards(start, whole);
-    if (negative && scaled != 0) *--start = '-';
+    if (negative && !allZero) *--start = '-';
     place(field, width, start, static_cast<int>(end - start));
 }
 
