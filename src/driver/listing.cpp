@@ -12,10 +12,11 @@ namespace detrend {
 namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view columnHeading = " year  unfilt  spline  resids";
+constexpr std::size_t yearLineLength = 31;
+constexpr std::size_t blockCapacity = 3 * 40 + 10000 * yearLineLength;
 }  // namespace
 
-Listing::Listing(const std::string& path) : path_(path) {
-    block_.reserve(3 * 40 + 10000 * 31);  // the largest block: 10000 year lines
+Listing::Listing(const std::string& path) : path_(path), block_(new char[blockCapacity]) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) fail("cannot open output file \"" + path + "\": " + std::strerror(errno));
 }
@@ -24,7 +25,11 @@ Listing::~Listing() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void Listing::append(std::string_view text) { block_.insert(block_.end(), text.begin(), text.end()); }
+void Listing::append(std::string_view text) {
+    if (used_ + text.size() > blockCapacity) endBlock();
+    std::memcpy(block_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+}
 
 void Listing::heading(const SeriesName& name) {
     append(lineEnd);
@@ -36,19 +41,20 @@ void Listing::heading(const SeriesName& name) {
 }
 
 void Listing::yearLine(long long year, double series, double spline, double residual) {
-    char line[31];
+    if (used_ + yearLineLength > blockCapacity) endBlock();
+    char* line = block_.get() + used_;
+    used_ += yearLineLength;
     formatInteger(line, 5, year);
     formatReal(line + 5, 8, 3, series);
     formatReal(line + 13, 8, 3, spline);
     formatReal(line + 21, 8, 3, residual);
     line[29] = '\r';
     line[30] = '\n';
-    append({line, sizeof line});
 }
 
 void Listing::endBlock() {
-    const char* p = block_.data();
-    std::size_t left = block_.size();
+    const char* p = block_.get();
+    std::size_t left = used_;
     while (left > 0) {
         const ssize_t put = ::write(fd_, p, left);
         if (put < 0) {
@@ -58,7 +64,7 @@ void Listing::endBlock() {
         p += put;
         left -= static_cast<std::size_t>(put);
     }
-    block_.clear();
+    used_ = 0;
 }
 
 void Listing::close() {

@@ -3,8 +3,8 @@
 // carriage return and a line feed.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "series_name.hpp"
 
@@ -36,7 +36,9 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    std::vector<char> block_;
+    // The block being built: at most the heading and 10000 year lines.
+    std::unique_ptr<char[]> block_;
+    std::size_t used_ = 0;
 };
 
 }  // namespace detrend

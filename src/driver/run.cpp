@@ -3,16 +3,23 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
+#include <algorithm>
+#include <limits>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "failure.hpp"
 #include "layout.hpp"
 #include "listing.hpp"
+#include "numeric/extend.hpp"
+#include "numeric/pefilter.hpp"
+#include "numeric/spline.hpp"
 
 namespace detrend {
 namespace {
+
+using numeric::mxy;
 
 constexpr std::size_t fileNameLength = 40;
 
@@ -53,6 +60,14 @@ private:
     int fd_ = -1;
     struct stat status_ {};
 };
+
+// The ending for a series too long for the spline: its message, then the end
+// of the run with the listing's completed blocks kept. A run that did not
+// finish ends with a failure status.
+[[noreturn]] void endSeriesTooLong(Console& console) {
+    numeric::showSeriesTooLong(console);
+    throw RunEnd{1, ""};
+}
 
 }  // namespace
 
@@ -99,6 +114,8 @@ int run(Console& console, Workspace& ws) {
     if (table.columnCount >= 1 && cutoff < 0)
         fail("cutoff must not be negative (" + std::to_string(cutoff) + " typed)");
 
+    const int k = cutoff;  // the filter length and the extension at each end
+    Line line;
     for (int j = 1; j <= table.columnCount; ++j) {
         // The work series: the values in single precision, centred on their
         // mean. The sum is rounded to single precision before the division.
@@ -111,6 +128,56 @@ int run(Console& console, Workspace& ws) {
         }
         const float mean = static_cast<float>(static_cast<double>(static_cast<float>(sum)) / n);
         for (int i = 0; i < n; ++i) ws.work[i] = static_cast<float>(static_cast<double>(ws.work[i]) - mean);
+
+        console.emptyLine();
+        line.clear();
+        line.blank().text("*** Computing prediction error filter").text(" (length ").integer(cutoff, 3).text(
+            ") for extrapolation");
+        console.line(line.view());
+        console.emptyLine();
+        // The coefficients have mxy slots, and a longer filter could never
+        // give an extended series that fits the spline.
+        if (cutoff > mxy) endSeriesTooLong(console);
+
+        double meanSquare;
+        numeric::pefilter(ws.work, n, cutoff, meanSquare, ws.coefficients, ws.forwardErrors, ws.backwardErrors,
+                          ws.previousCoefficients, console);
+        line.clear();
+        line.blank().text("ip: ").integer(cutoff, 3);
+        console.line(line.view());
+        layoutRealList(std::span(ws.coefficients.data(), static_cast<std::size_t>(std::max(cutoff, 0))), 10, 8, 3,
+                       [&](std::string_view text) { console.line(text); });
+
+        const long long nn = n + 2LL * k;
+        if (nn > mxy) endSeriesTooLong(console);
+        std::fill(ws.extended.begin(), ws.extended.end(), 0.0f);
+        std::copy_n(ws.work.begin(), n, ws.extended.begin() + k);
+        numeric::extend(ws.extended, n, k, ws.coefficients, cutoff, 0);
+
+        float p;
+        const numeric::SplineResult fitted =
+            numeric::spline(static_cast<int>(nn), ws.extended, ws.smoothed, p, cutoff, console);
+        const bool noSpline = fitted != numeric::SplineResult::fitted;
+
+        // The mean goes back in double precision; the residual is formed from
+        // the two sums before they are rounded. Without a spline the spline
+        // and residual columns are NaN rather than an earlier series' values.
+        listing.heading(table.names[j - 1]);
+        for (int i = 1; i <= n; ++i) {
+            float& value = ws.extended[k + i - 1];
+            float& smooth = ws.smoothed[k + i - 1];
+            const double restoredValue = static_cast<double>(mean) + value;
+            const double restoredSmooth = static_cast<double>(mean) + smooth;
+            value = static_cast<float>(restoredValue);
+            if (noSpline) {
+                smooth = ws.residual[i - 1] = std::numeric_limits<float>::quiet_NaN();
+            } else {
+                smooth = static_cast<float>(restoredSmooth);
+                ws.residual[i - 1] = static_cast<float>(restoredValue - restoredSmooth);
+            }
+            listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i - 1, value, smooth, ws.residual[i - 1]);
+        }
+        listing.endBlock();
     }
 
     listing.close();

@@ -37,6 +37,30 @@ TEST(Dialogue, ABlankBeforeTheSlashIsAFileName) {
     EXPECT_EQ(o.err, "detrend: cannot open input file \" /\": No such file or directory\n");
 }
 
+TEST(Dialogue, TheWorkedExampleRunsToTheClosingLines) {
+    Scenario s;
+    s.write("example.txt", workedExample);
+    const Outcome o = s.run("example.txt\nresults.txt\n3\n-999\n2\n");
+    const std::string filter = "\n *** Computing prediction error filter (length   2) for extrapolation\n\n ip:   2\n";
+    EXPECT_EQ(o.out, openingPrompts + seriesReadHeading +
+                         " Site01                  1902    1904\n"
+                         " Site02                  1901    1904\n" +
+                         cutoffPrompt + filter + "   -0.192  -0.965\n" + filter + "   -0.757  -0.018\n" + closingLines);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"example.txt", "results.txt"}));
+    EXPECT_EQ(o.files.at("results.txt"),
+              "\r\n Input series is: Site01              \r\n year  unfilt  spline  resids\r\n"
+              " 1902   0.850   0.861  -0.011\r\n"
+              " 1903   0.900   0.908  -0.008\r\n"
+              " 1904   1.050   1.032   0.018\r\n"
+              "\r\n Input series is: Site02              \r\n year  unfilt  spline  resids\r\n"
+              " 1901   1.100   1.067   0.033\r\n"
+              " 1902   0.950   0.977  -0.027\r\n"
+              " 1903   1.020   1.003   0.017\r\n"
+              " 1904   0.980   0.993  -0.013\r\n");
+}
+
 TEST(Dialogue, ATableWithoutSeriesRunsToTheClosingLines) {
     Scenario s;
     s.write("years.txt", noSeriesTable);
