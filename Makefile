@@ -4,7 +4,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # Debian packages the build and the tests need.
-PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev
+PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
+  xvfb xauth xdotool imagemagick
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test deps configure build clean

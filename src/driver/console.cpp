@@ -13,6 +13,12 @@ void Console::line(std::string_view text) {
     midLine_ = false;
 }
 
+void Console::note(std::string_view text) {
+    flush();
+    std::fprintf(notes_, "detrend: %.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(notes_);
+}
+
 void Console::prompt(std::string_view text) {
     write(promptLine(text));
     flush();

@@ -14,14 +14,18 @@ namespace detrend {
 
 class Console final : public numeric::MessageConsole {
 public:
-    // `output` stays owned by the caller.
-    Console(LineReader& input, std::FILE* output) : input_(input), reader_(input), output_(output) {}
+    // `output` (the console text) and `notes` (remarks about the run, such
+    // as plots that cannot be shown) stay owned by the caller.
+    Console(LineReader& input, std::FILE* output, std::FILE* notes = stderr)
+        : input_(input), reader_(input), output_(output), notes_(notes) {}
 
     void line(std::string_view text);
     void emptyLine() { line({}); }
     // Writes the prompt line for `text` (see promptLine) and flushes it.
     void prompt(std::string_view text);
     void flush() { std::fflush(output_); }
+    // Writes "detrend: " and `text` as one line to the notes stream.
+    void note(std::string_view text);
 
     // Reads a whole reply line, tabs expanded and carriage returns dropped,
     // cut or padded with blanks to `length` characters.
@@ -45,6 +49,7 @@ private:
     LineReader& input_;
     FreeReader reader_;
     std::FILE* output_;
+    std::FILE* notes_;
     std::string awaiting_;  // what the next reply answers, for error reports
     bool midLine_ = false;
 };

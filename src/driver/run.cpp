@@ -15,6 +15,7 @@
 #include "numeric/extend.hpp"
 #include "numeric/pefilter.hpp"
 #include "numeric/spline.hpp"
+#include "plot/plotseries.hpp"
 
 namespace detrend {
 namespace {
@@ -79,7 +80,8 @@ Workspace::Workspace()
       coefficients(capacity),
       forwardErrors(capacity),
       backwardErrors(capacity),
-      previousCoefficients(capacity) {}
+      previousCoefficients(capacity),
+      plotData(capacity) {}
 
 int run(Console& console, Workspace& ws) {
     console.emptyLine();
@@ -116,6 +118,9 @@ int run(Console& console, Workspace& ws) {
 
     const int k = cutoff;  // the filter length and the extension at each end
     Line line;
+    // Whether plots can be shown is found out before the first one: without a
+    // display the run goes on and completes the listing.
+    enum class Plots { unknown, shown, notShown } plots = Plots::unknown;
     for (int j = 1; j <= table.columnCount; ++j) {
         // The work series: the values in single precision, centred on their
         // mean. The sum is rounded to single precision before the division.
@@ -178,6 +183,15 @@ int run(Console& console, Workspace& ws) {
             listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i - 1, value, smooth, ws.residual[i - 1]);
         }
         listing.endBlock();
+
+        console.flush();
+        if (plots == Plots::unknown) {
+            plots = plot::displayAvailable() ? Plots::shown : Plots::notShown;
+            if (plots == Plots::notShown) console.note("no display available; plots are not shown");
+        }
+        if (plots == Plots::shown)
+            plot::plotseries(ws.extended, ws.smoothed, ws.residual, n, table.IYR[j - 1], table.names[j - 1].view(), k,
+                             ws.plotData);
     }
 
     listing.close();

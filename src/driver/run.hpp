@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "console.hpp"
+#include "plot/plotdata.hpp"
 #include "table.hpp"
 
 namespace detrend {
@@ -17,6 +18,7 @@ struct Workspace {
     SeriesTable table;
     std::vector<float> work, extended, smoothed, residual;
     std::vector<double> coefficients, forwardErrors, backwardErrors, previousCoefficients;
+    plot::PlotData plotData;
 
     Workspace();
 };

@@ -16,6 +16,9 @@ inline const std::string seriesReadHeading =
     " Name                     IYR     LYR\n";
 inline const std::string closingLines = "\n Normal termination of Progra\n Close window to exit\n";
 
+// Standard error of a run that treats series with no display.
+inline const std::string noDisplayNote = "detrend: no display available; plots are not shown\n";
+
 // Everything up to and including the flag prompt.
 inline const std::string openingPrompts = inputPrompt + outputPrompt + columnsPrompt + flagPrompt;
 

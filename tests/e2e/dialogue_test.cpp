@@ -46,7 +46,7 @@ TEST(Dialogue, TheWorkedExampleRunsToTheClosingLines) {
                          " Site01                  1902    1904\n"
                          " Site02                  1901    1904\n" +
                          cutoffPrompt + filter + "   -0.192  -0.965\n" + filter + "   -0.757  -0.018\n" + closingLines);
-    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.err, noDisplayNote);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"example.txt", "results.txt"}));
     EXPECT_EQ(o.files.at("results.txt"),

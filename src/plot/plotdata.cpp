@@ -1,0 +1,30 @@
+#include "plotdata.hpp"
+
+namespace detrend::plot {
+
+void buildPlotData(std::span<const float> extended, std::span<const float> smoothed,
+                   std::span<const float> residual, int n, int firstYear, int offset, PlotData& data) {
+    data.n = n;
+    float ymin = 100000.0f;
+    float ymax = -100000.0f;
+    for (int i = 0; i < n; ++i) {
+        data.years[i] = static_cast<float>(static_cast<long long>(firstYear) + i);
+        data.series[i] = extended[offset + i];
+        data.spline[i] = smoothed[offset + i];
+        for (float v : {data.series[i], data.spline[i], residual[i]})
+            if (ymax < v) ymax = v;
+        for (float v : {data.series[i], data.spline[i], residual[i]})
+            if (ymin > v) ymin = v;
+    }
+    data.xmin = static_cast<float>(firstYear);
+    data.xmax = static_cast<float>(static_cast<long long>(firstYear) + n - 1);
+    data.ymin = ymin;
+    data.ymax = ymax;
+}
+
+std::string_view plotTitle(std::string_view name) {
+    const auto last = name.find_last_not_of(' ');
+    return name.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
+}  // namespace detrend::plot

@@ -1,0 +1,70 @@
+#include "plotseries.hpp"
+
+#include <X11/Xlib.h>
+#include <plplot.h>
+
+#include <string>
+#include <vector>
+
+namespace detrend::plot {
+namespace {
+
+// The interactive window device of PLplot on X11: it keeps the page open
+// until the right mouse button is pressed in it or the window is closed.
+constexpr const char* windowDevice = "xwin";
+
+// PLplot takes its own floating type; the single-precision data widen exactly.
+std::vector<PLFLT>& widened(std::vector<PLFLT>& out, const std::vector<float>& in, int n) {
+    out.assign(in.begin(), in.begin() + n);
+    return out;
+}
+
+}  // namespace
+
+bool displayAvailable() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+                int n, int firstYear, std::string_view name, int offset, PlotData& data) {
+    buildPlotData(extended, smoothed, residual, n, firstYear, offset, data);
+    static std::vector<PLFLT> x, y;
+    widened(x, data.years, n);
+
+    plsdev(windowDevice);
+    plscol0(0, 255, 255, 255);
+    plscol0(15, 0, 0, 0);
+    plscolbg(255, 255, 255);
+    plinit();
+    plcol0(15);
+    plssub(1, 1);
+    plenv(data.xmin, data.xmax, data.ymin, data.ymax, 0, 2);
+    const std::string title(plotTitle(name));
+    pllab("X", "Y", title.c_str());
+    pllsty(1);
+
+    plwidth(1);
+    plcol0(1);
+    plline(n, x.data(), widened(y, data.series, n).data());
+
+    plwidth(1);
+    plcol0(15);
+    y.assign(residual.begin(), residual.begin() + n);
+    plline(n, x.data(), y.data());
+
+    plwidth(2);
+    plcol0(9);
+    plline(n, x.data(), widened(y, data.spline, n).data());
+
+    // plenv refuses equal bounds (a series of one value), and then nothing
+    // is drawn; this PLplot would still wait for the user at plend, so the
+    // wait is turned off for such a page.
+    const bool boxRefused = data.xmin == data.xmax || data.ymin == data.ymax;
+    plspause(boxRefused ? 0 : 1);
+    plend();
+}
+
+}  // namespace detrend::plot

@@ -1,0 +1,28 @@
+// The series plot in a PLplot window. This is the only code that talks to
+// PLplot (and to X, to find out whether a window can be shown at all).
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "plotdata.hpp"
+
+namespace detrend::plot {
+
+// True when the X display named by DISPLAY can be opened (it is opened and
+// closed again); PLplot would otherwise end the whole process.
+bool displayAvailable();
+
+// Shows one series in a new window: white background, black frame with grid,
+// axis labels "X" and "Y" and the name (trailing blanks removed) as title;
+// the series as a thin red line, the residuals thin black, the spline blue
+// of double width drawn last. Returns when the user has dismissed the window
+// with the right mouse button or by closing it.
+//
+// The arguments are those of buildPlotData; `name` is the 20-character name.
+// The plot data arrays are built in `scratch`, whose capacity must be at
+// least n.
+void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+                int n, int firstYear, std::string_view name, int offset, PlotData& scratch);
+
+}  // namespace detrend::plot
