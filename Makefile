@@ -2,13 +2,18 @@
 # make test  installs what is missing, builds, and runs the whole test suite
 
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
+# Seconds each fuzz target runs: briefly in make test, longer in make fuzz.
+TEST_FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 600
 # Debian packages the build and the tests need.
 PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps configure build clean
+.PHONY: run test fuzz deps configure build sanitize-build fuzz-build clean
 
 deps:
 	@missing=""; \
@@ -27,8 +32,30 @@ build: configure
 run: build
 	./$(BUILD)/detrend
 
-test: build
+# Everything with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize-build: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DDETREND_SANITIZE=ON \
+	  -DDETREND_BENCH=OFF
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+
+# The libFuzzer targets, built with clang.
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDETREND_FUZZ=ON \
+	  -DDETREND_FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
+# The whole suite: the normal build (GUI tests included), the sanitized build,
+# then the fuzz targets' regression cases and short runs.
+test: build sanitize-build fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE gui
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -j$(JOBS) -L fuzz
+
+fuzz: fuzz-build
+	for t in table:table reply:replies field:fields; do \
+	  fuzz/run_fuzzer.sh $(FUZZ_BUILD)/fuzz/fuzz_$${t%%:*} $(FUZZ_SECONDS) fuzz/corpus/$${t#*:} \
+	    $(FUZZ_BUILD)/fuzz/crashes/$${t%%:*} || exit 1; \
+	done
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

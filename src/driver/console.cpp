@@ -5,7 +5,9 @@
 
 namespace detrend {
 
-void Console::write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), output_); }
+void Console::write(std::string_view text) {
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), output_);
+}
 
 void Console::line(std::string_view text) {
     write(text);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "failure.hpp"
@@ -26,7 +27,10 @@ bool LineReader::refill() {
         searched_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    if (end_ == buffer_.size()) {
+        if (end_ > maxLineLength) failTooLong();
+        buffer_.resize(buffer_.size() * 2);
+    }
     data_ = buffer_.data();
     for (;;) {
         const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
@@ -40,6 +44,11 @@ bool LineReader::refill() {
         }
         if (errno != EINTR) fail("cannot read " + description_ + ": " + std::strerror(errno));
     }
+}
+
+void LineReader::failTooLong() const {
+    fail("line " + std::to_string(lineNumber_ + 1) + " of " + description_ + " is longer than " +
+         std::to_string(maxLineLength >> 20) + " MiB");
 }
 
 bool LineReader::next() {
@@ -60,6 +69,7 @@ bool LineReader::next() {
         return false;
     }
     std::string_view raw(data_ + begin_, stop - begin_);
+    if (raw.size() > maxLineLength) failTooLong();
     begin_ = searched_ = newline != nullptr ? stop + 1 : stop;
     ++lineNumber_;
 
@@ -74,6 +84,10 @@ bool LineReader::next() {
             cooked_.append(8 - cooked_.size() % 8, ' ');
         } else {
             cooked_.push_back(c);
+        }
+        if (cooked_.size() > maxLineLength) {
+            --lineNumber_;
+            failTooLong();
         }
     }
     line_ = cooked_;

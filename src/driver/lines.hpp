@@ -11,6 +11,9 @@ namespace detrend {
 
 class LineReader {
 public:
+    // The longest line accepted (tabs expanded); a longer one ends the run.
+    static constexpr std::size_t maxLineLength = std::size_t{64} << 20;
+
     // Reads from an open descriptor, which stays owned by the caller.
     // `description` names the source in error reports ("input file \"x\"").
     LineReader(int fd, std::string description);
@@ -21,7 +24,8 @@ public:
     LineReader& operator=(const LineReader&) = delete;
 
     // Moves to the next line: true, or false at the end of the source.
-    // A read error of the descriptor ends the run with a report.
+    // A read error of the descriptor, or a line longer than maxLineLength,
+    // ends the run with a report.
     bool next();
     // The current line, valid until the next call of next().
     std::string_view line() const { return line_; }
@@ -31,6 +35,7 @@ public:
 
 private:
     bool refill();
+    [[noreturn]] void failTooLong() const;
 
     int fd_ = -1;
     std::string description_;

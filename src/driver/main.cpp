@@ -35,6 +35,10 @@ int main() {
         }
         status = end.status;
     }
-    console.flush();
+    // Console text that could not be written is a failed run too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "detrend: cannot write standard output\n");
+        if (status == 0) status = 1;
+    }
     return status;
 }

@@ -61,6 +61,12 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         std::ofstream f(in, std::ios::binary);
         f << console;
     }
+    if (options.unprivileged) {  // the unprivileged user must reach the run directory
+        std::filesystem::permissions(root_, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        std::filesystem::permissions(dir_, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+    }
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
@@ -71,6 +77,10 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         ::dup2(fdIn, 0);
         ::dup2(fdOut, 1);
         ::dup2(fdErr, 2);
+        if (options.unprivileged && ::getuid() == 0) {
+            constexpr uid_t nobody = 65534;
+            if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(126);
+        }
         if (options.display) {
             ::setenv("DISPLAY", options.display->c_str(), 1);
         } else {

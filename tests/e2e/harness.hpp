@@ -23,6 +23,9 @@ struct Outcome {
 struct RunOptions {
     std::optional<std::string> display;  // DISPLAY for the run; unset by default
     int timeoutSeconds = 120;
+    // Run as the unprivileged user "nobody" when the tests run as root, so
+    // that file permissions apply (root ignores them).
+    bool unprivileged = false;
 };
 
 class Scenario {

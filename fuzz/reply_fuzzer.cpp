@@ -1,0 +1,68 @@
+// Console replies on arbitrary bytes: whole-line replies and numbers in free
+// layout, read in turn as the dialogue does, through the program's Console.
+// The numbers that parse are checked against the C library's own conversion.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "console.hpp"
+#include "failure.hpp"
+#include "freeform.hpp"
+
+using namespace detrend;
+
+namespace {
+
+// The first token of the input (up to a blank, comma, slash or line end),
+// checked against strtod/strtof when the reader accepts it as a number.
+void checkConversions(std::string_view bytes) {
+    const std::size_t end = std::min(bytes.find_first_of(" \t,/\r\n"), std::min<std::size_t>(bytes.size(), 80));
+    const std::string_view token = bytes.substr(0, end);
+    std::string text(token);
+    for (char& c : text)
+        if (c == 'd' || c == 'D' || c == 'q' || c == 'Q') c = 'e';
+
+    double d = 0;
+    if (parseNumber(token, d) == ScanStatus::ok) {
+        const double expected = std::strtod(text.c_str(), nullptr);
+        if (std::memcmp(&d, &expected, sizeof d) != 0) std::abort();
+    }
+    float f = 0;
+    if (parseNumber(token, f) == ScanStatus::ok) {
+        const float expected = std::strtof(text.c_str(), nullptr);
+        if (std::memcmp(&f, &expected, sizeof f) != 0) std::abort();
+    }
+    int i = 0;
+    if (parseNumber(token, i) == ScanStatus::ok) {
+        int back = 0;
+        if (parseNumber(std::to_string(i), back) != ScanStatus::ok || back != i) std::abort();
+        if (std::strtoll(text.c_str(), nullptr, 10) != i) std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static std::FILE* devnull = std::fopen("/dev/null", "w");
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    checkConversions(bytes);
+
+    LineReader lines(bytes, "console");
+    Console console(lines, devnull, devnull);
+    try {
+        for (;;) {
+            if (console.lineReply(40).size() != 40) std::abort();
+            int count = 7;
+            console.numberReply(count);
+            float flag = 0.5f;
+            console.numberReply(flag);
+        }
+    } catch (const RunEnd& end) {
+        if (end.status != 1 || end.report.empty()) std::abort();
+    }
+    return 0;
+}

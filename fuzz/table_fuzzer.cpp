@@ -1,0 +1,42 @@
+// The table reader on arbitrary bytes. The first two lines of an input are the
+// console replies (the number of columns and the missing-value flag); the
+// rest is the table file. Goes through readtable exactly as the program does.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "console.hpp"
+#include "failure.hpp"
+#include "table.hpp"
+
+using namespace detrend;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static SeriesTable table;
+    static std::FILE* devnull = std::fopen("/dev/null", "w");
+
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::size_t split = bytes.find('\n');
+    if (split != std::string_view::npos) split = bytes.find('\n', split + 1);
+    split = split == std::string_view::npos ? bytes.size() : split + 1;
+
+    LineReader consoleLines(bytes.substr(0, split), "console");
+    Console console(consoleLines, devnull, devnull);
+    LineReader fileLines(bytes.substr(split), "input file");
+    FreeReader file(fileLines);
+    try {
+        readtable(file, console, table);
+    } catch (const RunEnd& end) {
+        if (end.status != 1 || end.report.empty()) std::abort();
+        return 0;
+    }
+    // What the rest of the program relies on for every series.
+    if (table.columnCount > SeriesTable::maxColumns - 1) std::abort();
+    for (int s = 1; s <= table.columnCount; ++s) {
+        const long long length = table.length[s - 1];
+        if (length < 1 || length > SeriesTable::maxRows) std::abort();
+        if (static_cast<long long>(table.IYR[s - 1]) + length - 1 != table.LYR[s - 1]) std::abort();
+    }
+    return 0;
+}
