@@ -22,10 +22,8 @@ std::vector<PLFLT>& widened(std::vector<PLFLT>& out, const std::vector<float>& i
 }  // namespace
 
 bool displayAvailable() {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return false;
-    XCloseDisplay(display);
-    return true;
+    static Display* const held = XOpenDisplay(nullptr);  // closed when the process ends
+    return held != nullptr;
 }
 
 void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,

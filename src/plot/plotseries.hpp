@@ -9,8 +9,11 @@
 
 namespace detrend::plot {
 
-// True when the X display named by DISPLAY can be opened (it is opened and
-// closed again); PLplot would otherwise end the whole process.
+// True when the X display named by DISPLAY can be opened; PLplot would
+// otherwise end the whole process. The connection stays open for the rest of
+// the run: PLplot opens and closes a connection of its own for every window,
+// and an X server without other clients resets itself whenever its last
+// client leaves, refusing the connection of the next window meanwhile.
 bool displayAvailable();
 
 // Shows one series in a new window: white background, black frame with grid,
