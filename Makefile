@@ -1,5 +1,6 @@
-# make run   installs what is missing, builds, and starts detrend
-# make test  installs what is missing, builds, and runs the whole test suite
+# make run      installs what is missing, builds, and starts detrend
+# make test     installs what is missing, builds, and runs the whole test suite
+# make install  installs detrend and its manual page under PREFIX
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
@@ -8,12 +9,13 @@ JOBS ?= $(shell nproc)
 # Seconds each fuzz target runs: briefly in make test, longer in make fuzz.
 TEST_FUZZ_SECONDS ?= 30
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 # Debian packages the build and the tests need.
 PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
-  xvfb xauth xdotool imagemagick clang libclang-rt-14-dev
+  xvfb xauth xdotool imagemagick clang libclang-rt-14-dev groff-base
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test fuzz deps configure build sanitize-build fuzz-build clean
+.PHONY: run test fuzz install deps configure build sanitize-build fuzz-build clean
 
 deps:
 	@missing=""; \
@@ -30,7 +32,12 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
+	@echo "To try it: input examples/first-try.txt, output first-try.out, 3 columns, flag -999, cutoff 32"
+	@echo "(README.md walks through this run; reply / to the first question to leave)"
 	./$(BUILD)/detrend
+
+install: build
+	$(SUDO) cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Everything with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-build: deps

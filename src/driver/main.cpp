@@ -2,6 +2,7 @@
 #include <cfenv>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <unistd.h>
 
 #include "console.hpp"
@@ -12,8 +13,53 @@
 #ifndef DETREND_PLPLOT_LIB
 #error "DETREND_PLPLOT_LIB must name PLplot's font directory"
 #endif
+#ifndef DETREND_VERSION
+#error "DETREND_VERSION must give the program's version"
+#endif
 
-int main() {
+namespace {
+
+constexpr const char* usage = "usage: detrend [--help | --version]";
+
+constexpr const char* help =
+    "usage: detrend [--help | --version]\n"
+    "\n"
+    "Detrends annual series, such as tree-ring widths, with a cubic smoothing\n"
+    "spline. detrend takes no other arguments: it asks on the console for\n"
+    "  - the input table (reply / to leave),\n"
+    "  - the results listing to write,\n"
+    "  - the number of columns of the table, the year column included,\n"
+    "  - the missing-value flag, e.g. -999,\n"
+    "  - the cutoff: the period in years at which the spline keeps half the\n"
+    "    amplitude of a variation.\n"
+    "Each series is centred, extended at both ends with a Burg prediction-error\n"
+    "filter, smoothed, written to the listing with its residuals, and plotted.\n"
+    "Right-click a plot window (or close it) to go on to the next series.\n"
+    "\n"
+    "  --help      show this text and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "See detrend(1) for the input format, the listing and the messages.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        const std::string_view argument = argv[1];
+        if (argc == 2 && argument == "--help") {
+            std::fputs(help, stdout);
+            return 0;
+        }
+        if (argc == 2 && argument == "--version") {
+            std::printf("detrend %s\n", DETREND_VERSION);
+            return 0;
+        }
+        // A known option can only stand alone: then the one after it is unexpected.
+        const char* unexpected = argument == "--help" || argument == "--version" ? argv[2] : argv[1];
+        std::fprintf(stderr, "detrend: unexpected argument \"%s\" (%s)\n", unexpected, usage);
+        return 2;
+    }
+
     // PLplot finds its font files through PLPLOT_LIB; an inherited value
     // could point at fonts of another version.
     ::setenv("PLPLOT_LIB", DETREND_PLPLOT_LIB, 1);

@@ -86,7 +86,10 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         } else {
             ::unsetenv("DISPLAY");
         }
-        ::execl(DETREND_BINARY, "detrend", static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>("detrend")};
+        for (const std::string& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(DETREND_BINARY, argv.data());
         ::_exit(127);
     }
 

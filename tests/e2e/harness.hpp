@@ -21,6 +21,7 @@ struct Outcome {
 };
 
 struct RunOptions {
+    std::vector<std::string> arguments;  // command-line arguments after the program name
     std::optional<std::string> display;  // DISPLAY for the run; unset by default
     int timeoutSeconds = 120;
     // Run as the unprivileged user "nobody" when the tests run as root, so
