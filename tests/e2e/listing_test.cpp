@@ -83,36 +83,34 @@ TEST(Listing, BlocksHaveTheirOwnLayout) {
     EXPECT_EQ(listing.substr(listing.size() - 31, 5), " 1920");
 }
 
+// Five values with no spline: the failure of the filter gives the sign-bit
+// NaN of 0/0, the spline's failure the positive NaN put in its place.
+const std::string fiveValues = "Year S\n1 1.5\n2 0.5\n3 2.5\n4 1.0\n5 2.0\n";
+std::string fiveValueListing(const std::string& nan) {
+    std::string listing = "\r\n Input series is: S                   \r\n year  unfilt  spline  resids\r\n";
+    const char* rows[] = {"    1   1.500", "    2   0.500", "    3   2.500", "    4   1.000", "    5   2.000"};
+    for (const char* row : rows) listing += row + nan + nan + "\r\n";
+    return listing;
+}
+
 TEST(Listing, AFilterAsLongAsTheSeriesGivesNotANumber) {
     Scenario s;
-    s.write("t.txt", "Year S\n1 1.5\n2 0.5\n3 2.5\n4 1.0\n5 2.0\n");
+    s.write("t.txt", fiveValues);
     const Outcome o = s.run("t.txt\nl.txt\n2\n-999\n5\n");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, opening(" S                          1       5\n") + announcement("  5") +
                          " ip:   5\n     -NaN    -NaN    -NaN    -NaN    -NaN\n" + closingLines);
-    EXPECT_EQ(o.files.at("l.txt"),
-              "\r\n Input series is: S                   \r\n year  unfilt  spline  resids\r\n"
-              "    1   1.500    -NaN    -NaN\r\n"
-              "    2   0.500    -NaN    -NaN\r\n"
-              "    3   2.500    -NaN    -NaN\r\n"
-              "    4   1.000    -NaN    -NaN\r\n"
-              "    5   2.000    -NaN    -NaN\r\n");
+    EXPECT_EQ(o.files.at("l.txt"), fiveValueListing("    -NaN"));
 }
 
 TEST(Listing, CutoffZeroWaitsForALineAndFailsTheSpline) {
     Scenario s;
-    s.write("t.txt", "Year S\n1 1.5\n2 0.5\n3 2.5\n4 1.0\n5 2.0\n");
+    s.write("t.txt", fiveValues);
     const Outcome o = s.run("t.txt\nl.txt\n2\n-999\n0\nanything at all\n");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, opening(" S                          1       5\n") + announcement("  0") +
                          " never get here\n ip:   0\n>> sbr spline: matrix not positive definite\n" + closingLines);
-    EXPECT_EQ(o.files.at("l.txt"),
-              "\r\n Input series is: S                   \r\n year  unfilt  spline  resids\r\n"
-              "    1   1.500     NaN     NaN\r\n"
-              "    2   0.500     NaN     NaN\r\n"
-              "    3   2.500     NaN     NaN\r\n"
-              "    4   1.000     NaN     NaN\r\n"
-              "    5   2.000     NaN     NaN\r\n");
+    EXPECT_EQ(o.files.at("l.txt"), fiveValueListing("     NaN"));
 
     // The wait needs a line: the end of the console input ends the run.
     const Outcome eof = s.run("t.txt\nl.txt\n2\n-999\n0\n");
@@ -164,7 +162,7 @@ TEST(Listing, TenThousandExtendedValuesFitAndOneMoreEndsTheRun) {
 
 TEST(Listing, ACutoffAboveTheCapacityEndsTheRunAfterTheAnnouncement) {
     Scenario s;
-    s.write("t.txt", "Year S\n1 1.5\n2 0.5\n3 2.5\n4 1.0\n5 2.0\n");
+    s.write("t.txt", fiveValues);
     for (const char* cutoff : {"10001", "2147483647"}) {
         const Outcome o = s.run(std::string("t.txt\nl.txt\n2\n-999\n") + cutoff + "\n");
         EXPECT_EQ(o.status, 1) << cutoff;
