@@ -46,10 +46,10 @@ std::string promptLine(std::string_view text);
 
 // Lays out a list of real fields, at most `perLine` on a line, each line
 // beginning with one blank; calls emit(line) for every line, the last one
-// ending after its last value. An empty list gives no line.
+// ending after its last value. An empty list gives no line. `line` is the
+// caller's scratch line, reused so that nothing is allocated per list.
 template <class Values, class Emit>
-void layoutRealList(const Values& values, int perLine, int width, int decimals, Emit&& emit) {
-    Line line;
+void layoutRealList(const Values& values, int perLine, int width, int decimals, Line& line, Emit&& emit) {
     int onLine = 0;
     for (double v : values) {
         if (onLine == 0) line.clear(), line.blank();

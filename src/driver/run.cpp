@@ -151,7 +151,7 @@ int run(Console& console, Workspace& ws) {
         line.blank().text("ip: ").integer(cutoff, 3);
         console.line(line.view());
         layoutRealList(std::span(ws.coefficients.data(), static_cast<std::size_t>(std::max(cutoff, 0))), 10, 8, 3,
-                       [&](std::string_view text) { console.line(text); });
+                       line, [&](std::string_view text) { console.line(text); });
 
         const long long nn = n + 2LL * k;
         if (nn > mxy) endSeriesTooLong(console);

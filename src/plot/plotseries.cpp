@@ -29,7 +29,9 @@ bool displayAvailable() {
 void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
                 int n, int firstYear, std::string_view name, int offset, PlotData& data) {
     buildPlotData(extended, smoothed, residual, n, firstYear, offset, data);
-    static std::vector<PLFLT> x, y;
+    static std::vector<PLFLT> x, y;  // grown once to the plot data's capacity
+    x.reserve(data.years.size());
+    y.reserve(data.years.size());
     widened(x, data.years, n);
 
     plsdev(windowDevice);

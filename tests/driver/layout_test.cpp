@@ -120,7 +120,8 @@ TEST(RealList, TenToALineEachLineStartingWithABlank) {
     auto lines = [](int count) {
         std::vector<double> values(static_cast<std::size_t>(count), 0.5);
         std::vector<std::string> out;
-        layoutRealList(values, 10, 8, 3, [&](std::string_view l) { out.emplace_back(l); });
+        Line scratch;
+        layoutRealList(values, 10, 8, 3, scratch, [&](std::string_view l) { out.emplace_back(l); });
         return out;
     };
     EXPECT_TRUE(lines(0).empty());
