@@ -16,6 +16,7 @@
 #include "numeric/pefilter.hpp"
 #include "numeric/spline.hpp"
 #include "plot/plotseries.hpp"
+#include "series_name.hpp"
 
 namespace detrend {
 namespace {
@@ -25,10 +26,7 @@ using numeric::mxy;
 constexpr std::size_t fileNameLength = 40;
 
 // A file name reply without its trailing blanks.
-std::string fileName(const std::string& reply) {
-    const auto last = reply.find_last_not_of(' ');
-    return last == std::string::npos ? std::string() : reply.substr(0, last + 1);
-}
+std::string fileName(const std::string& reply) { return std::string(withoutTrailingBlanks(reply)); }
 
 // The input table, open for reading while the table is read.
 class InputFile {

@@ -7,6 +7,12 @@
 
 namespace detrend {
 
+// `text` without its trailing blanks.
+inline std::string_view withoutTrailingBlanks(std::string_view text) {
+    const auto last = text.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
+}
+
 struct SeriesName {
     static constexpr int length = 20;
     std::array<char, length> chars;
@@ -21,11 +27,7 @@ struct SeriesName {
     // All 20 characters, trailing blanks included.
     std::string_view view() const { return {chars.data(), chars.size()}; }
     // The name without its trailing blanks.
-    std::string_view trimmed() const {
-        std::string_view v = view();
-        const auto last = v.find_last_not_of(' ');
-        return last == std::string_view::npos ? std::string_view{} : v.substr(0, last + 1);
-    }
+    std::string_view trimmed() const { return withoutTrailingBlanks(view()); }
 };
 
 }  // namespace detrend
