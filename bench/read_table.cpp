@@ -7,8 +7,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "console.hpp"
-#include "table.hpp"
+#include "driver/console.hpp"
+#include "driver/table.hpp"
 #include "table_text.hpp"
 
 int main(int argc, char** argv) {

@@ -36,9 +36,9 @@ struct Random {
 
 struct Site {
     const char* name;
-    int first, last;       // years of the first and last ring
-    double a, r, c;        // age trend c + a * r^age, in mm
-    double noise;          // standard deviation of the site's own noise
+    int first, last;  // years of the first and last ring
+    double a, r, c;  // age trend c + a * r^age, in mm
+    double noise;  // standard deviation of the site's own noise
 };
 
 // A table of `sites` over the years first..last, with a shared signal.

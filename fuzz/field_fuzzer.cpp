@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "layout.hpp"
+#include "driver/layout.hpp"
 
 using namespace detrend;
 

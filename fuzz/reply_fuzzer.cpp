@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "console.hpp"
-#include "failure.hpp"
-#include "freeform.hpp"
+#include "driver/console.hpp"
+#include "driver/failure.hpp"
+#include "driver/freeform.hpp"
 
 using namespace detrend;
 

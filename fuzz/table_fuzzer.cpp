@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "console.hpp"
-#include "failure.hpp"
-#include "table.hpp"
+#include "driver/console.hpp"
+#include "driver/failure.hpp"
+#include "driver/table.hpp"
 
 using namespace detrend;
 

@@ -1,7 +1,7 @@
-#include "console.hpp"
+#include "driver/console.hpp"
 
-#include "failure.hpp"
-#include "layout.hpp"
+#include "driver/failure.hpp"
+#include "driver/layout.hpp"
 
 namespace detrend {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "freeform.hpp"
-#include "lines.hpp"
+#include "driver/freeform.hpp"
+#include "driver/lines.hpp"
 #include "numeric/messages.hpp"
 
 namespace detrend {

@@ -1,4 +1,4 @@
-#include "freeform.hpp"
+#include "driver/freeform.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +13,12 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isSeparator(char c) { return c == ' ' || c == ',' || c == '/'; }
 bool isExponentLetter(char c) {
     switch (c) {
-        case 'E': case 'e': case 'D': case 'd': case 'Q': case 'q': return true;
+        case 'E':
+        case 'e':
+        case 'D':
+        case 'd':
+        case 'Q':
+        case 'q': return true;
         default: return false;
     }
 }
@@ -44,9 +49,13 @@ bool isDecimal(std::string_view t, std::size_t& exponentAt) {
 template <class T>
 T strtoT(const char* s, char** end);
 template <>
-double strtoT<double>(const char* s, char** end) { return std::strtod(s, end); }
+double strtoT<double>(const char* s, char** end) {
+    return std::strtod(s, end);
+}
 template <>
-float strtoT<float>(const char* s, char** end) { return std::strtof(s, end); }
+float strtoT<float>(const char* s, char** end) {
+    return std::strtof(s, end);
+}
 
 template <class T>
 ScanStatus parseFloating(std::string_view token, T& value) {
@@ -144,8 +153,10 @@ ScanStatus parseNumber(std::string_view token, int& value) {
     bool tooLarge = false;
     for (; i < token.size(); ++i) {
         if (!isDigit(token[i])) return ScanStatus::illegalCharacter;
-        if (magnitude <= std::numeric_limits<int>::max()) magnitude = magnitude * 10 + (token[i] - '0');
-        else tooLarge = true;
+        if (magnitude <= std::numeric_limits<int>::max())
+            magnitude = magnitude * 10 + (token[i] - '0');
+        else
+            tooLarge = true;
     }
     const long long v = negative ? -magnitude : magnitude;
     if (tooLarge || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())

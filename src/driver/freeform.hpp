@@ -18,17 +18,17 @@
 #include <string>
 #include <string_view>
 
-#include "lines.hpp"
-#include "series_name.hpp"
+#include "driver/lines.hpp"
+#include "driver/series_name.hpp"
 
 namespace detrend {
 
 enum class ScanStatus {
-    ok,                // every item read, or the read ended at "/"
+    ok,  // every item read, or the read ended at "/"
     illegalCharacter,  // a number that is not one
-    outOfRange,        // a number too large for its type
-    zeroRepeat,        // a repeat count of 0
-    endOfFile,         // the source ended before every item was read
+    outOfRange,  // a number too large for its type
+    zeroRepeat,  // a repeat count of 0
+    endOfFile,  // the source ended before every item was read
 };
 
 struct ScanResult {

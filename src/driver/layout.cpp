@@ -1,4 +1,4 @@
-#include "layout.hpp"
+#include "driver/layout.hpp"
 
 #include <bit>
 #include <cmath>
@@ -39,8 +39,7 @@ char* digitsBackwards(char* end, std::uint64_t v) {
 void formatInteger(char* field, int width, long long value) {
     char buf[24];
     char* end = buf + sizeof buf;
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value)
-                                        : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     char* start = digitsBackwards(end, magnitude);
     if (value < 0) *--start = '-';
     place(field, width, start, static_cast<int>(end - start));

@@ -24,8 +24,14 @@ void formatReal(char* field, int width, int decimals, double value);
 // One line under construction. Every append continues at the current column.
 class Line {
 public:
-    Line& blank() { text_.push_back(' '); return *this; }
-    Line& text(std::string_view s) { text_.append(s); return *this; }
+    Line& blank() {
+        text_.push_back(' ');
+        return *this;
+    }
+    Line& text(std::string_view s) {
+        text_.append(s);
+        return *this;
+    }
     // Continues at `column` (1-based), filling the gap with blanks; a column
     // at or before the current one changes nothing.
     Line& columnStop(int column);

@@ -1,11 +1,11 @@
-#include "lines.hpp"
+#include "driver/lines.hpp"
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <unistd.h>
 
-#include "failure.hpp"
+#include "driver/failure.hpp"
 
 namespace detrend {
 namespace {

@@ -1,12 +1,12 @@
-#include "listing.hpp"
+#include "driver/listing.hpp"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "failure.hpp"
-#include "layout.hpp"
+#include "driver/failure.hpp"
+#include "driver/layout.hpp"
 
 namespace detrend {
 namespace {

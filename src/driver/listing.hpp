@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "series_name.hpp"
+#include "driver/series_name.hpp"
 
 namespace detrend {
 

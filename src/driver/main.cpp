@@ -5,10 +5,10 @@
 #include <string_view>
 #include <unistd.h>
 
-#include "console.hpp"
-#include "failure.hpp"
-#include "lines.hpp"
-#include "run.hpp"
+#include "driver/console.hpp"
+#include "driver/failure.hpp"
+#include "driver/lines.hpp"
+#include "driver/run.hpp"
 
 #ifndef DETREND_PLPLOT_LIB
 #error "DETREND_PLPLOT_LIB must name PLplot's font directory"

@@ -1,4 +1,4 @@
-#include "run.hpp"
+#include "driver/run.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -9,14 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "failure.hpp"
-#include "layout.hpp"
-#include "listing.hpp"
+#include "driver/failure.hpp"
+#include "driver/layout.hpp"
+#include "driver/listing.hpp"
 #include "numeric/extend.hpp"
 #include "numeric/pefilter.hpp"
 #include "numeric/spline.hpp"
 #include "plot/plotseries.hpp"
-#include "series_name.hpp"
+#include "driver/series_name.hpp"
 
 namespace detrend {
 namespace {
@@ -47,8 +47,7 @@ public:
     // True when `path` names this very file (same device and inode).
     bool isSameFile(const std::string& path) const {
         struct stat other;
-        return ::stat(path.c_str(), &other) == 0 && other.st_dev == status_.st_dev &&
-               other.st_ino == status_.st_ino;
+        return ::stat(path.c_str(), &other) == 0 && other.st_dev == status_.st_dev && other.st_ino == status_.st_ino;
     }
     void close() {
         if (fd_ >= 0) ::close(fd_);
@@ -134,8 +133,11 @@ int run(Console& console, Workspace& ws) {
 
         console.emptyLine();
         line.clear();
-        line.blank().text("*** Computing prediction error filter").text(" (length ").integer(cutoff, 3).text(
-            ") for extrapolation");
+        line.blank()
+            .text("*** Computing prediction error filter")
+            .text(" (length ")
+            .integer(cutoff, 3)
+            .text(") for extrapolation");
         console.line(line.view());
         console.emptyLine();
         // The coefficients have mxy slots, and a longer filter could never
@@ -148,8 +150,8 @@ int run(Console& console, Workspace& ws) {
         line.clear();
         line.blank().text("ip: ").integer(cutoff, 3);
         console.line(line.view());
-        layoutRealList(std::span(ws.coefficients.data(), static_cast<std::size_t>(std::max(cutoff, 0))), 10, 8, 3,
-                       line, [&](std::string_view text) { console.line(text); });
+        layoutRealList(std::span(ws.coefficients.data(), static_cast<std::size_t>(std::max(cutoff, 0))), 10, 8, 3, line,
+                       [&](std::string_view text) { console.line(text); });
 
         const long long nn = n + 2LL * k;
         if (nn > mxy) endSeriesTooLong(console);

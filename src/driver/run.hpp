@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "console.hpp"
+#include "driver/console.hpp"
 #include "plot/plotdata.hpp"
-#include "table.hpp"
+#include "driver/table.hpp"
 
 namespace detrend {
 

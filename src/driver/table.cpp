@@ -1,11 +1,11 @@
-#include "table.hpp"
+#include "driver/table.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <span>
 
-#include "failure.hpp"
-#include "layout.hpp"
+#include "driver/failure.hpp"
+#include "driver/layout.hpp"
 
 namespace detrend {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "console.hpp"
-#include "freeform.hpp"
-#include "series_name.hpp"
+#include "driver/console.hpp"
+#include "driver/freeform.hpp"
+#include "driver/series_name.hpp"
 
 namespace detrend {
 
@@ -32,9 +32,7 @@ struct SeriesTable {
 
     // Rows 1..maxRows of column `column`.
     double* column(int column) { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
-    const double* column(int column) const {
-        return values.get() + static_cast<std::size_t>(column - 1) * maxRows;
-    }
+    const double* column(int column) const { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
 };
 
 // Asks for the number of columns and the missing-value flag, reads the whole

@@ -1,4 +1,4 @@
-#include "extend.hpp"
+#include "numeric/extend.hpp"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // Andersen, N. (1974), On the calculation of filter coefficients for maximum
 // entropy spectral analysis, Geophysics 39, 69-72; after Burg, J. P. (1967),
 // Maximum entropy spectral analysis.
-#include "pefilter.hpp"
+#include "numeric/pefilter.hpp"
 
 namespace detrend::numeric {
 

@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "messages.hpp"
+#include "numeric/messages.hpp"
 
 namespace detrend::numeric {
 

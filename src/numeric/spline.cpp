@@ -8,7 +8,7 @@
 //
 // Every operation is rounded to double in the order written; the one
 // exception is the cosine, taken in x86-64 extended precision.
-#include "spline.hpp"
+#include "numeric/spline.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "messages.hpp"
+#include "numeric/messages.hpp"
 
 namespace detrend::numeric {
 
@@ -15,10 +15,10 @@ constexpr float tooShortMark = -9998.0f;
 constexpr float failureMark = -9999.0f;
 
 enum class SplineResult {
-    fitted,               // s[0..N) holds the spline
-    tooShort,             // N <= 3: s[0] = tooShortMark, nothing else written
+    fitted,  // s[0..N) holds the spline
+    tooShort,  // N <= 3: s[0] = tooShortMark, nothing else written
     notPositiveDefinite,  // s[0] = failureMark, the message line shown
-    tooLong,              // N > mxy: the capacity message shown, nothing written
+    tooLong,  // N > mxy: the capacity message shown, nothing written
 };
 
 // Fits the spline to y[0..N) and writes its values to s[0..N), and the
@@ -31,8 +31,7 @@ enum class SplineResult {
 //
 // The band system is kept in storage of the routine's own, allocated once and
 // reused; the routine is therefore not reentrant.
-SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff,
-                    MessageConsole& console);
+SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff, MessageConsole& console);
 
 // The smoothing parameter p, in double precision, that puts the spline's 50%
 // response at the period `cutoff`: 6 (1 - cos w)^2 / (2 + cos w) with

@@ -1,9 +1,9 @@
-#include "plotdata.hpp"
+#include "plot/plotdata.hpp"
 
 namespace detrend::plot {
 
-void buildPlotData(std::span<const float> extended, std::span<const float> smoothed,
-                   std::span<const float> residual, int n, int firstYear, int offset, PlotData& data) {
+void buildPlotData(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+                   int n, int firstYear, int offset, PlotData& data) {
     data.n = n;
     float ymin = 100000.0f;
     float ymax = -100000.0f;

@@ -23,8 +23,8 @@ struct PlotData {
 // value by value; NaN values change no bound.
 //
 // Requires: offset >= 0, n <= data capacity, and the spans long enough.
-void buildPlotData(std::span<const float> extended, std::span<const float> smoothed,
-                   std::span<const float> residual, int n, int firstYear, int offset, PlotData& data);
+void buildPlotData(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+                   int n, int firstYear, int offset, PlotData& data);
 
 // The plot title: the series name without its trailing blanks.
 std::string_view plotTitle(std::string_view name);

@@ -1,4 +1,4 @@
-#include "plotseries.hpp"
+#include "plot/plotseries.hpp"
 
 #include <X11/Xlib.h>
 #include <plplot.h>

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "plotdata.hpp"
+#include "plot/plotdata.hpp"
 
 namespace detrend::plot {
 

@@ -1,4 +1,4 @@
-#include "freeform.hpp"
+#include "driver/freeform.hpp"
 
 #include <gtest/gtest.h>
 
@@ -49,21 +49,21 @@ TEST(FreeReader, SeparatorsRepeatsEmptyItemsAndSlash) {
         {"1,2,3,4", {1, 2, 3, 4}},
         {"1 , 2 ,3, 4", {1, 2, 3, 4}},
         {"1\t2\t\t3 4", {1, 2, 3, 4}},
-        {"1,,3,4", {1, 9, 3, 4}},          // nothing between two commas: unchanged
-        {",2,3,4", {9, 2, 3, 4}},          // a leading comma is an empty item
+        {"1,,3,4", {1, 9, 3, 4}},  // nothing between two commas: unchanged
+        {",2,3,4", {9, 2, 3, 4}},  // a leading comma is an empty item
         {"1, ,3,4", {1, 9, 3, 4}},
         {"2*5 3 4", {5, 5, 3, 4}},
-        {"3*, 4", {9, 9, 9, 4}},           // r* alone: r empty items
-        {"1 2 /", {1, 2, 9, 9}},           // "/" ends the read
+        {"3*, 4", {9, 9, 9, 4}},  // r* alone: r empty items
+        {"1 2 /", {1, 2, 9, 9}},  // "/" ends the read
         {"1 2/3 4", {1, 2, 9, 9}},
-        {"1 2\n3 4", {1, 2, 3, 4}},        // a row spread over two lines
-        {"1 2\n\n   \n3 4", {1, 2, 3, 4}}, // empty lines skipped
+        {"1 2\n3 4", {1, 2, 3, 4}},  // a row spread over two lines
+        {"1 2\n\n   \n3 4", {1, 2, 3, 4}},  // empty lines skipped
         {"1 2 ! comment 7\n3 4", {1, 2, 3, 4}},
         {"! all comment\n1 2 3 4", {1, 2, 3, 4}},
-        {"1 2 3 4 5 6", {1, 2, 3, 4}},     // extra values lost
+        {"1 2 3 4 5 6", {1, 2, 3, 4}},  // extra values lost
         {"9*7", {7, 7, 7, 7}},
         {"99999999999999999999999*7", {7, 7, 7, 7}},
-        {"1,\n,3 4", {1, 9, 3, 4}},        // line end then comma: one separator
+        {"1,\n,3 4", {1, 9, 3, 4}},  // line end then comma: one separator
         {"1.5 -2.25E1 3d2 +4q-1", {1.5, -22.5, 300, 0.4}},
         {".5 5. -0 1e0", {0.5, 5, -0.0, 1}},
     };
@@ -96,7 +96,11 @@ TEST(FreeReader, AReadOfNothingStillTakesALine) {
 }
 
 TEST(FreeReader, BadNumbersAreReportedWithTheirLine) {
-    struct Case { const char* text; ScanStatus status; long line; };
+    struct Case {
+        const char* text;
+        ScanStatus status;
+        long line;
+    };
     const Case cases[] = {
         {"1 x", ScanStatus::illegalCharacter, 1},
         {"1\n1.2.3", ScanStatus::illegalCharacter, 2},
@@ -143,11 +147,15 @@ TEST(FreeReader, NumbersAreCorrectlyRoundedForTheirType) {
 }
 
 TEST(FreeReader, IntegerReplies) {
-    struct Case { const char* text; ScanStatus status; int value; };
+    struct Case {
+        const char* text;
+        ScanStatus status;
+        int value;
+    };
     const Case cases[] = {
         {"  12,abc", ScanStatus::ok, 12},
-        {"\n\n12", ScanStatus::ok, 12},   // empty reply lines are passed over
-        {"/", ScanStatus::ok, 77},        // unchanged
+        {"\n\n12", ScanStatus::ok, 12},  // empty reply lines are passed over
+        {"/", ScanStatus::ok, 77},  // unchanged
         {",", ScanStatus::ok, 77},
         {"3*12", ScanStatus::ok, 12},
         {"-40 x", ScanStatus::ok, -40},
@@ -174,7 +182,11 @@ TEST(FreeReader, IntegerReplies) {
 
 TEST(FreeReader, Names) {
     constexpr ScanStatus ok = ScanStatus::ok, eof = ScanStatus::endOfFile;
-    struct Case { const char* text; ScanStatus status; std::vector<std::string> names; };
+    struct Case {
+        const char* text;
+        ScanStatus status;
+        std::vector<std::string> names;
+    };
     const Case cases[] = {
         {"Year Site01 Site02", ok, {"Year", "Site01", "Site02"}},
         {"Year,'Site 01',\"B,C/D\"", ok, {"Year", "Site 01", "B,C/D"}},

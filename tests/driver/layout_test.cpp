@@ -1,4 +1,4 @@
-#include "layout.hpp"
+#include "driver/layout.hpp"
 
 #include <gtest/gtest.h>
 
@@ -23,32 +23,22 @@ std::string integer(long long v, int width) {
 }
 
 TEST(RealField, RoundsTheExactBinaryValueHalfAwayFromZero) {
-    struct Case { double value; const char* text; };
+    struct Case {
+        double value;
+        const char* text;
+    };
     const Case cases[] = {
-        {0.0625, "   0.063"},     // exactly halfway: away from zero, not to even
-        {-0.0625, "  -0.063"},
-        {0.1875, "   0.188"},
-        {0.0025, "   0.003"},     // the double is just above 0.0025
-        {0.0005, "   0.001"},     // the double is just above 0.0005
-        {1.0005, "   1.000"},     // the double 1.0005 is below the halfway point
-        {9999.9994, "9999.999"},
-        {9999.9996, "********"},
-        {-999.9996, "********"},
-        {-999.999, "-999.999"},
-        {0.5, "   0.500"},
-        {-0.5, "  -0.500"},
-        {-0.0004, "   0.000"},    // rounds to zero: no sign
-        {-0.0005, "  -0.001"},
-        {-0.0, "   0.000"},
-        {0.0, "   0.000"},
-        {1.234, "   1.234"},
-        {1.1, "   1.100"},
-        {0.134, "   0.134"},
-        {-0.05, "  -0.050"},
-        {123.4565, " 123.457"},   // the double lies above the halfway point
-        {1e300, "********"},
-        {-1e300, "********"},
-        {5e-324, "   0.000"},     // the smallest subnormal
+        {0.0625, "   0.063"},  // exactly halfway: away from zero, not to even
+        {-0.0625, "  -0.063"},   {0.1875, "   0.188"},    {0.0025, "   0.003"},  // the double is just above 0.0025
+        {0.0005, "   0.001"},  // the double is just above 0.0005
+        {1.0005, "   1.000"},  // the double 1.0005 is below the halfway point
+        {9999.9994, "9999.999"}, {9999.9996, "********"}, {-999.9996, "********"},
+        {-999.999, "-999.999"},  {0.5, "   0.500"},       {-0.5, "  -0.500"},
+        {-0.0004, "   0.000"},  // rounds to zero: no sign
+        {-0.0005, "  -0.001"},   {-0.0, "   0.000"},      {0.0, "   0.000"},
+        {1.234, "   1.234"},     {1.1, "   1.100"},       {0.134, "   0.134"},
+        {-0.05, "  -0.050"},     {123.4565, " 123.457"},  // the double lies above the halfway point
+        {1e300, "********"},     {-1e300, "********"},    {5e-324, "   0.000"},  // the smallest subnormal
         {-5e-324, "   0.000"},
     };
     for (const Case& c : cases) EXPECT_EQ(real(c.value), c.text) << c.value;
@@ -83,11 +73,24 @@ TEST(RealField, OtherWidthsAndDecimals) {
 }
 
 TEST(IntegerField, RightAlignedOrAsterisks) {
-    struct Case { long long value; int width; const char* text; };
+    struct Case {
+        long long value;
+        int width;
+        const char* text;
+    };
     const Case cases[] = {
-        {1901, 5, " 1901"}, {-12, 5, "  -12"}, {99999, 5, "99999"}, {100000, 5, "*****"},
-        {-9999, 5, "-9999"}, {-10000, 5, "*****"}, {40, 3, " 40"}, {3, 3, "  3"},
-        {1000, 3, "***"}, {0, 8, "       0"}, {-2147483648LL, 8, "********"}, {1902, 8, "    1902"},
+        {1901, 5, " 1901"},
+        {-12, 5, "  -12"},
+        {99999, 5, "99999"},
+        {100000, 5, "*****"},
+        {-9999, 5, "-9999"},
+        {-10000, 5, "*****"},
+        {40, 3, " 40"},
+        {3, 3, "  3"},
+        {1000, 3, "***"},
+        {0, 8, "       0"},
+        {-2147483648LL, 8, "********"},
+        {1902, 8, "    1902"},
     };
     for (const Case& c : cases) EXPECT_EQ(integer(c.value, c.width), c.text) << c.value;
 }
@@ -102,8 +105,8 @@ TEST(Line, PromptsPutTheArrowInColumns45To48) {
     EXPECT_EQ(promptLine("Enter the input file (/ to exit)"), " Enter the input file (/ to exit)           ==> ");
     EXPECT_EQ(promptLine("Enter the 50% frequency response cutoff"),
               " Enter the 50% frequency response cutoff    ==> ");
-    for (const char* text : {"Enter the output file", "Enter number of columns",
-                             "Enter missing value flag e.g., -999.00"}) {
+    for (const char* text :
+         {"Enter the output file", "Enter number of columns", "Enter missing value flag e.g., -999.00"}) {
         const std::string p = promptLine(text);
         EXPECT_EQ(p.size(), 48u) << text;
         EXPECT_EQ(p.substr(44), "==> ") << text;

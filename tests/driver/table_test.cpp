@@ -1,4 +1,4 @@
-#include "table.hpp"
+#include "driver/table.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "failure.hpp"
+#include "driver/failure.hpp"
 
 namespace detrend {
 namespace {
@@ -16,7 +16,10 @@ namespace {
 class TableRead {
 public:
     TableRead(const std::string& replies, const std::string& file)
-        : replies_(replies), file_(file), consoleLines_(replies_, "console"), fileLines_(file_, "input file \"t\""),
+        : replies_(replies),
+          file_(file),
+          consoleLines_(replies_, "console"),
+          fileLines_(file_, "input file \"t\""),
           reader_(fileLines_) {
         out_ = open_memstream(&buffer_, &size_);
         console_ = std::make_unique<Console>(consoleLines_, out_);
@@ -103,8 +106,8 @@ TEST(ReadTable, FirstAndLastYearsAndValues) {
         {"-999", "1850.9 1\n1851.2 2\n", 1850, 1851, {1, 2}},
         {"-999", "-12.7 1\n-11 2\n-10.5 3\n", -12, -10, {1, 2, 3}},
         {"-999", "1 1\n\n2 2\n\n\n", 1, 2, {1, 2}},  // empty lines change nothing
-        {"-999", "1 1\n2 2\n3", 1, 2, {1, 2}},       // a row cut short does not count
-        {"-999", "1\n1\n2 2 99\n", 1, 2, {1, 2}},      // spread over lines; extras lost
+        {"-999", "1 1\n2 2\n3", 1, 2, {1, 2}},  // a row cut short does not count
+        {"-999", "1\n1\n2 2 99\n", 1, 2, {1, 2}},  // spread over lines; extras lost
         {"-999", "1 , 5\n2,,\n3 7\n", 1, 3, {5, 0, 7}},  // an empty value stays 0
         {"-999", "100000 1\n100001 2\n", 100000, 100001, {1, 2}},
     };
@@ -140,7 +143,11 @@ TEST(ReadTable, FewerThanTwoColumnsGiveHeadingsOnly) {
 }
 
 TEST(ReadTable, EndsTheRunOnTablesItCannotUse) {
-    struct Case { const char* replies; std::string file; std::string report; };
+    struct Case {
+        const char* replies;
+        std::string file;
+        std::string report;
+    };
     const Case cases[] = {
         {"2\n-999\n", "", "Attempt to read past end of file (input file \"t\", which is empty)"},
         {"3\n-999\n", "Year A\n", "Attempt to read past end of file (input file \"t\", which ends after line 1)"},
@@ -150,8 +157,7 @@ TEST(ReadTable, EndsTheRunOnTablesItCannotUse) {
         {"2\n-999\n", "Year A\n1901 1\n1903 2\n", "input file \"t\": years do not rise by one at row 2"},
         {"2\n-999\n", "Year A\n1901 1\n1901.5 2\n", "input file \"t\": years do not rise by one at row 2"},
         {"3\n-999\n", "Year A B\n1 1 -999\n2 1 -999\n", "input file \"t\": series B has no values"},
-        {"2\n-999\n", "Year A\n1 1\n2 -999\n3 1\n",
-         "input file \"t\": series A has a missing value inside it"},
+        {"2\n-999\n", "Year A\n1 1\n2 -999\n3 1\n", "input file \"t\": series A has a missing value inside it"},
         {"2\n-999\n", "Year A\n1e12 1\n", "input file \"t\": the year of data row 1 does not fit a 32-bit integer"},
         {"701\n", "", "too many columns: 701 typed, at most 700 (the year column and 699 series)"},
     };

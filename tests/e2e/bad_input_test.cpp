@@ -24,8 +24,7 @@ TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
     std::string binary = "Year A\n";
     for (int i = 0; i < 256; ++i) binary += static_cast<char>(255 - i);
     const BadTable cases[] = {
-        {"an empty file", "", "2",
-         "detrend: Attempt to read past end of file (input file \"t\", which is empty)\n"},
+        {"an empty file", "", "2", "detrend: Attempt to read past end of file (input file \"t\", which is empty)\n"},
         {"only names", "Year A B\n", "3", "detrend: input file \"t\": no data rows after the names\n"},
         {"names cut short", "Year\nA", "3",
          "detrend: Attempt to read past end of file (input file \"t\", which ends after line 2)\n"},
@@ -62,13 +61,17 @@ TEST(BadInput, OddButReadableTablesRunToTheEnd) {
     std::string wideRow = "1901 1";
     while (wideRow.size() < (1u << 20)) wideRow += " 7.5";
     const std::string longName(200, 'N');
-    struct Case { const char* what; std::string table; std::string seriesLine; };
+    struct Case {
+        const char* what;
+        std::string table;
+        std::string seriesLine;
+    };
     const Case cases[] = {
         {"a 1 MB names line", hugeLine + "\n1901 1\n1902 2\n", " A                       1901    1902\n"},
         {"a 1 MB data row", "Year A\n" + wideRow + "\n1902 2\n", " A                       1901    1902\n"},
-        {"a 200-character name", "Year " + longName + "\n1901 1\n1902 2\n",
-         " NNNNNNNNNNNNNNNNNNNN    1901    1902\n"},
-        {"a huge repeat count", "Year A\n1901 99999999999999999999*1\n1902 2\n", " A                       1901    1902\n"},
+        {"a 200-character name", "Year " + longName + "\n1901 1\n1902 2\n", " NNNNNNNNNNNNNNNNNNNN    1901    1902\n"},
+        {"a huge repeat count", "Year A\n1901 99999999999999999999*1\n1902 2\n",
+         " A                       1901    1902\n"},
     };
     for (const Case& c : cases) {
         Scenario s;
@@ -91,7 +94,11 @@ TEST(BadInput, ADirectoryAsInputFile) {
 }
 
 TEST(BadInput, OutputFilesThatCannotBeWritten) {
-    struct Case { const char* what; std::string name; std::string err; };
+    struct Case {
+        const char* what;
+        std::string name;
+        std::string err;
+    };
     const Case cases[] = {
         {"a directory that does not exist", "nodir/out.txt",
          "detrend: cannot open output file \"nodir/out.txt\": No such file or directory\n"},
@@ -104,10 +111,9 @@ TEST(BadInput, OutputFilesThatCannotBeWritten) {
         s.write("t.txt", goodTable);
         std::filesystem::create_directory(s.path("sub"));
         std::filesystem::create_directory(s.path("locked"));
-        std::filesystem::permissions(s.path("locked"), std::filesystem::perms::owner_read |
-                                                           std::filesystem::perms::owner_exec |
-                                                           std::filesystem::perms::others_read |
-                                                           std::filesystem::perms::others_exec);
+        std::filesystem::permissions(s.path("locked"),
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
         RunOptions options;
         options.unprivileged = true;
         const Outcome o = s.run("t.txt\n" + c.name + "\n3\n-999\n2\n", options);
@@ -143,8 +149,8 @@ TEST(BadInput, EveryCompletedBlockIsKeptWhenTheRunEnds) {
 
     const Outcome ended = cut.run("t.txt\nout.txt\n3\n-999\n0\n\n");
     EXPECT_EQ(ended.status, 1);
-    EXPECT_EQ(ended.err,
-              noDisplayNote + "detrend: Attempt to read past end of file (the line awaited after \"never get here\")\n");
+    EXPECT_EQ(ended.err, noDisplayNote +
+                             "detrend: Attempt to read past end of file (the line awaited after \"never get here\")\n");
     EXPECT_EQ(ended.files.at("out.txt"), firstBlock);
 }
 

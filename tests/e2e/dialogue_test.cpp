@@ -108,7 +108,11 @@ TEST(Dialogue, AMissingInputFileEndsBeforeTheOutputFileIsAskedFor) {
 }
 
 TEST(Dialogue, ARepliesThatIsNotANumberEndsTheRun) {
-    struct Case { std::string replies; std::string out; std::string err; };
+    struct Case {
+        std::string replies;
+        std::string out;
+        std::string err;
+    };
     const Case cases[] = {
         {"t.txt\nout.txt\nabc\n", openingPrompts.substr(0, openingPrompts.size() - flagPrompt.size()),
          "detrend: Illegal character in numeric input (the reply to \"Enter number of columns\")\n"},
@@ -131,7 +135,11 @@ TEST(Dialogue, ARepliesThatIsNotANumberEndsTheRun) {
 
 TEST(Dialogue, TheEndOfTheConsoleInputAtEveryPromptEndsTheRun) {
     const std::string list = seriesReadHeading + " A                       1901    1903\n";
-    struct Case { std::string replies; std::string out; std::string prompt; };
+    struct Case {
+        std::string replies;
+        std::string out;
+        std::string prompt;
+    };
     const Case cases[] = {
         {"", inputPrompt, "Enter the input file (/ to exit)"},
         {"t.txt\n", inputPrompt + outputPrompt, "Enter the output file"},
@@ -165,7 +173,12 @@ TEST(Dialogue, TheOutputFileMustNotBeTheInputFile) {
 TEST(Dialogue, TablesThatCannotBeUsedEndTheRun) {
     std::string manyRows = "Year A\n";
     for (int i = 1; i <= 10001; ++i) manyRows += std::to_string(1000 + i) + " 1\n";
-    struct Case { std::string columns; std::string table; std::string words; bool listShown; };
+    struct Case {
+        std::string columns;
+        std::string table;
+        std::string words;
+        bool listShown;
+    };
     const Case cases[] = {
         {"701", "", "too many columns", false},
         {"2", manyRows, "too many rows", false},

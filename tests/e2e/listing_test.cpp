@@ -28,7 +28,9 @@ const std::string tooLongLines =
     "\n";
 
 // The console of a run on `table` with one series line per entry of `series`.
-std::string opening(const std::string& seriesLines) { return openingPrompts + seriesReadHeading + seriesLines + cutoffPrompt; }
+std::string opening(const std::string& seriesLines) {
+    return openingPrompts + seriesReadHeading + seriesLines + cutoffPrompt;
+}
 
 struct Golden {
     const char* table;
@@ -46,10 +48,9 @@ TEST(Listing, GoldenRuns) {
          announcement("  3") + " ip:   3\n   -0.122  -0.534   0.128\n", "twenty_cutoff3.listing"},
         // 12 coefficients: 10 on the first line, 2 on the second
         {"twenty.txt", "2", "12", " Ring01                  1901    1920\n",
-         announcement(" 12") +
-             " ip:  12\n"
-             "    0.244  -0.722   0.207  -0.384   0.123  -0.105  -0.305  -0.016  -0.507   0.263\n"
-             "   -0.725   0.271\n",
+         announcement(" 12") + " ip:  12\n"
+                               "    0.244  -0.722   0.207  -0.384   0.123  -0.105  -0.305  -0.016  -0.507   0.263\n"
+                               "   -0.725   0.271\n",
          "twenty_cutoff12.listing"},
         // two series with different first years; a quoted name with a blank
         {"two_series.txt", "3", "5", " Site A                  1850    1861\n SiteB                   1853    1861\n",

@@ -72,7 +72,11 @@ TEST(Readme, TheWalkthroughIsWhatTheProgramPrints) {
 }
 
 TEST(Arguments, HelpVersionAndAnythingElse) {
-    struct Case { std::vector<std::string> arguments; int status; std::string out, errStart; };
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, errStart;
+    };
     const Case cases[] = {
         {{"--help"}, 0, "usage: detrend [--help | --version]\n", ""},
         {{"--version"}, 0, "detrend 1.0.0\n", ""},

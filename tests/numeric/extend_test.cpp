@@ -20,16 +20,22 @@ std::vector<float> extended(const std::vector<float>& series, int k, const std::
 }
 
 TEST(Extend, ReferenceExtensions) {
-    struct Case { std::vector<float> series; int k; std::vector<double> d; int direction; std::vector<float> x; };
+    struct Case {
+        std::vector<float> series;
+        int k;
+        std::vector<double> d;
+        int direction;
+        std::vector<float> x;
+    };
     const Case cases[] = {
         {{1, 2, 4}, 2, {0.5}, 0, {0.25f, 0.5f, 1, 2, 4, 2, 1}},
         {{1, 2, 4}, 2, {0.5, 0.25}, 0, {0.75f, 1, 1, 2, 4, 2.5f, 2.25f}},
         {{1, 2, 4}, 2, {0.5}, 1, {0, 0, 1, 2, 4, 2, 1}},
         {{1, 2, 4}, 2, {0.5}, -1, {0.25f, 0.5f, 1, 2, 4, 0, 0}},
-        {{1, 2, 4}, 2, {0.5}, 7, {0, 0, 1, 2, 4, 0, 0}},     // no such direction
-        {{1, 2, 4}, 2, {}, 0, {0, 0, 1, 2, 4, 0, 0}},        // m = 0
+        {{1, 2, 4}, 2, {0.5}, 7, {0, 0, 1, 2, 4, 0, 0}},  // no such direction
+        {{1, 2, 4}, 2, {}, 0, {0, 0, 1, 2, 4, 0, 0}},  // m = 0
         {{1, -1}, 1, {-1.0}, 0, {-1, 1, -1, 1}},
-        {{3}, 2, {1.0, 1.0}, 0, {6, 3, 3, 3, 6}},            // the two sides read each other
+        {{3}, 2, {1.0, 1.0}, 0, {6, 3, 3, 3, 6}},  // the two sides read each other
         {{1, 2, 4}, 0, {0.5}, 0, {1, 2, 4}},
     };
     for (const Case& c : cases) EXPECT_EQ(extended(c.series, c.k, c.d, c.direction), c.x) << c.direction;

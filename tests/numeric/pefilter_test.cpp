@@ -25,7 +25,12 @@ Filter burg(const std::vector<float>& x, int m) {
 }
 
 TEST(Burg, ReferenceFilters) {
-    struct Case { std::vector<float> x; int m; std::vector<double> d; double P; };
+    struct Case {
+        std::vector<float> x;
+        int m;
+        std::vector<double> d;
+        double P;
+    };
     const Case cases[] = {
         {{1, -1}, 1, {-1.0}, 0.0},
         {{-1.5f, -0.5f, 0.5f, 1.5f}, 1, {5.0 / 11}, 1.25 * 96 / 121},
@@ -60,13 +65,15 @@ TEST(Burg, FirstStageFormula) {
 }
 
 TEST(Burg, DegenerateFiltersAreNotANumber) {
-    struct Case { std::vector<float> x; int m; };
+    struct Case {
+        std::vector<float> x;
+        int m;
+    };
     const Case cases[] = {
-        {{1, 2, 3}, 3},           // m = n: the last stage has no terms
-        {{1, 2, 3}, 5},
-        {{0, 0, 0, 0, 0}, 2},     // a constant series, once centred
-        {{4.5f}, 1},              // one value
-        {{}, 2},                  // none
+        {{1, 2, 3}, 3},  // m = n: the last stage has no terms
+        {{1, 2, 3}, 5}, {{0, 0, 0, 0, 0}, 2},  // a constant series, once centred
+        {{4.5f}, 1},  // one value
+        {{}, 2},  // none
     };
     for (const Case& c : cases) {
         const Filter f = burg(c.x, c.m);

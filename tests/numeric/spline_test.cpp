@@ -28,11 +28,21 @@ Fit fit(const std::vector<float>& y, int cutoff, float startValue = 0.0f) {
 }
 
 TEST(Spline, SmoothingParameterForEachCutoff) {
-    struct Case { int cutoff; double p; };
+    struct Case {
+        int cutoff;
+        double p;
+    };
     const Case cases[] = {
-        {1, 0.0}, {2, 24.0}, {3, 9.000000000000005}, {4, 3.0000000000000018},
-        {5, 1.2406773494325356}, {10, 0.07790876703975598}, {32, 0.00074317083812062144},
-        {100, 7.7927271138765931e-6}, {-4, 3.0000000000000018}, {-32, 0.00074317083812062144},
+        {1, 0.0},
+        {2, 24.0},
+        {3, 9.000000000000005},
+        {4, 3.0000000000000018},
+        {5, 1.2406773494325356},
+        {10, 0.07790876703975598},
+        {32, 0.00074317083812062144},
+        {100, 7.7927271138765931e-6},
+        {-4, 3.0000000000000018},
+        {-32, 0.00074317083812062144},
     };
     for (const Case& c : cases) EXPECT_EQ(smoothingParameter(c.cutoff), c.p) << c.cutoff;
     EXPECT_TRUE(std::isnan(smoothingParameter(0)));
@@ -40,21 +50,30 @@ TEST(Spline, SmoothingParameterForEachCutoff) {
 }
 
 TEST(Spline, ReferenceResults) {
-    struct Case { int cutoff; float p; std::vector<float> s; };
+    struct Case {
+        int cutoff;
+        float p;
+        std::vector<float> s;
+    };
     const Case cases[] = {
         // cutoff 1: p = 0, the least-squares straight line
         {1, 0.0f, {1.25f, 2.17857146f, 3.10714293f, 4.03571415f, 4.96428585f, 5.89285707f, 6.8214283f, 7.75f}},
-        {2, 24.0f,
+        {2,
+         24.0f,
          {1.08884478f, 2.69684744f, 2.46552038f, 4.53225517f, 4.30497456f, 5.99548149f, 7.83449364f, 7.08158302f}},
-        {3, 9.0f,
+        {3,
+         9.0f,
          {1.14500213f, 2.51530242f, 2.72965622f, 4.25951862f, 4.4960084f, 6.03902626f, 7.6407361f, 7.17474937f}},
         // The second and last values show the two-step rounding: y - Qx
         // rounded once would give 2.34900832 and 7.32452536.
-        {4, 3.0f,
+        {4,
+         3.0f,
          {1.20302081f, 2.34900808f, 2.92786264f, 4.04855585f, 4.71104383f, 6.0821538f, 7.35382986f, 7.32452488f}},
-        {-4, 3.0f,
+        {-4,
+         3.0f,
          {1.20302081f, 2.34900808f, 2.92786264f, 4.04855585f, 4.71104383f, 6.0821538f, 7.35382986f, 7.32452488f}},
-        {32, 0.000743170851f,
+        {32,
+         0.000743170851f,
          {1.2497375f, 2.17848825f, 3.10707092f, 4.03585863f, 4.96456766f, 5.89335823f, 6.82169962f, 7.74921894f}},
     };
     for (const Case& c : cases) {

@@ -40,7 +40,10 @@ TEST(PlotData, YearsSeriesAndSplineComeFromTheMiddlePart) {
 }
 
 TEST(PlotData, BoundsTakeInSeriesSplineAndResiduals) {
-    struct Case { std::vector<float> series, spline; float ymin, ymax; };
+    struct Case {
+        std::vector<float> series, spline;
+        float ymin, ymax;
+    };
     const Case cases[] = {
         // ring widths around 1: the most negative residual is the lower bound
         {{1.2f, 0.8f, 1.1f}, {1.0f, 1.0f, 1.05f}, 0.8f - 1.0f, 1.2f},
