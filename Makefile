@@ -13,6 +13,10 @@ PREFIX ?= /usr/local
 # Debian packages the build and the tests need.
 PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
   xvfb xauth xdotool imagemagick clang libclang-rt-14-dev groff-base
+# The parallel pipeline over the series.
+PACKAGES += libtbb-dev
+# CI builds treat every warning as an error.
+WERROR := $(if $(CI),-DDETREND_WERROR=ON,)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test fuzz install deps configure build sanitize-build fuzz-build clean
@@ -26,7 +30,7 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON $(WERROR)
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "driver/console.hpp"
+#include "driver/run.hpp"
 #include "driver/table.hpp"
 #include "table_text.hpp"
 
@@ -31,7 +32,10 @@ int main(int argc, char** argv) {
         {
             detrend::LineReader lines(in, "input file");
             detrend::FreeReader file(lines);
-            detrend::readtable(file, console, table);
+            int columns = 0;
+            float flag = 0.0f;
+            detrend::askTableLayout(console, columns, flag);
+            detrend::readtable(file, columns, flag, console, table);
         }
         ::close(in);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

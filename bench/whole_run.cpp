@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("run %d: status %d, wall %.3f s, user %.3f s, system %.3f s, peak memory %.1f MB\n", r + 1,
                     WIFEXITED(status) ? WEXITSTATUS(status) : -1, seconds,
-                    static_cast<double>(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6,
-                    static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6,
+                    static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6,
+                    static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6,
                     static_cast<double>(usage.ru_maxrss) / 1024.0);
     }
     std::ifstream listing(d + "/listing.txt", std::ios::binary | std::ios::ate);

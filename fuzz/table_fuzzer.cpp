@@ -8,6 +8,7 @@
 
 #include "driver/console.hpp"
 #include "driver/failure.hpp"
+#include "driver/run.hpp"
 #include "driver/table.hpp"
 
 using namespace detrend;
@@ -26,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineReader fileLines(bytes.substr(split), "input file");
     FreeReader file(fileLines);
     try {
-        readtable(file, console, table);
+        int columns = 0;
+        float flag = 0.0f;
+        askTableLayout(console, columns, flag);
+        readtable(file, columns, flag, console, table);
     } catch (const RunEnd& end) {
         if (end.status != 1 || end.report.empty()) std::abort();
         return 0;

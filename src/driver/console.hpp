@@ -8,11 +8,10 @@
 
 #include "driver/freeform.hpp"
 #include "driver/lines.hpp"
-#include "numeric/messages.hpp"
 
 namespace detrend {
 
-class Console final : public numeric::MessageConsole {
+class Console final {
 public:
     // `output` (the console text) and `notes` (remarks about the run, such
     // as plots that cannot be shown) stay owned by the caller.
@@ -36,8 +35,8 @@ public:
     void numberReply(int& value);
     void numberReply(float& value);
 
-    void showLine(std::string_view text) override { line(text); }
-    void awaitEnter() override;
+    // Reads one line typed by the user and discards it.
+    void awaitEnter();
 
     // True while the last thing written is a prompt awaiting its reply.
     bool midLine() const { return midLine_; }

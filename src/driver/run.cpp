@@ -12,8 +12,7 @@
 #include "driver/failure.hpp"
 #include "driver/layout.hpp"
 #include "driver/listing.hpp"
-#include "numeric/extend.hpp"
-#include "numeric/pefilter.hpp"
+#include "driver/series_pipeline.hpp"
 #include "numeric/spline.hpp"
 #include "plot/plotseries.hpp"
 #include "driver/series_name.hpp"
@@ -59,26 +58,26 @@ private:
     struct stat status_ {};
 };
 
-// The ending for a series too long for the spline: its message, then the end
-// of the run with the listing's completed blocks kept. A run that did not
+// The four lines shown when a series is too long for the spline, then the
+// end of the run with the listing's completed blocks kept. A run that did not
 // finish ends with a failure status.
 [[noreturn]] void endSeriesTooLong(Console& console) {
-    numeric::showSeriesTooLong(console);
+    console.emptyLine();
+    console.line(" *** series too long for spline subroutine ***");
+    console.line("  *** enlarge mxy parameter in subroutine ***");
+    console.emptyLine();
     throw RunEnd{1, ""};
 }
 
 }  // namespace
 
-Workspace::Workspace()
-    : work(capacity),
-      extended(capacity),
-      smoothed(capacity),
-      residual(capacity),
-      coefficients(capacity),
-      forwardErrors(capacity),
-      backwardErrors(capacity),
-      previousCoefficients(capacity),
-      plotData(capacity) {}
+void askTableLayout(Console& console, int& columns, float& flag) {
+    console.prompt("Enter number of columns");
+    console.numberReply(columns);
+    checkColumnCount(columns);
+    console.prompt("Enter missing value flag e.g., -999.00");
+    console.numberReply(flag);
+}
 
 int run(Console& console, Workspace& ws) {
     console.emptyLine();
@@ -98,9 +97,12 @@ int run(Console& console, Workspace& ws) {
     Listing listing(outputName);
 
     {
+        int columns = 0;
+        float flag = 0.0f;
+        askTableLayout(console, columns, flag);
         LineReader lines(input.fd(), "input file \"" + inputName + "\"");
         FreeReader file(lines);
-        readtable(file, console, ws.table);
+        readtable(file, columns, flag, console, ws.table);
     }
     input.close();
 
@@ -109,28 +111,17 @@ int run(Console& console, Workspace& ws) {
     console.prompt("Enter the 50% frequency response cutoff");
     console.numberReply(cutoff);
 
-    SeriesTable& table = ws.table;
+    const SeriesTable& table = ws.table;
     if (table.columnCount >= 1 && cutoff < 0)
         fail("cutoff must not be negative (" + std::to_string(cutoff) + " typed)");
 
-    const int k = cutoff;  // the filter length and the extension at each end
     Line line;
     // Whether plots can be shown is found out before the first one: without a
     // display the run goes on and completes the listing.
     enum class Plots { unknown, shown, notShown } plots = Plots::unknown;
-    for (int j = 1; j <= table.columnCount; ++j) {
-        // The work series: the values in single precision, centred on their
-        // mean. The sum is rounded to single precision before the division.
-        const int n = table.length[j - 1];
-        const double* values = table.column(j);
-        double sum = 0.0;
-        for (int i = 0; i < n; ++i) {
-            ws.work[i] = static_cast<float>(values[i]);
-            sum += ws.work[i];
-        }
-        const float mean = static_cast<float>(static_cast<double>(static_cast<float>(sum)) / n);
-        for (int i = 0; i < n; ++i) ws.work[i] = static_cast<float>(static_cast<double>(ws.work[i]) - mean);
-
+    plot::PlotData plotData(0);
+    auto deliver = [&](int index, const numeric::SeriesFit& fit) {
+        const int j = index + 1;
         console.emptyLine();
         line.clear();
         line.blank()
@@ -142,46 +133,24 @@ int run(Console& console, Workspace& ws) {
         console.emptyLine();
         // The coefficients have mxy slots, and a longer filter could never
         // give an extended series that fits the spline.
-        if (cutoff > mxy) endSeriesTooLong(console);
-
-        double meanSquare;
-        numeric::pefilter(ws.work, n, cutoff, meanSquare, ws.coefficients, ws.forwardErrors, ws.backwardErrors,
-                          ws.previousCoefficients, console);
+        if (fit.outcome == numeric::SeriesOutcome::filterTooLong) endSeriesTooLong(console);
+        if (!fit.filterComputed) {
+            console.line(" never get here");
+            console.awaitEnter();
+        }
         line.clear();
         line.blank().text("ip: ").integer(cutoff, 3);
         console.line(line.view());
-        layoutRealList(std::span(ws.coefficients.data(), static_cast<std::size_t>(std::max(cutoff, 0))), 10, 8, 3, line,
-                       [&](std::string_view text) { console.line(text); });
+        layoutRealList(fit.coefficients, 10, 8, 3, line, [&](std::string_view text) { console.line(text); });
+        if (fit.outcome == numeric::SeriesOutcome::extendedTooLong) endSeriesTooLong(console);
+        if (fit.outcome == numeric::SeriesOutcome::notPositiveDefinite)
+            console.line(">> sbr spline: matrix not positive definite");
 
-        const long long nn = n + 2LL * k;
-        if (nn > mxy) endSeriesTooLong(console);
-        std::fill(ws.extended.begin(), ws.extended.end(), 0.0f);
-        std::copy_n(ws.work.begin(), n, ws.extended.begin() + k);
-        numeric::extend(ws.extended, n, k, ws.coefficients, cutoff, 0);
-
-        float p;
-        const numeric::SplineResult fitted =
-            numeric::spline(static_cast<int>(nn), ws.extended, ws.smoothed, p, cutoff, console);
-        const bool noSpline = fitted != numeric::SplineResult::fitted;
-
-        // The mean goes back in double precision; the residual is formed from
-        // the two sums before they are rounded. Without a spline the spline
-        // and residual columns are NaN rather than an earlier series' values.
+        const int n = table.length[j - 1];
         listing.heading(table.names[j - 1]);
-        for (int i = 1; i <= n; ++i) {
-            float& value = ws.extended[k + i - 1];
-            float& smooth = ws.smoothed[k + i - 1];
-            const double restoredValue = static_cast<double>(mean) + value;
-            const double restoredSmooth = static_cast<double>(mean) + smooth;
-            value = static_cast<float>(restoredValue);
-            if (noSpline) {
-                smooth = ws.residual[i - 1] = std::numeric_limits<float>::quiet_NaN();
-            } else {
-                smooth = static_cast<float>(restoredSmooth);
-                ws.residual[i - 1] = static_cast<float>(restoredValue - restoredSmooth);
-            }
-            listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i - 1, value, smooth, ws.residual[i - 1]);
-        }
+        for (int i = 0; i < n; ++i)
+            listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i, fit.series[i], fit.spline[i],
+                             fit.residual[i]);
         listing.endBlock();
 
         console.flush();
@@ -189,10 +158,19 @@ int run(Console& console, Workspace& ws) {
             plots = plot::displayAvailable() ? Plots::shown : Plots::notShown;
             if (plots == Plots::notShown) console.note("no display available; plots are not shown");
         }
-        if (plots == Plots::shown)
-            plot::plotseries(ws.extended, ws.smoothed, ws.residual, n, table.IYR[j - 1], table.names[j - 1].view(), k,
-                             ws.plotData);
-    }
+        if (plots == Plots::shown) {
+            if (static_cast<int>(plotData.years.size()) < n) plotData = plot::PlotData(mxy);
+            plot::plotseries(fit.series, fit.spline, fit.residual, n, table.IYR[j - 1], table.names[j - 1].view(), 0,
+                             plotData);
+        }
+    };
+    detrendInOrder(
+        table.columnCount, ws.workers, mxy, [&](int) { return cutoff; },
+        [&](int index) {
+            return std::span<const double>(table.column(index + 1),
+                                           static_cast<std::size_t>(table.length[static_cast<std::size_t>(index)]));
+        },
+        deliver);
 
     listing.close();
     console.emptyLine();

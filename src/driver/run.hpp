@@ -2,26 +2,21 @@
 // series of the table.
 #pragma once
 
-#include <vector>
-
 #include "driver/console.hpp"
-#include "plot/plotdata.hpp"
 #include "driver/table.hpp"
 
 namespace detrend {
 
-// Every array of a run, allocated once at start at full capacity and
-// zero-filled, reused for every series.
+// What a run keeps: the table, taken when it is read, and how many threads
+// detrend its series (0: one per core; the results never depend on it).
 struct Workspace {
-    static constexpr int capacity = 10000;  // values per series
-
     SeriesTable table;
-    std::vector<float> work, extended, smoothed, residual;
-    std::vector<double> coefficients, forwardErrors, backwardErrors, previousCoefficients;
-    plot::PlotData plotData;
-
-    Workspace();
+    int workers = 0;
 };
+
+// The dialogue's questions about the table's layout: the number of columns
+// (year column included) and the missing-value flag.
+void askTableLayout(Console& console, int& columns, float& flag);
 
 // Runs the dialogue on `console` from the first prompt to the closing lines.
 // Returns the exit status of a run that ends normally (0); any other ending

@@ -32,27 +32,30 @@ void checkRead(ScanResult result, FreeReader& file) {
 
 SeriesTable::SeriesTable()
     : names(maxColumns, SeriesName::from("")),
-      values(static_cast<double*>(std::calloc(static_cast<std::size_t>(maxRows) * maxColumns, sizeof(double))),
-             &std::free),
+      values(nullptr, &std::free),
       IYR(maxColumns, 0),
       LYR(maxColumns, 0),
-      length(maxColumns, 0) {
+      length(maxColumns, 0) {}
+
+void SeriesTable::allocate() {
+    if (values) return;
+    values.reset(static_cast<double*>(std::calloc(static_cast<std::size_t>(maxRows) * maxColumns, sizeof(double))));
     if (!values) throw std::bad_alloc();
 }
 
-void readtable(FreeReader& file, Console& console, SeriesTable& table) {
-    constexpr int maxRows = SeriesTable::maxRows;
+void checkColumnCount(int columns) {
     constexpr int maxColumns = SeriesTable::maxColumns;
-
-    console.prompt("Enter number of columns");
-    console.numberReply(table.columnCount);
-    const int columns = table.columnCount;
     if (columns > maxColumns)
         fail("too many columns: " + std::to_string(columns) + " typed, at most " + std::to_string(maxColumns) +
              " (the year column and " + std::to_string(maxColumns - 1) + " series)");
-    float flag = 0.0f;
-    console.prompt("Enter missing value flag e.g., -999.00");
-    console.numberReply(flag);
+}
+
+void readtable(FreeReader& file, int columns, float flag, Console& console, SeriesTable& table) {
+    constexpr int maxRows = SeriesTable::maxRows;
+
+    table.columnCount = columns;
+    checkColumnCount(columns);
+    table.allocate();
     const std::size_t width = static_cast<std::size_t>(std::max(columns, 0));
 
     checkRead(file.read(std::span(table.names.data(), width)), file);

@@ -13,8 +13,9 @@
 
 namespace detrend {
 
-// The table read from the input file, allocated once at full capacity and
-// zero-filled. Rows, columns and series are numbered from 1.
+// The table read from the input file. Its values are taken, zero-filled and
+// at full capacity, when the table is read. Rows, columns and series are
+// numbered from 1.
 struct SeriesTable {
     static constexpr int maxRows = 10000;
     static constexpr int maxColumns = 700;  // the year column included
@@ -29,21 +30,26 @@ struct SeriesTable {
     std::vector<int> IYR, LYR, length;  // per series, maxColumns entries
 
     SeriesTable();
+    // Takes the values' storage, zero-filled, unless already taken.
+    void allocate();
 
     // Rows 1..maxRows of column `column`.
     double* column(int column) { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
     const double* column(int column) const { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
 };
 
-// Asks for the number of columns and the missing-value flag, reads the whole
-// table from `file` (names, then one row per year until the end of the
-// file), prints the Series Read list, checks that the table describes its
+// Ends the run when a table of `columns` columns does not fit the table.
+void checkColumnCount(int columns);
+
+// Reads the whole table of `columns` columns (year column included) from
+// `file` (names, then one row per year until the end of the file), with
+// `flag` marking missing values, prints the Series Read list, checks that the table describes its
 // series (years rising by one, every series with values and no gaps), and
 // leaves every series s in column s from row 1 with its name, IYR, LYR and
 // length; columnCount becomes the number of series.
 //
 // Ends the run with a report naming `file`'s description and line when the
 // table cannot be read or does not fit the table's capacity.
-void readtable(FreeReader& file, Console& console, SeriesTable& table);
+void readtable(FreeReader& file, int columns, float flag, Console& console, SeriesTable& table);
 
 }  // namespace detrend

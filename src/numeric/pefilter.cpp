@@ -6,8 +6,8 @@
 
 namespace detrend::numeric {
 
-void pefilter(std::span<const float> x, int n, int m, double& P, std::span<double> d, std::span<double> f,
-              std::span<double> b, std::span<double> w, MessageConsole& console) {
+bool pefilter(std::span<const float> x, int n, int m, double& P, std::span<double> d, std::span<double> f,
+              std::span<double> b, std::span<double> w) {
     // 1-based views of the arrays, as in the recursion's usual statement.
     auto X = [&](int j) { return static_cast<double>(x[static_cast<std::size_t>(j - 1)]); };
     auto D = [&](int j) -> double& { return d[static_cast<std::size_t>(j - 1)]; };
@@ -27,11 +27,7 @@ void pefilter(std::span<const float> x, int n, int m, double& P, std::span<doubl
         B(j - 1) = X(j);
     }
 
-    if (m <= 0) {
-        console.showLine(" never get here");
-        console.awaitEnter();
-        return;
-    }
+    if (m <= 0) return false;
 
     for (int k = 1;; ++k) {
         double num = 0.0;
@@ -43,7 +39,7 @@ void pefilter(std::span<const float> x, int n, int m, double& P, std::span<doubl
         D(k) = 2.0 * num / den;
         P = (1.0 - D(k) * D(k)) * P;
         for (int i = 1; i <= k - 1; ++i) D(i) = W(i) - D(k) * W(k - i);
-        if (k == m) return;
+        if (k == m) return true;
 
         for (int i = 1; i <= k; ++i) W(i) = D(i);
         for (int j = 1; j <= n - k - 1; ++j) {

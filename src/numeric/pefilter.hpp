@@ -3,8 +3,6 @@
 
 #include <span>
 
-#include "numeric/messages.hpp"
-
 namespace detrend::numeric {
 
 // Computes the m coefficients d[0..m) of the prediction-error filter of
@@ -17,9 +15,9 @@ namespace detrend::numeric {
 // A zero denominator is not tested: when m >= n, or when the errors of a
 // stage are all zero (a constant series), that stage's coefficient is NaN and
 // so, from there on, are every coefficient and P.
-// For m <= 0 the line " never get here" is shown and one console line is read
-// and discarded; d is left untouched.
-void pefilter(std::span<const float> x, int n, int m, double& P, std::span<double> d, std::span<double> f,
-              std::span<double> b, std::span<double> w, MessageConsole& console);
+// Returns false, with d untouched and only P computed, when m <= 0: there is
+// no filter to compute.
+bool pefilter(std::span<const float> x, int n, int m, double& P, std::span<double> d, std::span<double> f,
+              std::span<double> b, std::span<double> w);
 
 }  // namespace detrend::numeric

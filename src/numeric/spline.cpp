@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace detrend::numeric {
 namespace {
@@ -25,11 +26,9 @@ const double pi = std::bit_cast<double>(std::uint64_t{0x400921FB54442D19});
 constexpr double rho[3] = {0.0, 0.33333333333333, 1.33333333333333};
 constexpr double delta[3] = {1.0, -4.0, 6.0};
 
-// Row i (1-based) of the lower band: A[i][0] = (i, i-2), A[i][1] = (i, i-1),
-// A[i][2] = (i, i); after factorization L's elements and the reciprocal of
-// L's diagonal. Index 0 is unused.
-double A[mxy + 1][3];
-double b[mxy + 1];
+// The cosine is taken in x86-64 extended precision; its bits are part of
+// every result.
+static_assert(std::numeric_limits<long double>::digits == 64, "long double must have a 64-bit significand");
 
 }  // namespace
 
@@ -41,24 +40,21 @@ double smoothingParameter(int cutoff) {
     return ((alpha * alpha) * 6.0) / beta;
 }
 
-void showSeriesTooLong(MessageConsole& console) {
-    console.showLine("");
-    console.showLine(" *** series too long for spline subroutine ***");
-    console.showLine("  *** enlarge mxy parameter in subroutine ***");
-    console.showLine("");
-}
-
-SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff,
-                    MessageConsole& console) {
+SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff, SplineBand& band) {
     if (N < 4) {
         s[0] = tooShortMark;
         return SplineResult::tooShort;
     }
-    if (N > mxy) {
-        showSeriesTooLong(console);
-        return SplineResult::tooLong;
-    }
     const int M = N - 2;
+    // Row i (1-based) of the lower band: A[i][0] = (i, i-2), A[i][1] =
+    // (i, i-1), A[i][2] = (i, i); after factorization L's elements and the
+    // reciprocal of L's diagonal. Index 0 is unused.
+    if (band.A.size() < static_cast<std::size_t>(M) + 1) {
+        band.A.resize(static_cast<std::size_t>(M) + 1);
+        band.b.resize(static_cast<std::size_t>(M) + 1);
+    }
+    auto& A = band.A;
+    auto& b = band.b;
 
     const double pd = smoothingParameter(cutoff);
     p = static_cast<float>(pd);
@@ -84,7 +80,6 @@ SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& 
             } else {
                 if (!(A[i][2] + v * e > A[i][2])) {
                     s[0] = failureMark;
-                    console.showLine(">> sbr spline: matrix not positive definite");
                     return SplineResult::notPositiveDefinite;
                 }
                 A[i][2] = 1.0 / std::sqrt(v);

@@ -2,13 +2,13 @@
 // smoothing given as the period at which the spline keeps half the amplitude.
 #pragma once
 
+#include <array>
 #include <span>
-
-#include "numeric/messages.hpp"
+#include <vector>
 
 namespace detrend::numeric {
 
-// Capacity: the most values a call accepts.
+// The dialogue's capacity: the most values of an extended series.
 constexpr int mxy = 10000;
 // Marks put into s[0] when no spline is computed.
 constexpr float tooShortMark = -9998.0f;
@@ -17,8 +17,14 @@ constexpr float failureMark = -9999.0f;
 enum class SplineResult {
     fitted,  // s[0..N) holds the spline
     tooShort,  // N <= 3: s[0] = tooShortMark, nothing else written
-    notPositiveDefinite,  // s[0] = failureMark, the message line shown
-    tooLong,  // N > mxy: the capacity message shown, nothing written
+    notPositiveDefinite,  // s[0] = failureMark
+};
+
+// The band system of one call, kept by the caller so that one set can serve
+// every call of a thread; it grows to the largest N seen.
+struct SplineBand {
+    std::vector<std::array<double, 3>> A;
+    std::vector<double> b;
 };
 
 // Fits the spline to y[0..N) and writes its values to s[0..N), and the
@@ -26,19 +32,12 @@ enum class SplineResult {
 //
 // Requires: y.size() >= N and s.size() >= N (at least 1 when N <= 3); y and
 // s distinct. A non-zero cutoff gives a finite p; cutoff 0 gives a NaN p and
-// the failure mark. When N > mxy the capacity message is shown and the
-// caller must end the run: nothing else has been done.
-//
-// The band system is kept in storage of the routine's own, allocated once and
-// reused; the routine is therefore not reentrant.
-SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff, MessageConsole& console);
+// the failure mark. Any N: the band storage grows as needed.
+SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& p, int cutoff, SplineBand& band);
 
 // The smoothing parameter p, in double precision, that puts the spline's 50%
 // response at the period `cutoff`: 6 (1 - cos w)^2 / (2 + cos w) with
 // w = 2 pi / cutoff. 0 for cutoff 1, NaN for cutoff 0; even in cutoff.
 double smoothingParameter(int cutoff);
-
-// The four lines shown when a series is too long for the spline.
-void showSeriesTooLong(MessageConsole& console);
 
 }  // namespace detrend::numeric

@@ -1,3 +1,4 @@
+#include "driver/run.hpp"
 #include "driver/table.hpp"
 
 #include <gtest/gtest.h>
@@ -31,7 +32,10 @@ public:
     // Reads the table; returns the report of the run's end, or "" when none.
     std::string read() {
         try {
-            readtable(reader_, *console_, table);
+            int columns = 0;
+            float flag = 0.0f;
+            askTableLayout(*console_, columns, flag);
+            readtable(reader_, columns, flag, *console_, table);
         } catch (const RunEnd& end) {
             return end.report;
         }

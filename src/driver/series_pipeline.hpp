@@ -1,0 +1,25 @@
+// The ordered pipeline over the series of a run: the series are detrended on
+// several threads, and whatever a series shows (console text, listing block,
+// plot, CSV column) is delivered strictly in series order, one at a time.
+#pragma once
+
+#include <functional>
+#include <span>
+
+#include "numeric/detrend_series.hpp"
+
+namespace detrend {
+
+// The values of series `index` (0-based), valid until its delivery returns.
+using SeriesValues = std::function<std::span<const double>(int index)>;
+// Receives series `index` and its fit, in order 0, 1, 2, ...; it may write,
+// wait for the user or throw (which ends the pipeline and is rethrown).
+using SeriesDelivery = std::function<void(int index, const numeric::SeriesFit& fit)>;
+
+// Detrends `count` series with `cutoff(index)` and `capacity` (see
+// detrendSeries) on at most `workers` threads (0: one per core) and hands each
+// fit to `deliver` in order. Results never depend on `workers`.
+void detrendInOrder(int count, int workers, int capacity, const std::function<int(int index)>& cutoff,
+                    const SeriesValues& values, const SeriesDelivery& deliver);
+
+}  // namespace detrend

@@ -1,0 +1,99 @@
+#include "numeric/detrend_series.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "numeric/extend.hpp"
+#include "numeric/pefilter.hpp"
+
+namespace detrend::numeric {
+namespace {
+
+template <class T>
+void fitSize(std::vector<T>& v, std::size_t size) {
+    if (v.size() < size) v.resize(size);
+}
+
+}  // namespace
+
+void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit) {
+    const int n = static_cast<int>(values.size());
+    const int k = cutoff;  // the filter length and the extension at each end
+    fit.outcome = SeriesOutcome::fitted;
+    fit.filterComputed = false;
+    fit.coefficients.clear();
+    fit.series.clear();
+    fit.spline.clear();
+    fit.residual.clear();
+
+    // The work series: the values in single precision, centred on their
+    // mean. The sum is rounded to single precision before the division.
+    const std::size_t work = std::max<std::size_t>(values.size(), 1);
+    fit.series.resize(values.size());
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) {
+        fit.series[i] = static_cast<float>(values[i]);
+        sum += static_cast<double>(fit.series[i]);
+    }
+    const float mean = static_cast<float>(static_cast<double>(static_cast<float>(sum)) / n);
+    fit.mean = mean;
+    for (int i = 0; i < n; ++i)
+        fit.series[i] = static_cast<float>(static_cast<double>(fit.series[i]) - static_cast<double>(mean));
+
+    if (capacity > 0 && cutoff > capacity) {
+        fit.outcome = SeriesOutcome::filterTooLong;
+        fit.series.clear();
+        return;
+    }
+
+    const std::size_t m = static_cast<std::size_t>(std::max(cutoff, 0));
+    fit.coefficients.assign(m, 0.0);
+    fitSize(scratch.forwardErrors, work);
+    fitSize(scratch.backwardErrors, work);
+    fitSize(scratch.previousCoefficients, std::max<std::size_t>(m, 1));
+    double meanSquare;
+    fit.filterComputed = pefilter(fit.series, n, cutoff, meanSquare, fit.coefficients, scratch.forwardErrors,
+                                  scratch.backwardErrors, scratch.previousCoefficients);
+
+    const long long nn = n + 2LL * std::max(k, 0);
+    if (capacity > 0 && nn > capacity) {
+        fit.outcome = SeriesOutcome::extendedTooLong;
+        fit.series.clear();
+        return;
+    }
+    const std::size_t extendedSize = std::max<std::size_t>(static_cast<std::size_t>(nn), 1);
+    scratch.extended.assign(extendedSize, 0.0f);
+    fitSize(scratch.smoothed, extendedSize);
+    const std::size_t offset = static_cast<std::size_t>(std::max(k, 0));
+    std::copy_n(fit.series.begin(), n, scratch.extended.begin() + static_cast<std::ptrdiff_t>(offset));
+    extend(std::span(scratch.extended.data(), static_cast<std::size_t>(nn)), n, k, fit.coefficients, cutoff, 0);
+
+    float p;
+    const SplineResult fitted =
+        spline(static_cast<int>(nn), scratch.extended, scratch.smoothed, p, cutoff, scratch.band);
+    switch (fitted) {
+        case SplineResult::fitted: break;
+        case SplineResult::tooShort: fit.outcome = SeriesOutcome::splineTooShort; break;
+        case SplineResult::notPositiveDefinite: fit.outcome = SeriesOutcome::notPositiveDefinite; break;
+    }
+
+    // The mean goes back in double precision; the residual is formed from
+    // the two sums before they are rounded. Without a spline the spline and
+    // residual are NaN.
+    fit.spline.resize(values.size());
+    fit.residual.resize(values.size());
+    const bool noSpline = fit.outcome != SeriesOutcome::fitted;
+    for (int i = 0; i < n; ++i) {
+        const double restoredValue = static_cast<double>(mean) + static_cast<double>(scratch.extended[offset + i]);
+        const double restoredSmooth = static_cast<double>(mean) + static_cast<double>(scratch.smoothed[offset + i]);
+        fit.series[i] = static_cast<float>(restoredValue);
+        if (noSpline) {
+            fit.spline[i] = fit.residual[i] = std::numeric_limits<float>::quiet_NaN();
+        } else {
+            fit.spline[i] = static_cast<float>(restoredSmooth);
+            fit.residual[i] = static_cast<float>(restoredValue - restoredSmooth);
+        }
+    }
+}
+
+}  // namespace detrend::numeric

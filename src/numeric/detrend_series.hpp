@@ -1,0 +1,56 @@
+// The whole treatment of one series: centre it, compute its prediction-error
+// filter, extend it at both ends with the filter, fit the smoothing spline to
+// the extended series, restore the mean and form the residuals.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "numeric/spline.hpp"
+
+namespace detrend::numeric {
+
+// Working storage of one thread; it grows to the largest series seen and is
+// reused for every call.
+struct SeriesScratch {
+    std::vector<float> extended, smoothed;
+    std::vector<double> forwardErrors, backwardErrors, previousCoefficients;
+    SplineBand band;
+};
+
+enum class SeriesOutcome {
+    fitted,  // spline and residual hold numbers (or NaN from NaN data)
+    filterTooLong,  // cutoff > capacity: nothing computed
+    extendedTooLong,  // n + 2 cutoff > capacity: the filter computed, no spline
+    splineTooShort,  // n + 2 cutoff <= 3: no spline
+    notPositiveDefinite,  // the spline's system is not positive definite (cutoff 0)
+};
+
+// What a call leaves; the vectors keep their storage from call to call.
+struct SeriesFit {
+    SeriesOutcome outcome = SeriesOutcome::fitted;
+    bool filterComputed = false;  // false when cutoff <= 0 (no filter to compute)
+    float mean = 0.0f;
+    std::vector<double> coefficients;  // d(1..cutoff), or empty when cutoff <= 0
+    // Per value of the series: the value with the mean restored, the spline
+    // (mean added) and the residual, value minus spline. Without a spline
+    // (every outcome but fitted) the spline and the residual are NaN; after
+    // filterTooLong and extendedTooLong all three are empty.
+    std::vector<float> series, spline, residual;
+};
+
+// Treats the n = values.size() values of one series with the filter length
+// and extension `cutoff` and the spline's 50% response at `cutoff`:
+// - the values rounded to single precision; their mean is the double sum
+//   rounded to single, divided by n in double and rounded to single; the
+//   work series is value - mean, rounded to single;
+// - the filter of length cutoff (pefilter), the extension by cutoff values
+//   at each end (extend, both ends), the spline of all n + 2 cutoff values;
+// - per value: value and spline with the mean added in double precision and
+//   rounded to single, the residual formed from the two double sums.
+// `capacity` bounds cutoff and n + 2 cutoff (the dialogue's 10000); 0 means
+// no bound. Pure: reads nothing but its arguments and writes only `scratch`
+// and `fit`.
+void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit);
+
+}  // namespace detrend::numeric
