@@ -11,8 +11,8 @@ TEST_FUZZ_SECONDS ?= 30
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
 # Debian packages the build and the tests need.
-PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
-  xvfb xauth xdotool imagemagick clang libclang-rt-14-dev groff-base
+PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin plplot-driver-cairo libx11-dev \
+  xvfb xauth xdotool x11-utils imagemagick libxml2-utils clang libclang-rt-14-dev groff-base
 # The parallel pipeline over the series.
 PACKAGES += libtbb-dev
 # CI builds treat every warning as an error.

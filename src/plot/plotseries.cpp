@@ -35,6 +35,10 @@ void plotseries(std::span<const float> extended, std::span<const float> smoothed
     widened(x, data.years, n);
 
     plsdev(windowDevice);
+    // The window manager shows what the window is and how to go on.
+    const std::string windowTitle =
+        "detrend: " + std::string(plotTitle(name)) + " - right-click or close for the next series";
+    plsetopt("plwindow", windowTitle.c_str());
     plscol0(0, 255, 255, 255);
     plscol0(15, 0, 0, 0);
     plscolbg(255, 255, 255);

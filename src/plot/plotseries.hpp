@@ -1,5 +1,5 @@
-// The series plot in a PLplot window. This is the only code that talks to
-// PLplot (and to X, to find out whether a window can be shown at all).
+// The series plot in a PLplot window (plot files are written by plotfile.hpp),
+// and the check whether a window can be shown at all.
 #pragma once
 
 #include <span>
@@ -16,7 +16,8 @@ namespace detrend::plot {
 // client leaves, refusing the connection of the next window meanwhile.
 bool displayAvailable();
 
-// Shows one series in a new window: white background, black frame with grid,
+// Shows one series in a new window titled "detrend: NAME - right-click or
+// close for the next series": white background, black frame with grid,
 // axis labels "X" and "Y" and the name (trailing blanks removed) as title;
 // the series as a thin red line, the residuals thin black, the spline blue
 // of double width drawn last. Returns when the user has dismissed the window

@@ -3,9 +3,10 @@
 #   gui_test.sh DETREND CLOSE_WINDOW WORKDIR
 # A left click leaves a window open; a right click dismisses it and the next
 # series' window appears; the window manager's close request dismisses the
-# last one. Screenshots check the colours and the title; the console text and
-# the listing must equal those of a run without a display. WORKDIR keeps the
-# screenshots (plot-series-1.png is the example shown in the README).
+# last one. The window titles name the series; screenshots check the colours
+# and the title; the console text and the listing must equal those of a run
+# without a display. WORKDIR keeps the screenshots (plot-series-1.png is the
+# example shown in the README).
 set -euo pipefail
 detrend=$1 close_window=$2 work=$3
 rm -rf "$work" && mkdir -p "$work/nodisplay" "$work/display"
@@ -59,7 +60,13 @@ export DISPLAY=":$(head -n 1 displayfd.txt)"
 (cd display && exec "$detrend" < ../replies.txt > out.txt 2> err.txt) &
 detrend_pid=$!
 
-plot_window() { xdotool search --onlyvisible --name '^PLplot$' 2>/dev/null | head -n 1; }
+plot_window() { xdotool search --onlyvisible --name '^detrend: ' 2>/dev/null | head -n 1; }
+# The window title names the series and says how to go on.
+window_title() { xprop -id "$1" WM_NAME 2>/dev/null | sed -n 's/^WM_NAME([A-Z_]*) = "\(.*\)"$/\1/p'; }
+title_is() { [ "$(window_title "$(plot_window)")" = "detrend: $1 - right-click or close for the next series" ]; }
+expect_title() {
+  wait_for 20 title_is "$1" || fail "window title \"$(window_title "$(plot_window)")\", expected one for $1"
+}
 has_window() { [ -n "$(plot_window)" ]; }
 running() { kill -0 "$detrend_pid" 2>/dev/null; }
 announcements() { grep -c 'Computing prediction error filter' display/out.txt || true; }
@@ -82,6 +89,7 @@ screenshot() {
 
 # Series 1: a window with the plot.
 wait_for 20 has_window || fail "no window for series 1"
+expect_title "Site A"
 wait_for 20 screenshot plot-series-1.png || fail "series 1 was not painted"
 for colour in '#FFFFFF:white background' '#FF0000:red series' '#0000FF:blue spline' '#000000:black frame'; do
   [ "$(pixels plot-series-1.png "${colour%%:*}")" -gt 0 ] || fail "no ${colour#*:} in the plot of series 1"
@@ -102,6 +110,7 @@ has_window || fail "the window closed after a left click"
 xdotool mousemove --window "$window" 480 380 click 3
 wait_for 20 test "$(announcements)" -eq 2 || fail "series 2 did not start after a right click"
 wait_for 20 has_window || fail "no window for series 2"
+expect_title SiteB
 wait_for 20 screenshot plot-series-2.png || fail "series 2 was not painted"
 
 # The window manager's close request dismisses it too, and the run ends.
