@@ -34,4 +34,38 @@ inline std::string ringWidthTable(int series, int years, int firstYear = 1000) {
     return text;
 }
 
+// A Tucson decadal ring-width file: three header lines, then `series` series
+// of 150 to 450 years in hundredths of a millimetre, each ended by 999.
+inline std::string tucsonFile(int series, unsigned seed) {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull ^ (static_cast<std::uint64_t>(seed) * 0xBF58476D1CE4E5B9ull);
+    auto next = [&] {
+        state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
+        return (state * 2685821657736338717ull) >> 33;
+    };
+    std::string text =
+        "SITE  1 Generated site                                        PCAB\n"
+        "SITE  2 Nowhere          Spruce     1000M  0000-00000  1600 2000\n"
+        "SITE  3 Bench mark                                                 \n";
+    char line[96];
+    for (int s = 0; s < series; ++s) {
+        char id[16];
+        std::snprintf(id, sizeof id, "G%03u%04d", seed % 1000, s);
+        const int first = 1600 + static_cast<int>(next() % 150);
+        const int length = 150 + static_cast<int>(next() % 300);
+        int year = first;
+        const int last = first + length - 1;
+        while (year <= last + 1) {
+            int n = std::snprintf(line, sizeof line, "%-8s%4d", id, year);
+            do {
+                const int value = year <= last ? 50 + static_cast<int>(next() % 250) : 999;
+                n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%6d", value);
+                ++year;
+            } while (year % 10 != 0 && year <= last + 1);
+            text += line;
+            text += '\n';
+        }
+    }
+    return text;
+}
+
 }  // namespace detrend::bench

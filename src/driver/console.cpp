@@ -28,12 +28,10 @@ void Console::prompt(std::string_view text) {
     awaiting_ = "the reply to \"" + std::string(text) + "\"";
 }
 
-std::string Console::lineReply(std::size_t length) {
+std::string Console::lineReply() {
     if (!input_.next()) check({ScanStatus::endOfFile, input_.lineNumber()});
     midLine_ = false;
-    std::string reply(input_.line().substr(0, length));
-    reply.resize(length, ' ');
-    return reply;
+    return std::string(input_.line());
 }
 
 void Console::numberReply(int& value) {
@@ -52,7 +50,7 @@ void Console::awaitEnter() {
     if (!input_.next()) check({ScanStatus::endOfFile, input_.lineNumber()});
 }
 
-void Console::check(ScanResult result) {
+void Console::check(const ScanResult& result) {
     if (result.status == ScanStatus::ok) return;
     fail(std::string(reasonText(result.status)) + " (" + awaiting_ + ")");
 }

@@ -26,9 +26,8 @@ public:
     // Writes "detrend: " and `text` as one line to the notes stream.
     void note(std::string_view text);
 
-    // Reads a whole reply line, tabs expanded and carriage returns dropped,
-    // cut or padded with blanks to `length` characters.
-    std::string lineReply(std::size_t length);
+    // Reads a whole reply line, tabs expanded and carriage returns dropped.
+    std::string lineReply();
     // Reads one number in free layout; "/" or an empty item leaves `value`
     // as it was. A reply that is not a number, or the end of the console
     // input, ends the run with a report naming the prompt.
@@ -42,7 +41,7 @@ public:
     bool midLine() const { return midLine_; }
 
 private:
-    void check(ScanResult result);
+    void check(const ScanResult& result);
     void write(std::string_view text);
 
     LineReader& input_;

@@ -165,18 +165,29 @@ ScanStatus parseNumber(std::string_view token, int& value) {
     return ScanStatus::ok;
 }
 
+// A failed read of item `index` (0-based), which starts at text[at].
+ScanResult itemFailure(ScanStatus status, long line, std::size_t index, std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    while (end < text.size() && !isSeparator(text[end])) ++end;
+    return {status, line, index + 1, std::string(text.substr(at, end - at)), at + 1};
+}
+
 template <class Items>
 ScanResult FreeReader::readItems(Items& items) {
     const std::size_t count = items.size();
+    rest_ = std::string_view::npos;
+    restNames_ = Items::namesMayBeQuoted;
     if (!lines_.next()) return {ScanStatus::endOfFile, lines_.lineNumber()};
     std::string_view text = lines_.line();
     std::size_t pos = 0;
     std::size_t index = 0;
     bool afterItem = false;  // a comma now is the item's separator, not an empty item
+    std::size_t takenBefore = 0;  // items taken from lines before the current one
     while (index < count) {
         while (pos < text.size() && text[pos] == ' ') ++pos;
         if (pos == text.size()) {  // the line end separates like a blank
             if (!lines_.next()) return {ScanStatus::endOfFile, lines_.lineNumber()};
+            takenBefore = index;
             text = lines_.line();
             pos = 0;
             continue;
@@ -201,6 +212,7 @@ ScanResult FreeReader::readItems(Items& items) {
         }
 
         // A repeat count: digits directly followed by '*'.
+        const std::size_t itemStart = pos;
         std::uint64_t repeat = 1;
         std::size_t d = pos;
         while (d < text.size() && isDigit(text[d])) ++d;
@@ -208,7 +220,7 @@ ScanResult FreeReader::readItems(Items& items) {
             repeat = 0;
             for (std::size_t i = pos; i < d; ++i)
                 repeat = std::min<std::uint64_t>(repeat * 10 + static_cast<std::uint64_t>(text[i] - '0'), count);
-            if (repeat == 0) return {ScanStatus::zeroRepeat, lines_.lineNumber()};
+            if (repeat == 0) return itemFailure(ScanStatus::zeroRepeat, lines_.lineNumber(), index, text, itemStart);
             pos = d + 1;
             if (pos == text.size() || isSeparator(text[pos])) {  // r* : r empty items
                 index += std::min<std::uint64_t>(repeat, count - index);
@@ -224,13 +236,64 @@ ScanResult FreeReader::readItems(Items& items) {
             std::size_t end = pos;
             while (end < text.size() && !isSeparator(text[end])) ++end;
             const ScanStatus status = items.parse(text.substr(pos, end - pos), value);
-            if (status != ScanStatus::ok) return {status, lines_.lineNumber()};
+            if (status != ScanStatus::ok) return itemFailure(status, lines_.lineNumber(), index, text, itemStart);
             pos = end;
         }
         for (std::uint64_t r = std::min<std::uint64_t>(repeat, count - index); r > 0; --r) items.store(index++, value);
         afterItem = true;
     }
+    if (index == count && takenBefore == 0) {
+        rest_ = pos;
+        restAfterItem_ = afterItem;
+    }
     return {ScanStatus::ok, lines_.lineNumber()};
+}
+
+std::size_t FreeReader::itemsIgnored() const {
+    if (rest_ == std::string_view::npos) return 0;
+    const std::string_view text = lines_.line();
+    constexpr std::size_t countLimit = std::size_t{1} << 40;
+    std::size_t pos = rest_;
+    std::size_t found = 0;
+    bool afterItem = restAfterItem_;
+    while (pos < text.size()) {
+        const char c = text[pos];
+        if (c == ' ') {
+            ++pos;
+            continue;
+        }
+        if (afterItem) {
+            afterItem = false;
+            if (c == ',') {
+                ++pos;
+                continue;
+            }
+        }
+        if (c == ',') {
+            ++found;
+            ++pos;
+            continue;
+        }
+        if (c == '/' || c == '!') break;
+        std::size_t repeat = 1;
+        std::size_t d = pos;
+        while (d < text.size() && isDigit(text[d])) ++d;
+        if (d > pos && d < text.size() && text[d] == '*') {
+            repeat = 0;
+            for (std::size_t i = pos; i < d; ++i)
+                repeat = std::min(repeat * 10 + static_cast<std::size_t>(text[i] - '0'), countLimit);
+            pos = d + 1;
+        }
+        if (pos < text.size() && restNames_ && (text[pos] == '\'' || text[pos] == '"')) {
+            SeriesName ignored;
+            pos = readQuoted(text, pos, ignored);
+        } else {
+            while (pos < text.size() && !isSeparator(text[pos])) ++pos;
+        }
+        found = std::min(found + repeat, countLimit);
+        afterItem = true;
+    }
+    return found;
 }
 
 ScanResult FreeReader::read(std::span<double> items) {

@@ -34,6 +34,14 @@ enum class ScanStatus {
 struct ScanResult {
     ScanStatus status;
     long line;  // number of the line on which the read ended
+    // Where a read failed on an item (illegalCharacter, outOfRange,
+    // zeroRepeat): the item's 1-based number within the read, its text as
+    // written (repeat count included), and the 1-based column on its line
+    // where it starts, counted in bytes with tabs expanded to stops every 8
+    // columns. 0, empty and 0 otherwise.
+    std::size_t item = 0;
+    std::string token{};
+    std::size_t column = 0;
 };
 
 // The fixed reason text of a failed read.
@@ -55,6 +63,11 @@ public:
     ScanResult read(int& item);
     ScanResult read(std::span<SeriesName> items);
 
+    // When the last read took all its items from one line: the number of
+    // items on that line after them, which the read ignored. 0 when it ended
+    // at "/", failed, or took items from several lines.
+    std::size_t itemsIgnored() const;
+
     LineReader& lines() { return lines_; }
 
 private:
@@ -62,6 +75,11 @@ private:
     ScanResult readItems(Items& items);
 
     LineReader& lines_;
+    // Where the line's ignored part starts after a read (npos: none),
+    // whether an item ends just before it, and whether the read took names.
+    std::size_t rest_ = std::string_view::npos;
+    bool restAfterItem_ = false;
+    bool restNames_ = false;
 };
 
 }  // namespace detrend

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "driver/failure.hpp"
@@ -16,13 +17,29 @@ constexpr std::size_t yearLineLength = 31;
 constexpr std::size_t blockCapacity = 3 * 40 + 10000 * yearLineLength;
 }  // namespace
 
-Listing::Listing(const std::string& path) : path_(path), block_(new char[blockCapacity]) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+Listing::Listing(int fd, std::string description)
+    : description_(std::move(description)), fd_(fd), ownsFd_(false), emptied_(true), block_(new char[blockCapacity]) {}
+
+Listing::Listing(const std::string& path)
+    : description_("output file \"" + path + "\""), block_(new char[blockCapacity]) {
+    // Not truncated yet: a run that ends before its first results leaves the
+    // old listing as it was.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) fail("cannot open output file \"" + path + "\": " + std::strerror(errno));
+    struct stat status;
+    if (::fstat(fd_, &status) != 0) fail("cannot open output file \"" + path + "\": " + std::strerror(errno));
+    // Devices and pipes have no contents to replace.
+    emptied_ = !S_ISREG(status.st_mode);
+}
+
+void Listing::empty() {
+    if (emptied_) return;
+    if (::ftruncate(fd_, 0) != 0) fail("cannot write " + description_ + ": " + std::strerror(errno));
+    emptied_ = true;
 }
 
 Listing::~Listing() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && ownsFd_) ::close(fd_);
 }
 
 void Listing::append(std::string_view text) {
@@ -55,11 +72,12 @@ void Listing::yearLine(long long year, double series, double spline, double resi
 void Listing::endBlock() {
     const char* p = block_.get();
     std::size_t left = used_;
+    if (left > 0) empty();
     while (left > 0) {
         const ssize_t put = ::write(fd_, p, left);
         if (put < 0) {
             if (errno == EINTR) continue;
-            fail("cannot write output file \"" + path_ + "\": " + std::strerror(errno));
+            fail("cannot write " + description_ + ": " + std::strerror(errno));
         }
         p += put;
         left -= static_cast<std::size_t>(put);
@@ -68,9 +86,10 @@ void Listing::endBlock() {
 }
 
 void Listing::close() {
+    empty();
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) fail("cannot close output file \"" + path_ + "\": " + std::strerror(errno));
+    if (ownsFd_ && ::close(fd) != 0) fail("cannot close " + description_ + ": " + std::strerror(errno));
 }
 
 }  // namespace detrend

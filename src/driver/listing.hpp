@@ -12,10 +12,16 @@ namespace detrend {
 
 class Listing {
 public:
-    // Creates the file or replaces its contents. Ends the run with a report
-    // naming the output file and the cause when it cannot be opened.
+    // Opens the file, creating it when missing. Its old contents stay until
+    // the first block is written or the listing is closed: a run that ends
+    // before leaves them as they were. Ends the run with a report naming the
+    // output file and the cause when it cannot be opened.
     explicit Listing(const std::string& path);
-    // Closes the file; a block not yet ended is dropped.
+    // Writes to `fd`, which stays open and owned by the caller; `description`
+    // names it in error reports ("output file \"x\"", "standard output").
+    Listing(int fd, std::string description);
+    // Closes the file; a block not yet ended is dropped, and old contents
+    // not yet replaced stay.
     ~Listing();
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
@@ -28,14 +34,19 @@ public:
     void yearLine(long long year, double series, double spline, double residual);
     // Writes the block to the file. A write failure ends the run with a report.
     void endBlock();
-    // Closes the file; ends the run with a report if that fails.
+    // Closes the file, emptied if no block was written; ends the run with a
+    // report if that fails.
     void close();
 
 private:
     void append(std::string_view text);
+    // Drops the old contents of the file, once.
+    void empty();
 
-    std::string path_;
+    std::string description_;
     int fd_ = -1;
+    bool ownsFd_ = true;
+    bool emptied_ = false;  // old contents dropped, or none to drop
     // The block being built: at most the heading and 10000 year lines.
     std::unique_ptr<char[]> block_;
     std::size_t used_ = 0;

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
 #include <limits>
 #include <span>
 #include <sys/stat.h>
@@ -24,8 +27,32 @@ using numeric::mxy;
 
 constexpr std::size_t fileNameLength = 40;
 
-// A file name reply without its trailing blanks.
-std::string fileName(const std::string& reply) { return std::string(withoutTrailingBlanks(reply)); }
+// A file name reply without its trailing blanks; a longer name than the
+// dialogue takes ends the run rather than being cut to another file's name.
+std::string fileName(const std::string& reply, const char* file) {
+    const std::string_view name = withoutTrailingBlanks(reply);
+    if (name.size() > fileNameLength)
+        fail(std::string("the ") + file + " file name is longer than " + std::to_string(fileNameLength) +
+             " characters (" + std::to_string(name.size()) + " typed)");
+    return std::string(name);
+}
+
+// Why a series got no spline: a cutoff that is not a period, or no shorter
+// than the series, values that overflow single precision, or a filter that
+// is undefined because the series is predicted exactly by a shorter one.
+std::string noSplineReason(int cutoff, std::span<const double> values, const numeric::SeriesFit& fit) {
+    const std::size_t n = values.size();
+    if (cutoff == 0) return "the cutoff 0 is not a period";
+    if (static_cast<std::size_t>(cutoff) >= n)
+        return "the cutoff " + std::to_string(cutoff) + " is not below the series' length " + std::to_string(n);
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (std::any_of(values.begin(), values.end(), [](double v) { return std::fabs(v) > largest; }))
+        return "a value is too large for single precision";
+    if (std::any_of(fit.coefficients.begin(), fit.coefficients.end(), [](double d) { return std::isnan(d); }))
+        return "the prediction-error filter of length " + std::to_string(cutoff) +
+               " is undefined: the series is constant or repeats an exact pattern";
+    return "the spline could not be computed";
+}
 
 // The input table, open for reading while the table is read.
 class InputFile {
@@ -82,14 +109,20 @@ void askTableLayout(Console& console, int& columns, float& flag) {
 int run(Console& console, Workspace& ws) {
     console.emptyLine();
     console.prompt("Enter the input file (/ to exit)");
-    const std::string inputReply = console.lineReply(fileNameLength);
-    if (inputReply[0] == '/') return 0;
+    const std::string inputReply = console.lineReply();
+    if (!inputReply.empty() && inputReply[0] == '/') {
+        if (inputReply.find_first_not_of(' ', 1) != std::string::npos)
+            console.note(
+                "a reply starting with \"/\" ends the program: paths must be relative to the current "
+                "directory (or use the command line: detrend -c CUTOFF FILE)");
+        return 0;
+    }
 
-    const std::string inputName = fileName(inputReply);
+    const std::string inputName = fileName(inputReply, "input");
     InputFile input(inputName);
 
     console.prompt("Enter the output file");
-    const std::string outputName = fileName(console.lineReply(fileNameLength));
+    const std::string outputName = fileName(console.lineReply(), "output");
     if (outputName.find('\0') != std::string::npos)
         fail("cannot open output file \"" + outputName + "\": the name holds a NUL character");
     if (input.isSameFile(outputName))
@@ -115,6 +148,11 @@ int run(Console& console, Workspace& ws) {
     if (table.columnCount >= 1 && cutoff < 0)
         fail("cutoff must not be negative (" + std::to_string(cutoff) + " typed)");
 
+    auto seriesValues = [&](int index) {
+        return std::span<const double>(table.column(index + 1),
+                                       static_cast<std::size_t>(table.length[static_cast<std::size_t>(index)]));
+    };
+    int status = 0;
     Line line;
     // Whether plots can be shown is found out before the first one: without a
     // display the run goes on and completes the listing.
@@ -147,6 +185,12 @@ int run(Console& console, Workspace& ws) {
             console.line(">> sbr spline: matrix not positive definite");
 
         const int n = table.length[j - 1];
+        // The listing shows NaN for such a series; the run is not a success.
+        if (std::any_of(fit.spline.begin(), fit.spline.end(), [](float v) { return std::isnan(v); })) {
+            console.note("series " + std::string(table.names[j - 1].trimmed()) +
+                         ": no spline: " + noSplineReason(cutoff, seriesValues(index), fit));
+            status = 1;
+        }
         listing.heading(table.names[j - 1]);
         for (int i = 0; i < n; ++i)
             listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i, fit.series[i], fit.spline[i],
@@ -165,19 +209,14 @@ int run(Console& console, Workspace& ws) {
         }
     };
     detrendInOrder(
-        table.columnCount, ws.workers, mxy, [&](int) { return cutoff; },
-        [&](int index) {
-            return std::span<const double>(table.column(index + 1),
-                                           static_cast<std::size_t>(table.length[static_cast<std::size_t>(index)]));
-        },
-        deliver);
+        table.columnCount, ws.workers, mxy, [&](int) { return cutoff; }, seriesValues, deliver);
 
     listing.close();
     console.emptyLine();
     console.line(" Normal termination of Progra");
     console.line(" Close window to exit");
     console.flush();
-    return 0;
+    return status;
 }
 
 }  // namespace detrend

@@ -19,8 +19,9 @@ struct Workspace {
 void askTableLayout(Console& console, int& columns, float& flag);
 
 // Runs the dialogue on `console` from the first prompt to the closing lines.
-// Returns the exit status of a run that ends normally (0); any other ending
-// is thrown as RunEnd.
+// Returns the exit status of a run that reaches them: 0, or 1 when a series
+// got no spline (each such series is named on the notes stream). Any other
+// ending is thrown as RunEnd.
 int run(Console& console, Workspace& workspace);
 
 }  // namespace detrend

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "driver/failure.hpp"
 #include "driver/layout.hpp"
@@ -10,12 +12,40 @@
 namespace detrend {
 namespace {
 
+// At most the first 20 characters of an offending item, as shown in a
+// report: control characters and bytes outside UTF-8 sequences become '?'.
+std::string shownItem(std::string_view text) {
+    constexpr int shownCharacters = 20;
+    std::string shown;
+    std::size_t pos = 0;
+    for (int kept = 0; kept < shownCharacters && pos < text.size(); ++kept) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        const std::size_t length = lead < 0x80                    ? 1
+                                   : lead >= 0xC2 && lead <= 0xDF ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        bool valid = length > 0 && pos + length <= text.size();
+        for (std::size_t i = 1; valid && i < length; ++i)
+            valid = (static_cast<unsigned char>(text[pos + i]) & 0xC0) == 0x80;
+        if (!valid || lead < 0x20 || lead == 0x7F) {
+            shown += '?';
+            ++pos;
+        } else {
+            shown.append(text.substr(pos, length));
+            pos += length;
+        }
+    }
+    return shown;
+}
+
 // Ends the run when a read of the table failed.
-void checkRead(ScanResult result, FreeReader& file) {
+void checkRead(const ScanResult& result, FreeReader& file) {
     if (result.status == ScanStatus::ok) return;
     std::string where = file.lines().description();
     if (result.status != ScanStatus::endOfFile) {
         where += ", line " + std::to_string(result.line);
+        if (result.item > 0) where += ", item " + std::to_string(result.item) + ": \"" + shownItem(result.token) + "\"";
     } else if (result.line == 0) {
         where += ", which is empty";
     } else {
@@ -26,6 +56,18 @@ void checkRead(ScanResult result, FreeReader& file) {
 
 [[noreturn]] void failTable(FreeReader& file, const std::string& what) {
     fail(file.lines().description() + ": " + what);
+}
+
+// Warns when the line where a read of the table ended holds more `what`
+// (names or values) than the columns typed; the extra ones are ignored.
+// Returns whether it warned.
+bool warnIgnoredItems(FreeReader& file, Console& console, const ScanResult& result, int columns, const char* what) {
+    const std::size_t ignored = file.itemsIgnored();
+    if (ignored == 0) return false;
+    console.note(file.lines().description() + ", line " + std::to_string(result.line) + ": " +
+                 std::to_string(static_cast<std::size_t>(std::max(columns, 0)) + ignored) + " " + what + " found, " +
+                 std::to_string(columns) + " columns typed; the extra ones are ignored");
+    return true;
 }
 
 }  // namespace
@@ -58,7 +100,11 @@ void readtable(FreeReader& file, int columns, float flag, Console& console, Seri
     table.allocate();
     const std::size_t width = static_cast<std::size_t>(std::max(columns, 0));
 
-    checkRead(file.read(std::span(table.names.data(), width)), file);
+    const ScanResult names = file.read(std::span(table.names.data(), width));
+    checkRead(names, file);
+    // One warning at most: about the names, or else about the first data row.
+    const bool namesWarned = warnIgnoredItems(file, console, names, columns, "names");
+    bool firstRow = true;
 
     // Rows are read into a zeroed row and copied into the table once complete,
     // so that a row cut short by the end of the file leaves no trace.
@@ -69,6 +115,8 @@ void readtable(FreeReader& file, int columns, float flag, Console& console, Seri
         const ScanResult result = file.read(std::span(row));
         if (result.status == ScanStatus::endOfFile) break;
         checkRead(result, file);
+        if (firstRow && !namesWarned) warnIgnoredItems(file, console, result, columns, "values");
+        firstRow = false;
         if (columns < 1) continue;
         if (N == maxRows)
             failTable(file, "too many rows: more than " + std::to_string(maxRows) + " data rows (line " +
@@ -118,7 +166,9 @@ void readtable(FreeReader& file, int columns, float flag, Console& console, Seri
     // series with the year IYR + i - 1.
     for (int i = 2; i <= N && hasSeries; ++i) {
         if (static_cast<long long>(wholeYear(i)) != static_cast<long long>(wholeYear(i - 1)) + 1)
-            failTable(file, "years do not rise by one at row " + std::to_string(i));
+            failTable(file, "years do not rise by one at row " + std::to_string(i) +
+                                (i == 2 ? " (the number of columns may be wrong: " + std::to_string(columns) + " typed)"
+                                        : ""));
     }
     for (int k = 2; k <= columns; ++k) {
         const double* v = table.column(k);

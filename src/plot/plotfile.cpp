@@ -350,3 +350,6 @@ std::vector<std::string> plotFileNames(std::string_view base, const std::vector<
 // first picture, however many follow, but not reachable from anything
 // LeakSanitizer sees. Read by LeakSanitizer only, when it is linked in.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// Without a report of the suppression used, standard error stays as the
+// program wrote it.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }

@@ -95,35 +95,73 @@ TEST(FreeReader, AReadOfNothingStillTakesALine) {
     EXPECT_EQ(reader.read(std::span(none)).status, ScanStatus::endOfFile);
 }
 
-TEST(FreeReader, BadNumbersAreReportedWithTheirLine) {
+TEST(FreeReader, BadNumbersAreReportedWithTheirPlace) {
     struct Case {
         const char* text;
         ScanStatus status;
         long line;
+        std::size_t item;  // 1-based within the read; 0 when no item failed
+        const char* token;
+        std::size_t column;  // 1-based, tabs expanded
     };
     const Case cases[] = {
-        {"1 x", ScanStatus::illegalCharacter, 1},
-        {"1\n1.2.3", ScanStatus::illegalCharacter, 2},
-        {"1 e5", ScanStatus::illegalCharacter, 1},
-        {"1 1e", ScanStatus::illegalCharacter, 1},
-        {"1 -", ScanStatus::illegalCharacter, 1},
-        {"1 .", ScanStatus::illegalCharacter, 1},
-        {"NaN 1", ScanStatus::illegalCharacter, 1},
-        {"Inf 1", ScanStatus::illegalCharacter, 1},
-        {"1 '2'", ScanStatus::illegalCharacter, 1},
-        {"1 2!", ScanStatus::illegalCharacter, 1},
-        {"1 a*2", ScanStatus::illegalCharacter, 1},
-        {"1 1e400", ScanStatus::outOfRange, 1},
-        {"1 -1e400", ScanStatus::outOfRange, 1},
-        {"1 0*5", ScanStatus::zeroRepeat, 1},
-        {"1", ScanStatus::endOfFile, 1},
-        {"", ScanStatus::endOfFile, 0},
+        {"1 x", ScanStatus::illegalCharacter, 1, 2, "x", 3},
+        {"1\n1.2.3", ScanStatus::illegalCharacter, 2, 2, "1.2.3", 1},
+        {"1 e5", ScanStatus::illegalCharacter, 1, 2, "e5", 3},
+        {"1 1e", ScanStatus::illegalCharacter, 1, 2, "1e", 3},
+        {"1 -", ScanStatus::illegalCharacter, 1, 2, "-", 3},
+        {"1 .", ScanStatus::illegalCharacter, 1, 2, ".", 3},
+        {"NaN 1", ScanStatus::illegalCharacter, 1, 1, "NaN", 1},
+        {"Inf 1", ScanStatus::illegalCharacter, 1, 1, "Inf", 1},
+        {"1 '2'", ScanStatus::illegalCharacter, 1, 2, "'2'", 3},
+        {"1 2!", ScanStatus::illegalCharacter, 1, 2, "2!", 3},
+        {"1 a*2", ScanStatus::illegalCharacter, 1, 2, "a*2", 3},
+        {"1 1e400", ScanStatus::outOfRange, 1, 2, "1e400", 3},
+        {"1 -1e400", ScanStatus::outOfRange, 1, 2, "-1e400", 3},
+        {"1 0*5", ScanStatus::zeroRepeat, 1, 2, "0*5", 3},
+        {"1 3*x", ScanStatus::illegalCharacter, 1, 2, "3*x", 3},  // the item with its repeat count
+        {"  1\t x,2", ScanStatus::illegalCharacter, 1, 2, "x", 10},
+        {",x", ScanStatus::illegalCharacter, 1, 2, "x", 2},  // after an empty item
+        {"1\n\n  ab/c", ScanStatus::illegalCharacter, 3, 2, "ab", 3},
+        {"1", ScanStatus::endOfFile, 1, 0, "", 0},
+        {"", ScanStatus::endOfFile, 0, 0, "", 0},
     };
     for (const Case& c : cases) {
         const RealsRead r = readReals(c.text, 2);
         EXPECT_EQ(r.result.status, c.status) << c.text;
         EXPECT_EQ(r.result.line, c.line) << c.text;
+        EXPECT_EQ(r.result.item, c.item) << c.text;
+        EXPECT_EQ(r.result.token, c.token) << c.text;
+        EXPECT_EQ(r.result.column, c.column) << c.text;
     }
+}
+
+TEST(FreeReader, ItemsIgnoredAfterARead) {
+    struct Case {
+        const char* text;
+        std::size_t ignored;  // after a read of 2 numbers
+    };
+    const Case cases[] = {
+        {"1 2", 0},       {"1 2 3", 1},    {"1,2,3,4", 2},     {"1 2 , 3", 1},  // a comma after an item separates
+        {"1 2 3,,4", 3},  // nothing between two commas is an item
+        {"1 2 3*7 9", 4}, {"1 2 4* 9", 5}, {"1 2 3 / 4 5", 1}, {"1 2 3 ! 4 5", 1},
+        {"1 / 3 4", 0},  // the read ended at "/"
+        {"1\n2 3 4", 0},  // the read took items from two lines
+        {"1 x 3", 0},  // a failed read
+    };
+    for (const Case& c : cases) {
+        LineReader lines(std::string_view(c.text), "test");
+        FreeReader reader(lines);
+        std::vector<double> row(2);
+        reader.read(std::span(row));
+        EXPECT_EQ(reader.itemsIgnored(), c.ignored) << c.text;
+    }
+    // In a read of names, quoted names are one item each.
+    LineReader lines(std::string_view("Year A 'B C' \"D, E\" F/G"), "test");
+    FreeReader reader(lines);
+    std::vector<SeriesName> names(2, SeriesName::from(""));
+    ASSERT_EQ(reader.read(std::span(names)).status, ScanStatus::ok);
+    EXPECT_EQ(reader.itemsIgnored(), 3u);
 }
 
 TEST(FreeReader, TinyValuesReadAsZero) {

@@ -97,6 +97,7 @@ DialogueRun dialogueWith(int workers, const std::string& replies) {
 TEST(Pipeline, DialogueBytesDoNotDependOnWorkers) {
     char dir[] = "/tmp/detrend-pipeline-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
+    char* home = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(dir), 0);
     unsetenv("DISPLAY");
     {
@@ -126,6 +127,8 @@ TEST(Pipeline, DialogueBytesDoNotDependOnWorkers) {
         EXPECT_EQ(three.report, one.report) << cutoff;
         EXPECT_GT(one.listing.size(), 1000u) << cutoff;
     }
+    EXPECT_EQ(chdir(home), 0);
+    std::free(home);
     std::system((std::string("rm -rf ") + dir).c_str());
 }
 

@@ -155,11 +155,15 @@ TEST(ReadTable, EndsTheRunOnTablesItCannotUse) {
     const Case cases[] = {
         {"2\n-999\n", "", "Attempt to read past end of file (input file \"t\", which is empty)"},
         {"3\n-999\n", "Year A\n", "Attempt to read past end of file (input file \"t\", which ends after line 1)"},
-        {"2\n-999\n", "Year A\n1901 x\n", "Illegal character in numeric input (input file \"t\", line 2)"},
-        {"2\n-999\n", "Year A\n1901 1e400\n", "Number out of range in numeric input (input file \"t\", line 2)"},
+        {"2\n-999\n", "Year A\n1901 x\n",
+         "Illegal character in numeric input (input file \"t\", line 2, item 2: \"x\")"},
+        {"2\n-999\n", "Year A\n1901 1e400\n",
+         "Number out of range in numeric input (input file \"t\", line 2, item 2: \"1e400\")"},
         {"2\n-999\n", "Year A\n", "input file \"t\": no data rows after the names"},
-        {"2\n-999\n", "Year A\n1901 1\n1903 2\n", "input file \"t\": years do not rise by one at row 2"},
-        {"2\n-999\n", "Year A\n1901 1\n1901.5 2\n", "input file \"t\": years do not rise by one at row 2"},
+        {"2\n-999\n", "Year A\n1901 1\n1903 2\n",
+         "input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 2 typed)"},
+        {"2\n-999\n", "Year A\n1901 1\n1901.5 2\n",
+         "input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 2 typed)"},
         {"3\n-999\n", "Year A B\n1 1 -999\n2 1 -999\n", "input file \"t\": series B has no values"},
         {"2\n-999\n", "Year A\n1 1\n2 -999\n3 1\n", "input file \"t\": series A has a missing value inside it"},
         {"2\n-999\n", "Year A\n1e12 1\n", "input file \"t\": the year of data row 1 does not fit a 32-bit integer"},
@@ -173,7 +177,8 @@ TEST(ReadTable, EndsTheRunOnTablesItCannotUse) {
 
 TEST(ReadTable, TheYearsAreCheckedBeforeTheSeries) {
     TableRead t("2\n-999\n", "Year A\n1 -999\n3 -999\n");
-    EXPECT_EQ(t.read(), "input file \"t\": years do not rise by one at row 2");
+    EXPECT_EQ(t.read(),
+              "input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 2 typed)");
 }
 
 TEST(ReadTable, TakesAtMostTenThousandRows) {

@@ -28,21 +28,35 @@ TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
         {"only names", "Year A B\n", "3", "detrend: input file \"t\": no data rows after the names\n"},
         {"names cut short", "Year\nA", "3",
          "detrend: Attempt to read past end of file (input file \"t\", which ends after line 2)\n"},
-        {"a binary file", binary, "2", "detrend: Illegal character in numeric input (input file \"t\", line 2)\n"},
+        // Unprintable bytes show as '?', and the item is cut to 20 characters.
+        {"a binary file", binary, "2",
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 1: \"????????????????????\")\n"},
         {"a value too large for a double", "Year A\n1901 1e400\n", "2",
-         "detrend: Number out of range in numeric input (input file \"t\", line 2)\n"},
+         "detrend: Number out of range in numeric input (input file \"t\", line 2, item 2: \"1e400\")\n"},
         {"NaN written in the table", "Year A\n1901 NaN\n", "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 2)\n"},
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"NaN\")\n"},
         {"Inf written in the table", "Year A\n1901 1\n1902 -Inf\n", "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 3)\n"},
+         "detrend: Illegal character in numeric input (input file \"t\", line 3, item 2: \"-Inf\")\n"},
         {"a year too large for 32 bits", "Year A\n1e12 1\n1e12 2\n", "2",
          "detrend: input file \"t\": the year of data row 1 does not fit a 32-bit integer\n"},
         {"a zero repeat count", "Year A\n1901 0*5\n", "2",
-         "detrend: Zero repeat count in input (input file \"t\", line 2)\n"},
+         "detrend: Zero repeat count in input (input file \"t\", line 2, item 2: \"0*5\")\n"},
+        {"NA in the fifth column", "Year A B C D\n1901 1 2 3 4\n1902 1 2 3 NA\n", "5",
+         "detrend: Illegal character in numeric input (input file \"t\", line 3, item 5: \"NA\")\n"},
+        {"a row continued on the next line", "Year A B C\n1901 1\n  2 x3\n", "4",
+         "detrend: Illegal character in numeric input (input file \"t\", line 3, item 4: \"x3\")\n"},
+        {"a long word with a comma after it", "Year A\n1901 not_a_number_but_a_long_word,1\n", "2",
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"not_a_number_but_a_l\")\n"},
+        {"a dash that is not a minus sign", "Year A\n1901 \u2013999.5\n", "2",
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"\u2013999.5\")\n"},
         {"701 columns", "", "701",
          "detrend: too many columns: 701 typed, at most 700 (the year column and 699 series)\n"},
         {"a year column that jumps", "Year A\n1901 1\n1902 1\n1904 1\n", "2",
          "detrend: input file \"t\": years do not rise by one at row 3\n"},
+        // Names and rows run on over the next lines: the second year is a value.
+        {"more columns typed than the table has", goodTable, "4",
+         "detrend: input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 4 "
+         "typed)\n"},
     };
     for (const BadTable& c : cases) {
         Scenario s;
@@ -81,6 +95,39 @@ TEST(BadInput, OddButReadableTablesRunToTheEnd) {
         EXPECT_NE(o.out.find(seriesReadHeading + c.seriesLine), std::string::npos) << c.what;
         EXPECT_NE(o.out.find("Normal termination"), std::string::npos) << c.what;
         EXPECT_NE(o.files.at("out.txt").find(" 1902   2.000"), std::string::npos) << c.what;
+    }
+}
+
+TEST(BadInput, ExtraNamesOrValuesAreIgnoredWithAWarning) {
+    // One warning at most: about the names line, or else the first data line.
+    const std::string ignored = " columns typed; the extra ones are ignored\n";
+    struct Case {
+        const char* what;
+        std::string table;
+        std::string columns;
+        std::string warning;  // standard error before the note on plots
+    };
+    const Case cases[] = {
+        {"as many columns as typed", "Year A\n1901 1\n1902 2\n", "2", ""},
+        {"a series more in the table", "Year A B\n1901 1 2\n1902 2 1\n", "2",
+         "detrend: input file \"t\", line 1: 3 names found, 2" + ignored},
+        {"values without names", "Year A\n1901 1 7 7\n1902 2\n", "2",
+         "detrend: input file \"t\", line 2: 4 values found, 2" + ignored},
+        {"only the first data line is checked", "Year A\n1901 1\n1902 2 7\n", "2", ""},
+        {"quoted names and repeat counts", "Year 'Site A' 2*x \"B, C\"\n1901 1\n1902 2\n", "2",
+         "detrend: input file \"t\", line 1: 5 names found, 2" + ignored},
+        {"empty items", "Year A\n1901 1,,7\n1902 2\n", "2",
+         "detrend: input file \"t\", line 2: 4 values found, 2" + ignored},
+        {"a comment or a slash after the row", "Year A ! site\n1901 1 / 7\n1902 2\n", "2", ""},
+        {"a trailing comma", "Year A,\n1901 1,\n1902 2\n", "2", ""},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t", c.table);
+        const Outcome o = s.run("t\nout.txt\n" + c.columns + "\n-999\n1\n");
+        EXPECT_EQ(o.err, c.warning + noDisplayNote) << c.what;
+        EXPECT_EQ(o.status, 0) << c.what;
+        EXPECT_NE(o.out.find("    1901    1902\n"), std::string::npos) << c.what;
     }
 }
 
@@ -142,16 +189,68 @@ TEST(BadInput, EveryCompletedBlockIsKeptWhenTheRunEnds) {
     full.write("t.txt", goodTable);
     cut.write("t.txt", goodTable);
     const Outcome complete = full.run("t.txt\nout.txt\n3\n-999\n0\n\n\n");
-    ASSERT_EQ(complete.status, 0);
+    ASSERT_EQ(complete.status, 1);  // no spline at cutoff 0
     const std::string& listing = complete.files.at("out.txt");
     const std::string firstBlock = listing.substr(0, listing.find("\r\n\r\n") + 2);
     ASSERT_EQ(firstBlock.size(), 2 + 40 + 31 + 5 * 31u);
 
     const Outcome ended = cut.run("t.txt\nout.txt\n3\n-999\n0\n\n");
     EXPECT_EQ(ended.status, 1);
-    EXPECT_EQ(ended.err, noDisplayNote +
+    EXPECT_EQ(ended.err, "detrend: series A: no spline: the cutoff 0 is not a period\n" + noDisplayNote +
                              "detrend: Attempt to read past end of file (the line awaited after \"never get here\")\n");
     EXPECT_EQ(ended.files.at("out.txt"), firstBlock);
+}
+
+TEST(BadInput, RunningOutOfMemoryIsReportedNeverACrash) {
+    constexpr unsigned long MiB = 1024;  // limits are in KiB
+    const std::string noMemory = "detrend: not enough memory";
+    auto run = [](const std::string& replies, unsigned long limit, const std::string& oldListing = "") {
+        Scenario s;
+        s.write("t.txt", goodTable);
+        if (!oldListing.empty()) s.write("out.txt", oldListing);
+        RunOptions options;
+        options.memoryLimitKiB = limit;
+        return s.run(replies, options);
+    };
+    // An ending for want of memory: the report, or the loader's own message
+    // (status 127) under a limit too low to load the program at all.
+    auto expectNoCrash = [&](const Outcome& o, unsigned long limit) {
+        EXPECT_TRUE(o.status == 0 || o.status == 1 || o.status == 127) << limit << " KiB: " << o.status << o.err;
+        if (o.status != 1) return;
+        const std::size_t lastLine = o.err.size() < 2 ? std::string::npos : o.err.rfind('\n', o.err.size() - 2);
+        EXPECT_EQ(o.err.substr(lastLine == std::string::npos ? 0 : lastLine + 1, noMemory.size()), noMemory)
+            << limit << " KiB: " << o.err;
+    };
+
+    // How much the program takes to start depends on the build: find the
+    // least limit under which "/" ends normally.
+    unsigned long enough = 1024 * MiB, tooLittle = 0;
+    if (run("/\n", enough).status != 0) GTEST_SKIP() << "the program needs more than 1 GiB of address space";
+    while (enough - tooLittle > MiB / 4) {
+        const unsigned long limit = (enough + tooLittle) / 2;
+        const Outcome o = run("/\n", limit);
+        expectNoCrash(o, limit);
+        (o.status == 0 ? enough : tooLittle) = limit;
+    }
+
+    // 16 MiB more: not enough for the table (56 MB), which is taken only
+    // after the prompts, and an existing listing stays as it was.
+    const Outcome table = run("t.txt\nout.txt\n3\n-999\n2\n", enough + 16 * MiB, "old listing\n");
+    EXPECT_EQ(table.out, openingPrompts);
+    EXPECT_EQ(table.err, noMemory + " to go on\n");
+    EXPECT_EQ(table.status, 1);
+    EXPECT_EQ(table.files.at("out.txt"), "old listing\n");
+
+    // Every limit from too little to start to enough for the whole run.
+    Outcome last;
+    for (unsigned long limit = tooLittle; limit <= enough + 128 * MiB; limit += 2 * MiB) {
+        last = run("t.txt\nout.txt\n3\n-999\n2\n", limit);
+        expectNoCrash(last, limit);
+        if (last.status == 0) {
+            EXPECT_EQ(last.out.substr(last.out.size() - closingLines.size()), closingLines) << limit;
+        }
+    }
+    EXPECT_EQ(last.status, 0) << last.err;
 }
 
 TEST(BadInput, TheEndOfTheConsoleInputAfterAPartialReply) {

@@ -20,13 +20,28 @@ const std::string workedExample =
 const std::string noSeriesTable = "Year\n1901\n1902\n";
 
 TEST(Dialogue, SlashAtTheFirstPromptEndsAtOnce) {
-    for (const char* reply : {"/\n", "/anything\n", "/"}) {
+    // A path typed after the slash was meant as a file: say why nothing happens.
+    const std::string pathNote =
+        "detrend: a reply starting with \"/\" ends the program: paths must be relative to the current directory "
+        "(or use the command line: detrend -c CUTOFF FILE)\n";
+    struct Case {
+        const char* reply;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"/\n", ""},
+        {"/", ""},
+        {"/   \t\n", ""},
+        {"/anything\n", pathNote},
+        {"/home/user/rings/site-with-a-rather-long-name.txt\n", pathNote},
+    };
+    for (const Case& c : cases) {
         Scenario s;
-        const Outcome o = s.run(reply);
-        EXPECT_EQ(o.out, inputPrompt) << reply;
-        EXPECT_EQ(o.err, "") << reply;
-        EXPECT_EQ(o.status, 0) << reply;
-        EXPECT_TRUE(o.files.empty()) << reply;
+        const Outcome o = s.run(c.reply);
+        EXPECT_EQ(o.out, inputPrompt) << c.reply;
+        EXPECT_EQ(o.err, c.err) << c.reply;
+        EXPECT_EQ(o.status, 0) << c.reply;
+        EXPECT_TRUE(o.files.empty()) << c.reply;
     }
 }
 
@@ -81,13 +96,80 @@ TEST(Dialogue, TheOutputFileIsReplaced) {
     EXPECT_EQ(o.files.at("out.txt"), "");
 }
 
-TEST(Dialogue, FileNamesAreCutToFortyCharacters) {
-    Scenario s;
+TEST(Dialogue, AnExistingListingIsKeptUntilTheFirstResults) {
+    // Whatever ends a run before the first block of the new listing, the old
+    // one stays as it was; a normal ending replaces it.
+    const std::string old = "\r\n Input series is: earlier run\r\n";
+    const std::string table = "Year A B\n1901 1.2 0.9\n1902 0.8 1.1\n1903 1.1 1.0\n1904 0.9 1.2\n1905 1.0 0.8\n";
+    struct Case {
+        const char* what;
+        std::string replies;
+        int status;
+        std::string listingStart;  // the whole listing unless it holds series
+    };
+    const std::string firstBlock = "\r\n Input series is: A                   \r\n";
+    const Case cases[] = {
+        {"a typo in the number of columns", "3x\n", 1, old},
+        {"the end of the console input", "3\n-999\n", 1, old},
+        {"a table that cannot be used", "4\n-999\n5\n", 1, old},  // years do not rise at row 2
+        {"a negative cutoff", "3\n-999\n-1\n", 1, old},
+        {"a first series too long for the spline", "3\n-999\n5000\n", 1, old},
+        {"the end of the console input in the first wait", "3\n-999\n0\n", 1, old},
+        {"a run without series", "1\n-999\n5\n", 0, ""},
+        {"a run with series", "3\n-999\n2\n", 0, firstBlock},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t.txt", table);
+        s.write("out.txt", old);
+        const Outcome o = s.run("t.txt\nout.txt\n" + c.replies);
+        EXPECT_EQ(o.status, c.status) << c.what << ": " << o.err;
+        const std::string& listing = o.files.at("out.txt");
+        EXPECT_EQ(c.listingStart == firstBlock ? listing.substr(0, firstBlock.size()) : listing, c.listingStart)
+            << c.what;
+    }
+}
+
+TEST(Dialogue, FileNamesOfMoreThanFortyCharactersEndTheRun) {
+    // A longer name must not be cut to the name of another file: here the
+    // file named by the first 40 characters exists and must stay as it was.
     const std::string forty(40, 'n');
-    s.write(forty, noSeriesTable);
-    const Outcome o = s.run(forty + "xxxxx\n" + forty.substr(0, 39) + "o\tignored\n1\n-999\n5\n");
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.fileNames(), (std::vector<std::string>{forty, forty.substr(0, 39) + "o"}));
+    const std::string tooLongInput = "detrend: the input file name is longer than 40 characters (";
+    const std::string tooLongOutput = "detrend: the output file name is longer than 40 characters (";
+    struct Case {
+        std::string input, output;
+        std::string out, err;
+        int status;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {forty + "   ",
+         "o.txt",
+         openingPrompts + seriesReadHeading + cutoffPrompt + closingLines,
+         "",
+         0,
+         {forty, "o.txt"}},
+        {forty + "x", "o.txt", inputPrompt, tooLongInput + "41 typed)\n", 1, {forty}},
+        {forty + "   x", "o.txt", inputPrompt, tooLongInput + "44 typed)\n", 1, {forty}},
+        {forty, forty + "xxxxxxxx", inputPrompt + outputPrompt, tooLongOutput + "48 typed)\n", 1, {forty}},
+        // The tab reaches column 48 before "ignored".
+        {forty,
+         forty.substr(0, 39) + "o\tignored",
+         inputPrompt + outputPrompt,
+         tooLongOutput + "55 typed)\n",
+         1,
+         {forty}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write(forty, noSeriesTable);
+        const Outcome o = s.run(c.input + "\n" + c.output + "\n1\n-999\n5\n");
+        EXPECT_EQ(o.out, c.out) << c.input << " " << c.output;
+        EXPECT_EQ(o.err, c.err) << c.input << " " << c.output;
+        EXPECT_EQ(o.status, c.status) << c.input << " " << c.output;
+        EXPECT_EQ(o.fileNames(), c.files) << c.input << " " << c.output;
+        EXPECT_EQ(o.files.at(forty), noSeriesTable) << c.input << " " << c.output;
+    }
 }
 
 TEST(Dialogue, RepliesMayEndInCarriageReturns) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -61,11 +62,19 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         std::ofstream f(in, std::ios::binary);
         f << console;
     }
-    if (options.unprivileged) {  // the unprivileged user must reach the run directory
-        std::filesystem::permissions(root_, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
-        std::filesystem::permissions(dir_, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
+    std::string binary = DETREND_BINARY;
+    const bool dropPrivileges = options.unprivileged && ::getuid() == 0;
+    if (dropPrivileges) {
+        // The unprivileged user must reach the run directory and the program,
+        // wherever the build lives (a checkout under /root, a private
+        // temporary directory): it runs a copy kept next to the run directory.
+        namespace fs = std::filesystem;
+        fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        fs::permissions(dir_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        binary = root_ + "/detrend";
+        fs::copy_file(DETREND_BINARY, binary, fs::copy_options::overwrite_existing);
+        fs::permissions(binary, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
     }
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -77,9 +86,14 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         ::dup2(fdIn, 0);
         ::dup2(fdOut, 1);
         ::dup2(fdErr, 2);
-        if (options.unprivileged && ::getuid() == 0) {
+        if (dropPrivileges) {
             constexpr uid_t nobody = 65534;
             if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(126);
+        }
+        if (options.memoryLimitKiB > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(options.memoryLimitKiB) * 1024;
+            const struct rlimit limit = {bytes, bytes};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
         }
         if (options.display) {
             ::setenv("DISPLAY", options.display->c_str(), 1);
@@ -89,7 +103,7 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
         std::vector<char*> argv{const_cast<char*>("detrend")};
         for (const std::string& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(DETREND_BINARY, argv.data());
+        ::execv(binary.c_str(), argv.data());
         ::_exit(127);
     }
 

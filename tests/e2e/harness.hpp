@@ -27,6 +27,8 @@ struct RunOptions {
     // Run as the unprivileged user "nobody" when the tests run as root, so
     // that file permissions apply (root ignores them).
     bool unprivileged = false;
+    // The run's address-space limit in KiB, as `ulimit -v` sets it; 0: none.
+    unsigned long memoryLimitKiB = 0;
 };
 
 class Scenario {

@@ -98,7 +98,7 @@ TEST(Listing, AFilterAsLongAsTheSeriesGivesNotANumber) {
     Scenario s;
     s.write("t.txt", fiveValues);
     const Outcome o = s.run("t.txt\nl.txt\n2\n-999\n5\n");
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, opening(" S                          1       5\n") + announcement("  5") +
                          " ip:   5\n     -NaN    -NaN    -NaN    -NaN    -NaN\n" + closingLines);
     EXPECT_EQ(o.files.at("l.txt"), fiveValueListing("    -NaN"));
@@ -108,16 +108,17 @@ TEST(Listing, CutoffZeroWaitsForALineAndFailsTheSpline) {
     Scenario s;
     s.write("t.txt", fiveValues);
     const Outcome o = s.run("t.txt\nl.txt\n2\n-999\n0\nanything at all\n");
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, opening(" S                          1       5\n") + announcement("  0") +
                          " never get here\n ip:   0\n>> sbr spline: matrix not positive definite\n" + closingLines);
     EXPECT_EQ(o.files.at("l.txt"), fiveValueListing("     NaN"));
 
-    // The wait needs a line: the end of the console input ends the run.
+    // The wait needs a line: the end of the console input ends the run, which
+    // leaves the listing of the run before as it was.
     const Outcome eof = s.run("t.txt\nl.txt\n2\n-999\n0\n");
     EXPECT_EQ(eof.status, 1);
     EXPECT_EQ(eof.err, "detrend: Attempt to read past end of file (the line awaited after \"never get here\")\n");
-    EXPECT_EQ(eof.files.at("l.txt"), "");
+    EXPECT_EQ(eof.files.at("l.txt"), fiveValueListing("     NaN"));
 }
 
 TEST(Listing, AFailedSplineShowsNotANumberNotAnEarlierSeries) {
@@ -126,11 +127,50 @@ TEST(Listing, AFailedSplineShowsNotANumberNotAnEarlierSeries) {
     Scenario s;
     s.write("t.txt", "Year A B\n1 1.1 -999\n2 0.9 -999\n3 1.3 -999\n4 0.7 -999\n5 1.2 -999\n6 0.8 -999\n7 1.0 2.5\n");
     const Outcome o = s.run("t.txt\nl.txt\n3\n-999\n1\n");
-    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.status, 1);
     const std::string& listing = o.files.at("l.txt");
     EXPECT_EQ(listing.substr(listing.find("\r\n\r\n") + 2),
               "\r\n Input series is: B                   \r\n year  unfilt  spline  resids\r\n"
               "    7   2.500     NaN     NaN\r\n");
+}
+
+TEST(Listing, EverySeriesWithoutASplineIsNamedAndFailsTheRun) {
+    // The listing shows NaN for such a series; standard error says which
+    // series and why, in series order, and the completed run ends with 1.
+    const std::string sevenValues =
+        "Year A B\n1 1.1 -999\n2 0.9 -999\n3 1.3 -999\n4 0.7 2\n5 1.2 1\n6 0.8 3\n7 1.0 2.5\n";
+    struct Case {
+        const char* what;
+        std::string table;
+        std::string replies;  // from the number of columns on
+        std::string err;
+    };
+    const Case cases[] = {
+        {"a cutoff as long as the series", fiveValues, "2\n-999\n5\n",
+         "detrend: series S: no spline: the cutoff 5 is not below the series' length 5\n" + noDisplayNote},
+        {"a cutoff of 0", fiveValues, "2\n-999\n0\n\n",
+         "detrend: series S: no spline: the cutoff 0 is not a period\n" + noDisplayNote},
+        {"only the second series", sevenValues, "3\n-999\n5\n",
+         noDisplayNote + "detrend: series B: no spline: the cutoff 5 is not below the series' length 4\n"},
+        {"both series, in order", sevenValues, "3\n-999\n0\n\n\n",
+         "detrend: series A: no spline: the cutoff 0 is not a period\n" + noDisplayNote +
+             "detrend: series B: no spline: the cutoff 0 is not a period\n"},
+        {"a constant series", "Year C\n1 2\n2 2\n3 2\n4 2\n5 2\n", "2\n-999\n2\n",
+         "detrend: series C: no spline: the prediction-error filter of length 2 is undefined: the series is "
+         "constant or repeats an exact pattern\n" +
+             noDisplayNote},
+        {"a value beyond single precision", "Year H\n1 1e39\n2 1\n3 2\n4 1\n5 3\n", "2\n-999\n1\n",
+         "detrend: series H: no spline: a value is too large for single precision\n" + noDisplayNote},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("t.txt", c.table);
+        const Outcome o = s.run("t.txt\nl.txt\n" + c.replies);
+        EXPECT_EQ(o.err, c.err) << c.what;
+        EXPECT_EQ(o.status, 1) << c.what;
+        EXPECT_EQ(o.out.substr(o.out.size() - closingLines.size()), closingLines) << c.what;
+        EXPECT_NE(o.files.at("l.txt").find("NaN\r\n"), std::string::npos) << c.what;
+    }
 }
 
 // A table whose series A has 9940 values (n + 2 x 30 = 10000) and B 9941.
@@ -146,7 +186,12 @@ TEST(Listing, TenThousandExtendedValuesFitAndOneMoreEndsTheRun) {
     s.write("t.txt", capacityTable());
     const Outcome o = s.run("t.txt\nl.txt\n3\n-999\n30\n");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, noDisplayNote);  // shown after the first series, nothing about the stop
+    // The constant series A has no filter; the note on plots comes after its
+    // block; nothing about the stop.
+    EXPECT_EQ(o.err,
+              "detrend: series A: no spline: the prediction-error filter of length 30 is undefined: the series is "
+              "constant or repeats an exact pattern\n" +
+                  noDisplayNote);
     // B's filter lines, then the message, and nothing after it.
     const std::string tail = announcement(" 30") + " ip:  30\n";
     const std::size_t at = o.out.rfind(tail);

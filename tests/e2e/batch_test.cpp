@@ -1,0 +1,247 @@
+// The batch command line, end to end: the listing bytes against the dialogue,
+// the options, the exit statuses, skipped series, several inputs and the CSV.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "harness.hpp"
+
+namespace detrend::e2e {
+namespace {
+
+std::string golden(const std::string& name) { return readFile(std::string(DETREND_GOLDEN_DIR) + "/" + name); }
+
+Outcome batch(const Scenario& s, std::vector<std::string> arguments, const std::string& input = "") {
+    RunOptions options;
+    options.arguments = std::move(arguments);
+    return s.run(input, options);
+}
+
+const std::string usageHint = "Try 'detrend --help' for more information.\n";
+
+// Six series: A and B whole, C with a gap, D without values, E of 4 years
+// (too short for cutoff 5), F whole.
+const std::string mixedTable =
+    "Year A B C D E F\n"
+    "1900 1.10 0.90 1.00 -999 -999 2.0\n"
+    "1901 1.30 0.80 1.20 -999 -999 2.2\n"
+    "1902 0.95 1.10 -999 -999 -999 1.9\n"
+    "1903 1.05 1.20 0.90 -999 1.0 2.4\n"
+    "1904 0.85 0.95 1.10 -999 1.1 2.1\n"
+    "1905 1.20 1.05 1.00 -999 0.9 2.0\n"
+    "1906 1.00 0.90 0.95 -999 1.2 1.8\n"
+    "1907 0.90 1.15 1.05 -999 -999 2.3\n"
+    "1908 1.15 1.00 0.98 -999 -999 2.2\n"
+    "1909 0.99 0.97 1.02 -999 -999 1.9\n";
+
+const std::string mixedSkips =
+    "detrend: t.txt: series \"C\" skipped: it has no value for 1902, inside the series\n"
+    "detrend: t.txt: series \"D\" skipped: it has no values\n"
+    "detrend: t.txt: series \"E\" skipped: the cutoff 5 is not below its length of 4 years\n";
+
+TEST(Batch, ListingIsTheDialoguesListing) {
+    Scenario s;
+    s.write("two.txt", golden("two_series.txt"));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-c", "5", "two.txt", "-o", "l.out"},
+                                                 {"--cutoff=5", "--output", "l.out", "--", "two.txt"},
+                                                 {"-c5", "-ol.out", "-j", "1", "two.txt"}}) {
+        const Outcome o = batch(s, args);
+        EXPECT_EQ(o.status, 0) << args[0];
+        EXPECT_EQ(o.err, "detrend: two.txt: 2 series detrended, 0 skipped\n");
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.files.at("l.out"), golden("two_series_cutoff5.listing"));
+    }
+    // One input and no output named: the listing on standard output.
+    const Outcome o = batch(s, {"-q", "-c", "5", "two.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.out, golden("two_series_cutoff5.listing"));
+    // Standard input as the input.
+    const Outcome fromStdin = batch(s, {"-q", "-c", "5", "-"}, golden("two_series.txt"));
+    EXPECT_EQ(fromStdin.out, golden("two_series_cutoff5.listing"));
+}
+
+TEST(Batch, UsageErrors) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"t.txt"}, "detrend: the cutoff is required: -c YEARS or -c P%\n"},
+        {{"-c", "5"}, "detrend: no input file named\n"},
+        {{"-c", "0", "t.txt"}, "detrend: --cutoff 0: expected a whole number of years >= 1, or a share such as 67%\n"},
+        {{"-c", "3.5", "t.txt"},
+         "detrend: --cutoff 3.5: expected a whole number of years >= 1, or a share such as 67%\n"},
+        {{"-c", "101%", "t.txt"}, "detrend: --cutoff 101%: a share must be a whole number of percent, 1% to 100%\n"},
+        {{"-c"}, "detrend: option -c needs a value\n"},
+        {{"--cutoff"}, "detrend: option --cutoff needs a value\n"},
+        {{"-x", "t.txt"}, "detrend: unknown option -x\n"},
+        {{"--colour=red", "t.txt"}, "detrend: unknown option --colour\n"},
+        {{"-c", "5", "--index", "sum", "t.txt"}, "detrend: --index sum: expected difference or ratio\n"},
+        {{"-c", "5", "--format", "xls", "t.txt"}, "detrend: --format xls: expected auto, table, tucson or csv\n"},
+        {{"-c", "5", "--missing", "none", "t.txt"}, "detrend: --missing none: expected a number\n"},
+        {{"-c", "5", "--columns", "1", "t.txt"},
+         "detrend: --columns 1: expected a whole number >= 2 (the year column included)\n"},
+        {{"-c", "5", "-j", "0", "t.txt"}, "detrend: --jobs 0: expected a whole number from 1 to 1024\n"},
+        {{"-c", "5", "--plot-format", "gif", "t.txt"}, "detrend: --plot-format gif: expected png, svg or pdf\n"},
+        {{"-c", "5", "t.txt", "u.txt"}, "detrend: several inputs need -d DIR for their results\n"},
+        {{"-c", "5", "-o", "x", "t.txt", "u.txt"}, "detrend: -o names one listing: with several inputs use -d DIR\n"},
+        {{"-c", "5", "--csv", "x", "t.txt", "u.txt"},
+         "detrend: --csv names one file: with several inputs use -d DIR\n"},
+        {{"-c", "5", "-d", ".", "-o", "x", "t.txt"}, "detrend: -d cannot be combined with -o or --csv\n"},
+        {{"-c", "5", "-o", "-", "--csv", "-", "t.txt"},
+         "detrend: the listing and the CSV cannot both go to standard output\n"},
+        {{"-c", "5", "-d", ".", "-", "-"}, "detrend: standard input (-) can be read only once\n"},
+    };
+    Scenario s;
+    s.write("t.txt", mixedTable);
+    for (const Case& c : cases) {
+        const Outcome o = batch(s, c.arguments);
+        EXPECT_EQ(o.status, 2) << c.err;
+        EXPECT_EQ(o.err, c.err + usageHint);
+        EXPECT_EQ(o.out, "");
+        EXPECT_EQ(o.fileNames(), std::vector<std::string>{"t.txt"}) << c.err;
+    }
+}
+
+TEST(Batch, SkippedSeriesAreNamedAndLeftOut) {
+    Scenario s;
+    s.write("t.txt", mixedTable);
+    const Outcome o = batch(s, {"-c", "5", "t.txt", "-o", "t.out", "--csv", "t.csv"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, mixedSkips + "detrend: t.txt: 3 series detrended, 3 skipped\n");
+    const std::string listing = o.files.at("t.out");
+    for (const char* name : {"A   ", "B   ", "F   "})
+        EXPECT_NE(listing.find(std::string(" Input series is: ") + name), std::string::npos) << name;
+    for (const char* name : {"C   ", "D   ", "E   "})
+        EXPECT_EQ(listing.find(std::string(" Input series is: ") + name), std::string::npos) << name;
+    EXPECT_EQ(o.files.at("t.csv").substr(0, 11), "year,A,B,F\n");
+    // -q keeps the errors only.
+    EXPECT_EQ(batch(s, {"-q", "-c", "5", "t.txt", "-o", "t.out"}).err, mixedSkips);
+}
+
+// Parses the listing's year lines into year -> {unfilt, spline, resids}.
+std::vector<std::vector<double>> yearLines(const std::string& listing) {
+    std::vector<std::vector<double>> lines;
+    std::istringstream in(listing);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() != 30 || line[4] < '0' || line[4] > '9') continue;
+        lines.push_back({std::stod(line.substr(0, 5)), std::stod(line.substr(5, 8)), std::stod(line.substr(13, 8)),
+                         std::stod(line.substr(21, 8))});
+    }
+    return lines;
+}
+
+TEST(Batch, CsvHoldsTheIndexOfEverySeriesByYear) {
+    Scenario s;
+    s.write("t.txt", golden("two_series.txt"));
+    for (const char* index : {"difference", "ratio"}) {
+        const Outcome o = batch(s, {"-q", "-c", "5", "--index", index, "--csv", "t.csv", "-o", "t.out", "t.txt"});
+        ASSERT_EQ(o.status, 0) << o.err;
+        std::istringstream csv(o.files.at("t.csv"));
+        std::string line;
+        std::getline(csv, line);
+        EXPECT_EQ(line, "year,Site A,SiteB");
+        const auto listed = yearLines(o.files.at("t.out"));  // Site A's 12 lines, then SiteB's 9
+        ASSERT_EQ(listed.size(), 21u);
+        for (int year = 1850; year <= 1861; ++year) {
+            ASSERT_TRUE(std::getline(csv, line));
+            std::istringstream cells(line);
+            std::string cell;
+            std::vector<std::string> row;
+            while (std::getline(cells, cell, ',')) row.push_back(cell);
+            ASSERT_EQ(row.size(), 3u) << line;
+            EXPECT_EQ(row[0], std::to_string(year));
+            for (int series = 0; series < 2; ++series) {
+                const std::string& value = row[static_cast<std::size_t>(series + 1)];
+                const int first = series == 0 ? 0 : 12 - 3;  // SiteB starts in 1853
+                const int i = series == 0 ? year - 1850 : year - 1853;
+                if (series == 1 && year < 1853) {
+                    EXPECT_EQ(value, "NA");
+                    continue;
+                }
+                const auto& l = listed[static_cast<std::size_t>(series == 0 ? i : 12 + i)];
+                (void)first;
+                const double expected = std::string(index) == "difference" ? l[3] : l[1] / l[2];
+                EXPECT_NEAR(std::stod(value), expected, std::string(index) == "difference" ? 0.0005 : 0.002)
+                    << index << " " << year;
+            }
+        }
+        EXPECT_FALSE(std::getline(csv, line));
+    }
+}
+
+TEST(Batch, SeveralInputsIntoADirectory) {
+    Scenario s;
+    s.write("two.txt", golden("two_series.txt"));
+    s.write("t.txt", mixedTable);
+    s.write("bad.txt", "Year A\n1900 1.0\n1901 x\n");
+    std::filesystem::create_directory(s.path("out"));
+    const Outcome o = batch(s, {"-c", "5", "-d", "out", "two.txt", "missing.txt", "bad.txt", "t.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "detrend: two.txt: 2 series detrended, 0 skipped\n"
+              "detrend: missing.txt: cannot read: No such file or directory\n"
+              "detrend: bad.txt:3: Illegal character in numeric input\n" +
+                  mixedSkips + "detrend: t.txt: 3 series detrended, 3 skipped\n");
+    EXPECT_EQ(readFile(s.path("out/two.out")), golden("two_series_cutoff5.listing"));
+    EXPECT_EQ(readFile(s.path("out/two.csv")).substr(0, 17), "year,Site A,SiteB");
+    EXPECT_FALSE(readFile(s.path("out/t.out")).empty());
+    EXPECT_FALSE(std::ifstream(s.path("out/bad.out")).good());
+    EXPECT_FALSE(std::ifstream(s.path("out/missing.out")).good());
+}
+
+TEST(Batch, OutputsAreNeverInputsAndSurviveUnreadableInputs) {
+    Scenario s;
+    s.write("t.txt", golden("two_series.txt"));
+    s.write("bad.txt", "Year A\n1900 1.0\n1902 1.0\n");
+    s.write("old.out", "previous results\n");
+    Outcome o = batch(s, {"-c", "5", "-o", "t.txt", "t.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "detrend: t.txt: output file \"t.txt\" is the input file \"t.txt\": writing it would destroy the "
+              "input\n");
+    EXPECT_EQ(o.files.at("t.txt"), golden("two_series.txt"));
+    o = batch(s, {"-c", "5", "-o", "old.out", "bad.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: bad.txt:3:1: years do not rise by one: 1902 follows 1900\n");
+    EXPECT_EQ(o.files.at("old.out"), "previous results\n");
+    o = batch(s, {"-c", "5", "-d", "nowhere", "t.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: output directory \"nowhere\": No such file or directory\n");
+}
+
+// The same bytes with one worker and with several, skipped series included.
+TEST(Batch, ResultsDoNotDependOnJobs) {
+    Scenario s;
+    std::string table = "Year";
+    for (int k = 0; k < 30; ++k) table += " S" + std::to_string(k);
+    table += "\n";
+    for (int y = 0; y < 300; ++y) {
+        table += std::to_string(1700 + y);
+        for (int k = 0; k < 30; ++k) {
+            const bool present = y >= 5 * k && !(k % 7 == 3 && y == 150);
+            table += present ? " " + std::to_string(1.0 + 0.001 * ((y * 37 + k * 11) % 541)) : " -999";
+        }
+        table += "\n";
+    }
+    s.write("t.txt", table);
+    const Outcome one = batch(s, {"-c", "40%", "-j", "1", "-o", "one.out", "--csv", "one.csv", "t.txt"});
+    const Outcome four = batch(s, {"-c", "40%", "-j", "4", "-o", "four.out", "--csv", "four.csv", "t.txt"});
+    EXPECT_EQ(one.status, 1);  // the series with a gap
+    EXPECT_EQ(four.status, 1);
+    EXPECT_EQ(one.err, four.err);
+    EXPECT_EQ(one.files.at("one.out"), four.files.at("four.out"));
+    EXPECT_EQ(one.files.at("one.csv"), four.files.at("four.csv"));
+    EXPECT_GT(one.files.at("one.out").size(), 100000u);
+}
+
+}  // namespace
+}  // namespace detrend::e2e
