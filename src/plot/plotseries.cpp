@@ -3,7 +3,10 @@
 #include <X11/Xlib.h>
 #include <plplot.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace detrend::plot {
@@ -19,10 +22,23 @@ std::vector<PLFLT>& widened(std::vector<PLFLT>& out, const std::vector<float>& i
     return out;
 }
 
+// Opens the display named by DISPLAY. A server that has just lost its last
+// client refuses connections while it resets, for a moment: a named display
+// is tried for about a second before it counts as not there.
+Display* openDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    const int tries = name != nullptr && *name != '\0' ? 20 : 1;
+    for (int attempt = 1;; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) return display;
+        if (attempt == tries) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 }  // namespace
 
 bool displayAvailable() {
-    static Display* const held = XOpenDisplay(nullptr);  // closed when the process ends
+    static Display* const held = openDisplay();  // closed when the process ends
     return held != nullptr;
 }
 
