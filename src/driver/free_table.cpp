@@ -7,6 +7,7 @@
 #include "driver/failure.hpp"
 #include "driver/freeform.hpp"
 #include "driver/lines.hpp"
+#include "driver/table.hpp"
 
 namespace detrend {
 namespace {
@@ -14,11 +15,13 @@ namespace {
 // Years are kept as 64-bit integers; beyond this a year is surely a mistake.
 constexpr double largestYear = 1e15;
 
-bool readError(ScanResult result, InputError& error) {
+bool readError(const ScanResult& result, InputError& error) {
     error.line = result.line;
-    error.column = 0;
+    error.column = static_cast<long>(result.column);
     error.message = std::string(reasonText(result.status));
     if (result.status == ScanStatus::endOfFile) error.message = "the file ends before all the names are read";
+    if (result.item > 0)
+        error.message += " (item " + std::to_string(result.item) + ": \"" + shownItem(result.token) + "\")";
     return false;
 }
 
@@ -93,10 +96,7 @@ bool readFreeTable(std::string_view bytes, const FreeTableOptions& options, Seri
             std::fill(row.begin(), row.end(), 0.0);
             const ScanResult r = reader.read(std::span(row));
             if (r.status == ScanStatus::endOfFile) break;
-            if (r.status != ScanStatus::ok) {
-                error = {r.line, 0, std::string(reasonText(r.status))};
-                return false;
-            }
+            if (r.status != ScanStatus::ok) return readError(r, error);
             for (std::size_t k = 0; k < width; ++k) columnValues[k].push_back(row[k]);
             rowLines.push_back(r.line);
         }

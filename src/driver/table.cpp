@@ -10,10 +10,7 @@
 #include "driver/layout.hpp"
 
 namespace detrend {
-namespace {
 
-// At most the first 20 characters of an offending item, as shown in a
-// report: control characters and bytes outside UTF-8 sequences become '?'.
 std::string shownItem(std::string_view text) {
     constexpr int shownCharacters = 20;
     std::string shown;
@@ -38,6 +35,8 @@ std::string shownItem(std::string_view text) {
     }
     return shown;
 }
+
+namespace {
 
 // Ends the run when a read of the table failed.
 void checkRead(const ScanResult& result, FreeReader& file) {

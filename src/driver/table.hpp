@@ -38,6 +38,10 @@ struct SeriesTable {
     const double* column(int column) const { return values.get() + static_cast<std::size_t>(column - 1) * maxRows; }
 };
 
+// At most the first 20 characters of an offending item, as shown in a
+// report: control characters and bytes outside UTF-8 sequences become '?'.
+std::string shownItem(std::string_view text);
+
 // Ends the run when a table of `columns` columns does not fit the table.
 void checkColumnCount(int columns);
 

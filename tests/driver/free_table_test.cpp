@@ -54,7 +54,7 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
         {"no data rows", "Year A\n", {}, "error 1:0: no data rows after the names"},
         {"years that jump", "Y A\n1 1\n2 2\n4 4\n", {}, "error 4:1: years do not rise by one: 4 follows 2"},
         {"a year far too large", "Y A\n1e300 1\n", {}, "error 2:1: the year is not a number of at most 15 digits"},
-        {"a letter in a value", "Y A\n1 1\n2 x\n", {}, "error 3:0: Illegal character in numeric input"},
+        {"a letter in a value", "Y A\n1 1\n2 x\n", {}, "error 3:3: Illegal character in numeric input (item 2: \"x\")"},
     };
     for (const Case& c : cases) {
         SeriesSet set;

@@ -2,6 +2,7 @@
 // the options, the exit statuses, skipped series, several inputs and the CSV.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -189,7 +190,7 @@ TEST(Batch, SeveralInputsIntoADirectory) {
     EXPECT_EQ(o.err,
               "detrend: two.txt: 2 series detrended, 0 skipped\n"
               "detrend: missing.txt: cannot read: No such file or directory\n"
-              "detrend: bad.txt:3: Illegal character in numeric input\n" +
+              "detrend: bad.txt:3:6: Illegal character in numeric input (item 2: \"x\")\n" +
                   mixedSkips + "detrend: t.txt: 3 series detrended, 3 skipped\n");
     EXPECT_EQ(readFile(s.path("out/two.out")), golden("two_series_cutoff5.listing"));
     EXPECT_EQ(readFile(s.path("out/two.csv")).substr(0, 17), "year,Site A,SiteB");
@@ -241,6 +242,48 @@ TEST(Batch, ResultsDoNotDependOnJobs) {
     EXPECT_EQ(one.files.at("one.out"), four.files.at("four.out"));
     EXPECT_EQ(one.files.at("one.csv"), four.files.at("four.csv"));
     EXPECT_GT(one.files.at("one.out").size(), 100000u);
+}
+
+// The example Tucson file and the example CSV hold the same rings: the same
+// listing whichever is read, and a Tucson fault is reported where it is.
+TEST(Batch, TucsonAndCsvExamplesGiveTheSameListing) {
+    const std::string examples = std::string(DETREND_SOURCE_DIR) + "/examples/";
+    Scenario s;
+    s.write("oaks.rwl", readFile(examples + "oaks.rwl"));
+    s.write("oaks.csv", readFile(examples + "oaks.csv"));
+    const Outcome rwl = batch(s, {"-q", "-c", "20", "oaks.rwl"});
+    const Outcome csv = batch(s, {"-q", "-c", "20", "oaks.csv"});
+    EXPECT_EQ(rwl.status, 0) << rwl.err;
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(rwl.out, csv.out);
+    EXPECT_EQ(rwl.out.substr(0, 42), "\r\n Input series is: OAK01               \r\n");
+
+    s.write("bad.rwl", "OAK01   1921   228   204   228\nOAK01   1930   146   x82   999\n");
+    const Outcome bad = batch(s, {"-c", "20", "bad.rwl", "--format", "tucson"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err.substr(0, 19), "detrend: bad.rwl:2:");
+}
+
+TEST(Batch, PlotFilesForEverySeriesDetrended) {
+    Scenario s;
+    s.write("t.txt", mixedTable);
+    std::filesystem::create_directory(s.path("plots"));
+    for (const char* format : {"png", "svg"}) {
+        const Outcome o =
+            batch(s, {"-q", "-c", "5", "--plot", "plots", "--plot-format", format, "-o", "t.out", "t.txt"});
+        EXPECT_EQ(o.status, 1);  // three series skipped
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(s.path("plots")))
+            if (entry.path().extension() == std::string(".") + format)
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        const std::string ext = std::string(".") + format;
+        EXPECT_EQ(names, (std::vector<std::string>{"t-A" + ext, "t-B" + ext, "t-F" + ext})) << format;
+        for (const std::string& name : names) EXPECT_GT(readFile(s.path("plots/" + name)).size(), 1000u) << name;
+    }
+    const Outcome o = batch(s, {"-q", "-c", "5", "--plot", "missing", "t.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: plot directory \"missing\": No such file or directory\n");
 }
 
 }  // namespace
