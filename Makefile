@@ -63,7 +63,7 @@ test: build sanitize-build fuzz-build
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -j$(JOBS) -L fuzz
 
 fuzz: fuzz-build
-	for t in table:table reply:replies field:fields; do \
+	for t in table:table reply:replies field:fields batch_reader:batch; do \
 	  fuzz/run_fuzzer.sh $(FUZZ_BUILD)/fuzz/fuzz_$${t%%:*} $(FUZZ_SECONDS) fuzz/corpus/$${t#*:} \
 	    $(FUZZ_BUILD)/fuzz/crashes/$${t%%:*} || exit 1; \
 	done
