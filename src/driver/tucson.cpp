@@ -232,9 +232,11 @@ Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
     const auto last = std::find_if(entries.rbegin(), entries.rend(), present).base();
     series.firstYear = first->year;
     const long long span = (last - 1)->year - first->year + 1;
-    if (span > tucsonMaxSpan) {
+    const auto given = static_cast<long long>(std::count_if(first, last, present));
+    if (span > tucsonSpanLimit(given)) {
         if (series.problem.empty())
-            series.problem = "it spans " + std::to_string(span) + " years, more than " + std::to_string(tucsonMaxSpan);
+            series.problem = "it spans " + std::to_string(span) + " years with only " + std::to_string(given) +
+                             (given == 1 ? " value" : " values") + "; is a year mistyped?";
         return series;
     }
     if (gathered.hundredths && gathered.thousandths && series.problem.empty())

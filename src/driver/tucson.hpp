@@ -27,9 +27,12 @@
 
 namespace detrend {
 
-// The longest span, first to last value, a series may have; the same as the
-// table's row capacity. A longer series is kept with a problem and no values.
-inline constexpr long long tucsonMaxSpan = 10000;
+// The longest span, first to last value, of a series of `given` values: a
+// series may be incomplete, but one whose years lie far apart for the values
+// it has points at a mistyped year (and would take memory out of all
+// proportion to the file). A longer series is kept with a problem and no
+// values.
+inline constexpr long long tucsonSpanLimit(long long given) { return 10 * given + 100; }
 
 bool readTucson(std::string_view bytes, SeriesSet& out, InputError& error);
 // Reads the whole file `bytes` into `out` (replacing what it held): one

@@ -167,11 +167,11 @@ TEST(Tucson, SeriesRules) {
          1850,
          {1.0, nan, 1.2},
          "its stop markers disagree (999 and -9999)"},
-        {"longer than the table",
-         "A       1850   100   999\nA 11850 100 999\n",
+        {"years far apart for the values given",
+         "A       1850   100   999\nB       1850   100   999\nA 1973 100 999\n",
          1850,
          {},
-         "it spans 10001 years, more than 10000"},
+         "it spans 124 years with only 2 values; is a year mistyped?"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
