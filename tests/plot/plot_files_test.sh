@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes plot files through PLplot's cairo devices and checks them:
 #   plot_files_test.sh RENDER_PLOT_FILE DETREND EXAMPLES WORKDIR
-# A small series goes to PNG, SVG and PDF: the PNG must be 1200 x 700 on
+# A small table goes through detrend --plot to PNG, SVG and PDF, one file per
+# series with the expected names: the PNG must be 1200 x 700 on
 # white with the red series, blue spline, black residuals and frame, the
 # light grey grid, a title above the box and a legend right of it; the SVG
 # must be well-formed XML, the PDF complete. No X display is used.
@@ -22,28 +23,33 @@ pixels() {
     awk -v c="$2" 'index($0, c) { sum += $1 } END { print sum + 0 }'
 }
 
-# year, series, spline, residual
-cat > rows.txt <<'ROWS'
-1850 0.82 0.95 -0.13
-1851 0.91 0.97 -0.06
-1852 1.10 0.99 0.11
-1853 1.25 1.01 0.24
-1854 0.97 1.03 -0.06
-1855 1.03 1.04 -0.01
-1856 0.88 1.05 -0.17
-1857 1.12 1.06 0.06
-1858 1.30 1.06 0.24
-1859 0.95 1.05 -0.10
-1860 1.01 1.04 -0.03
-1861 0.89 1.03 -0.14
-ROWS
-
+# Two series, the first with a name that is no file name.
+cat > small.txt <<'TABLE'
+Year "Site A/1" SiteB
+1850 0.82 -999
+1851 0.91 -999
+1852 1.10 -999
+1853 1.25 1.45
+1854 0.97 1.38
+1855 1.03 1.22
+1856 0.88 1.31
+1857 1.12 1.09
+1858 1.30 1.15
+1859 0.95 1.02
+1860 1.01 0.98
+1861 0.89 1.07
+TABLE
+mkdir plots
 for format in png svg pdf; do
-  "$render" "small.$format" "$format" "Site A    " 5 < rows.txt 2> "render-$format.err" ||
-    fail "$format: $(cat "render-$format.err")"
-  [ ! -s "render-$format.err" ] || fail "$format: unexpected standard error: $(cat "render-$format.err")"
-  [ "$(stat -c %s "small.$format")" -gt 5000 ] || fail "small.$format is too small"
+  "$detrend" -q -c 5 --plot plots --plot-format "$format" -o small.out small.txt 2> "plot-$format.err" ||
+    fail "$format: $(cat "plot-$format.err")"
+  [ ! -s "plot-$format.err" ] || fail "$format: unexpected standard error: $(cat "plot-$format.err")"
+  for name in small-Site_A_1 small-SiteB; do
+    [ "$(stat -c %s "plots/$name.$format")" -gt 5000 ] || fail "plots/$name.$format is missing or too small"
+  done
+  cp "plots/small-Site_A_1.$format" "small.$format"
 done
+[ "$(ls plots | wc -l)" = 6 ] || fail "unexpected plot files: $(ls plots)"
 
 png=small.png
 [ "$(identify -format %wx%h "$png")" = 1200x700 ] || fail "png size $(identify -format %wx%h "$png")"
@@ -70,12 +76,8 @@ grep -q '<svg[^>]* width="840pt" height="490pt"' small.svg || fail "small.svg: u
 [ "$(head -c 5 small.pdf)" = "%PDF-" ] || fail "small.pdf does not start as a PDF"
 tail -c 16 small.pdf | grep -q '%%EOF' || fail "small.pdf is incomplete"
 
-# The example picture: detrend's listing of the first series of the
-# walkthrough table, rows of year, series, spline and residual.
+# The example picture: the first series of the walkthrough table.
 cp "$examples/first-try.txt" .
-printf 'first-try.txt\nfirst-try.out\n3\n-999\n32\n' | "$detrend" > detrend.out 2> detrend.err ||
-  fail "detrend failed: $(cat detrend.err)"
-awk '/Input series is:/ { n++; next } n == 1 && NF == 4 && $1 ~ /^[0-9]+$/' first-try.out > oak1.txt
-[ "$(wc -l < oak1.txt)" -gt 10 ] || fail "no rows of the first series in the listing"
-"$render" plot-file-example.png png Oak1 32 < oak1.txt || fail "example picture"
+"$detrend" -q -c 32 --plot . -o first-try.out first-try.txt 2> detrend.err || fail "detrend failed: $(cat detrend.err)"
+cp first-try-Oak1.png plot-file-example.png || fail "no picture of the first series"
 echo "PASS"
