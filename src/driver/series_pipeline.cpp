@@ -5,6 +5,7 @@
 #include <tbb/parallel_pipeline.h>
 #include <tbb/task_arena.h>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <new>
@@ -24,12 +25,21 @@ void detrendInOrder(int count, int workers, int capacity, const std::function<in
     if (workers > 0) limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(workers));
     tbb::task_arena arena(workers > 0 ? workers : tbb::task_arena::automatic);
     const int threads = arena.max_concurrency();
-    // Series in flight: enough to keep every thread busy while one series is
-    // being delivered. Fits live in a ring: the in-order last stage ends series
-    // j before series j + tokens can enter the pipeline.
-    const int tokens = std::min(count, 2 * threads + 1);
-    std::vector<numeric::SeriesFit> fits(static_cast<std::size_t>(tokens));
+    // A token is a group of up to `lanes` consecutive series with the same
+    // cutoff, detrended together (detrendSeriesGroup); fewer per group when
+    // there are too few series to keep every thread busy otherwise.
+    const int lanes = std::clamp(count / threads, 1, numeric::filterLanes);
+    // Groups in flight: enough to keep every thread busy while one group is
+    // being delivered. Their fits live in a ring of slots, one per token: the
+    // in-order last stage ends group g before group g + tokens can enter the
+    // pipeline.
+    const int tokens = std::min((count + lanes - 1) / lanes, 2 * threads + 1);
+    std::vector<numeric::SeriesFit> fits(static_cast<std::size_t>(tokens * lanes));
     tbb::enumerable_thread_specific<numeric::SeriesScratch> scratch;
+    struct Group {
+        int first = 0, size = 0, cutoff = 0;
+        std::size_t slot = 0;  // fits[slot * lanes ..) are the group's
+    };
 
     // Whether an exception came from the work or the delivery of a series
     // rather than from the library itself.
@@ -45,22 +55,45 @@ void detrendInOrder(int count, int workers, int capacity, const std::function<in
     try {
         arena.execute([&] {
             int next = 0;
+            int groups = 0;
+            std::optional<int> nextCutoff;  // cutoff(next), when already asked
             tbb::parallel_pipeline(
                 static_cast<std::size_t>(tokens),
-                tbb::make_filter<void, int>(tbb::filter_mode::serial_in_order, [&](tbb::flow_control& control) {
+                tbb::make_filter<void, Group>(tbb::filter_mode::serial_in_order, [&](tbb::flow_control& control) {
+                    Group group;
                     if (next == count) {
                         control.stop();
-                        return 0;
+                        return group;
                     }
-                    return next++;
-                }) & tbb::make_filter<int, int>(tbb::filter_mode::parallel, [&](int index) {
                     guarded([&] {
-                        numeric::detrendSeries(values(index), cutoff(index), capacity, scratch.local(),
-                                               fits[static_cast<std::size_t>(index % tokens)]);
+                        group.first = next;
+                        group.cutoff = nextCutoff ? *nextCutoff : cutoff(next);
+                        nextCutoff.reset();
+                        group.size = 1;
+                        while (group.size < lanes && next + group.size < count) {
+                            nextCutoff = cutoff(next + group.size);
+                            if (*nextCutoff != group.cutoff) break;
+                            nextCutoff.reset();
+                            ++group.size;
+                        }
                     });
-                    return index;
-                }) & tbb::make_filter<int, void>(tbb::filter_mode::serial_in_order, [&](int index) {
-                    guarded([&] { deliver(index, fits[static_cast<std::size_t>(index % tokens)]); });
+                    group.slot = static_cast<std::size_t>(groups++ % tokens);
+                    next += group.size;
+                    return group;
+                }) & tbb::make_filter<Group, Group>(tbb::filter_mode::parallel, [&](Group group) {
+                    guarded([&] {
+                        std::span<const double> series[numeric::filterLanes];
+                        for (int i = 0; i < group.size; ++i) series[i] = values(group.first + i);
+                        const auto size = static_cast<std::size_t>(group.size);
+                        numeric::detrendSeriesGroup(std::span(series, size), group.cutoff, capacity, scratch.local(),
+                                                    std::span(fits).subspan(group.slot * lanes, size));
+                    });
+                    return group;
+                }) & tbb::make_filter<Group, void>(tbb::filter_mode::serial_in_order, [&](Group group) {
+                    guarded([&] {
+                        for (int i = 0; i < group.size; ++i)
+                            deliver(group.first + i, fits[group.slot * lanes + static_cast<std::size_t>(i)]);
+                    });
                 }));
         });
     } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 
 #include "numeric/extend.hpp"
 #include "numeric/pefilter.hpp"
+#include "numeric/pefilter_lanes.hpp"
 
 namespace detrend::numeric {
 namespace {
@@ -14,11 +15,11 @@ void fitSize(std::vector<T>& v, std::size_t size) {
     if (v.size() < size) v.resize(size);
 }
 
-}  // namespace
-
-void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit) {
+// The work series: the values in single precision, centred on their mean.
+// The sum is rounded to single precision before the division. False, with
+// the outcome set, when the filter is too long to compute.
+bool centre(std::span<const double> values, int cutoff, int capacity, SeriesFit& fit) {
     const int n = static_cast<int>(values.size());
-    const int k = cutoff;  // the filter length and the extension at each end
     fit.outcome = SeriesOutcome::fitted;
     fit.filterComputed = false;
     fit.coefficients.clear();
@@ -26,9 +27,6 @@ void detrendSeries(std::span<const double> values, int cutoff, int capacity, Ser
     fit.spline.clear();
     fit.residual.clear();
 
-    // The work series: the values in single precision, centred on their
-    // mean. The sum is rounded to single precision before the division.
-    const std::size_t work = std::max<std::size_t>(values.size(), 1);
     fit.series.resize(values.size());
     double sum = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -43,18 +41,17 @@ void detrendSeries(std::span<const double> values, int cutoff, int capacity, Ser
     if (capacity > 0 && cutoff > capacity) {
         fit.outcome = SeriesOutcome::filterTooLong;
         fit.series.clear();
-        return;
+        return false;
     }
+    fit.coefficients.assign(static_cast<std::size_t>(std::max(cutoff, 0)), 0.0);
+    return true;
+}
 
-    const std::size_t m = static_cast<std::size_t>(std::max(cutoff, 0));
-    fit.coefficients.assign(m, 0.0);
-    fitSize(scratch.forwardErrors, work);
-    fitSize(scratch.backwardErrors, work);
-    fitSize(scratch.previousCoefficients, std::max<std::size_t>(m, 1));
-    double meanSquare;
-    fit.filterComputed = pefilter(fit.series, n, cutoff, meanSquare, fit.coefficients, scratch.forwardErrors,
-                                  scratch.backwardErrors, scratch.previousCoefficients);
-
+// After the filter: the extension, the spline and the mean restored.
+void extendAndSmooth(int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit) {
+    const int n = static_cast<int>(fit.series.size());
+    const int k = cutoff;  // the filter length and the extension at each end
+    const float mean = fit.mean;
     const long long nn = n + 2LL * std::max(k, 0);
     if (capacity > 0 && nn > capacity) {
         fit.outcome = SeriesOutcome::extendedTooLong;
@@ -80,8 +77,8 @@ void detrendSeries(std::span<const double> values, int cutoff, int capacity, Ser
     // The mean goes back in double precision; the residual is formed from
     // the two sums before they are rounded. Without a spline the spline and
     // residual are NaN.
-    fit.spline.resize(values.size());
-    fit.residual.resize(values.size());
+    fit.spline.resize(fit.series.size());
+    fit.residual.resize(fit.series.size());
     const bool noSpline = fit.outcome != SeriesOutcome::fitted;
     for (int i = 0; i < n; ++i) {
         const double restoredValue = static_cast<double>(mean) + static_cast<double>(scratch.extended[offset + i]);
@@ -92,6 +89,47 @@ void detrendSeries(std::span<const double> values, int cutoff, int capacity, Ser
         } else {
             fit.spline[i] = static_cast<float>(restoredSmooth);
             fit.residual[i] = static_cast<float>(restoredValue - restoredSmooth);
+        }
+    }
+}
+
+}  // namespace
+
+void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit) {
+    if (!centre(values, cutoff, capacity, fit)) return;
+    const std::size_t work = std::max<std::size_t>(values.size(), 1);
+    fitSize(scratch.forwardErrors, work);
+    fitSize(scratch.backwardErrors, work);
+    fitSize(scratch.previousCoefficients, std::max<std::size_t>(fit.coefficients.size(), 1));
+    double meanSquare;
+    fit.filterComputed = pefilter(fit.series, static_cast<int>(values.size()), cutoff, meanSquare, fit.coefficients,
+                                  scratch.forwardErrors, scratch.backwardErrors, scratch.previousCoefficients);
+    extendAndSmooth(cutoff, capacity, scratch, fit);
+}
+
+void detrendSeriesGroup(std::span<const std::span<const double>> values, int cutoff, int capacity,
+                        SeriesScratch& scratch, std::span<SeriesFit> fits) {
+    // Without a filter to compute the lanes have nothing to share.
+    if (cutoff <= 0 || (capacity > 0 && cutoff > capacity)) {
+        for (std::size_t i = 0; i < values.size(); ++i) detrendSeries(values[i], cutoff, capacity, scratch, fits[i]);
+        return;
+    }
+    for (std::size_t first = 0; first < values.size(); first += filterLanes) {
+        const std::size_t lanes = std::min<std::size_t>(filterLanes, values.size() - first);
+        std::span<const float> series[filterLanes];
+        std::span<double> coefficients[filterLanes];
+        double meanSquare[filterLanes];
+        for (std::size_t l = 0; l < lanes; ++l) {
+            SeriesFit& fit = fits[first + l];
+            centre(values[first + l], cutoff, capacity, fit);
+            series[l] = fit.series;
+            coefficients[l] = fit.coefficients;
+        }
+        const bool computed =
+            pefilterLanes(std::span(series, lanes), cutoff, meanSquare, std::span(coefficients, lanes), scratch.lanes);
+        for (std::size_t l = 0; l < lanes; ++l) {
+            fits[first + l].filterComputed = computed;
+            extendAndSmooth(cutoff, capacity, scratch, fits[first + l]);
         }
     }
 }

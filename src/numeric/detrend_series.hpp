@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "numeric/pefilter_lanes.hpp"
 #include "numeric/spline.hpp"
 
 namespace detrend::numeric {
@@ -16,6 +17,7 @@ struct SeriesScratch {
     std::vector<float> extended, smoothed;
     std::vector<double> forwardErrors, backwardErrors, previousCoefficients;
     SplineBand band;
+    FilterLanesScratch lanes;  // detrendSeriesGroup's filters
 };
 
 enum class SeriesOutcome {
@@ -52,5 +54,11 @@ struct SeriesFit {
 // no bound. Pure: reads nothing but its arguments and writes only `scratch`
 // and `fit`.
 void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit);
+
+// detrendSeries(values[i], cutoff, capacity, scratch, fits[i]) for every i,
+// to the bit, with the filters of up to filterLanes series computed at once
+// (pefilterLanes). Requires fits.size() >= values.size().
+void detrendSeriesGroup(std::span<const std::span<const double>> values, int cutoff, int capacity,
+                        SeriesScratch& scratch, std::span<SeriesFit> fits);
 
 }  // namespace detrend::numeric
