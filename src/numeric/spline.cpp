@@ -49,28 +49,39 @@ SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& 
     // Row i (1-based) of the lower band: A[i][0] = (i, i-2), A[i][1] =
     // (i, i-1), A[i][2] = (i, i); after factorization L's elements and the
     // reciprocal of L's diagonal. Index 0 is unused.
-    if (band.A.size() < static_cast<std::size_t>(M) + 1) {
-        band.A.resize(static_cast<std::size_t>(M) + 1);
-        band.b.resize(static_cast<std::size_t>(M) + 1);
+    const std::size_t rows = static_cast<std::size_t>(M) + 1;
+    if (band.A.size() < rows) {
+        band.A.resize(rows);
+        band.b.resize(rows);
+        band.pivot.resize(rows);
     }
     auto& A = band.A;
     auto& b = band.b;
 
     const double pd = smoothingParameter(cutoff);
     p = static_cast<float>(pd);
+    if (band.factoredFor != std::bit_cast<std::uint64_t>(pd)) band.factored = 0;
+    band.factoredFor = std::bit_cast<std::uint64_t>(pd);
+    const int reused = std::min(band.factored, M);
 
     auto Y = [&](int i) { return static_cast<double>(y[static_cast<std::size_t>(i - 1)]); };
-    for (int i = 1; i <= M; ++i) {
-        b[i] = (Y(i) + (-2.0) * Y(i + 1)) + Y(i + 2);
+    for (int i = 1; i <= M; ++i) b[i] = (Y(i) + (-2.0) * Y(i + 1)) + Y(i + 2);
+    for (int i = reused + 1; i <= M; ++i)
         for (int j = 0; j < 3; ++j) A[i][j] = pd * rho[j] + delta[j];
-    }
-    A[1][0] = 0.0;
-    A[1][1] = 0.0;
-    A[2][0] = 0.0;
+    if (reused < 1) A[1][0] = A[1][1] = 0.0;
+    if (reused < 2 && M >= 2) A[2][0] = 0.0;
     const double e = 1.0 / (16.0 * static_cast<double>(M));
 
-    // Band Cholesky factorization in place, with the positive-definiteness test.
-    for (int i = 1; i <= M; ++i) {
+    // Band Cholesky factorization in place, with the positive-definiteness
+    // test; the test is made for this N on the rows already factored.
+    const double diagonal = pd * rho[2] + delta[2];  // every row's, before factorization
+    for (int i = 1; i <= reused; ++i) {
+        if (!(diagonal + band.pivot[static_cast<std::size_t>(i)] * e > diagonal)) {
+            s[0] = failureMark;
+            return SplineResult::notPositiveDefinite;
+        }
+    }
+    for (int i = reused + 1; i <= M; ++i) {
         for (int j = std::max(1, 4 - i); j <= 3; ++j) {
             const int r = i - 3 + j;
             double v = A[i][j - 1];
@@ -79,13 +90,16 @@ SplineResult spline(int N, std::span<const float> y, std::span<float> s, float& 
                 A[i][j - 1] = A[r][2] * v;
             } else {
                 if (!(A[i][2] + v * e > A[i][2])) {
+                    band.factored = i - 1;
                     s[0] = failureMark;
                     return SplineResult::notPositiveDefinite;
                 }
+                band.pivot[static_cast<std::size_t>(i)] = v;
                 A[i][2] = 1.0 / std::sqrt(v);
             }
         }
     }
+    band.factored = std::max(band.factored, M);
 
     // Forward substitution, skipping the rows before the first non-zero
     // right-hand side (their solutions are zero).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -21,10 +22,16 @@ enum class SplineResult {
 };
 
 // The band system of one call, kept by the caller so that one set can serve
-// every call of a thread; it grows to the largest N seen.
+// every call of a thread; it grows to the largest N seen. The factorization
+// depends only on the smoothing parameter and the row, not on the data or on
+// N (but for the positive-definiteness test, which is made again), so rows
+// factored for one series serve the next with the same cutoff.
 struct SplineBand {
     std::vector<std::array<double, 3>> A;
     std::vector<double> b;
+    std::vector<double> pivot;  // per factored row, the value tested and rooted
+    int factored = 0;  // rows 1..factored of A hold the factorization
+    std::uint64_t factoredFor = 0;  // for the smoothing parameter with these bits
 };
 
 // Fits the spline to y[0..N) and writes its values to s[0..N), and the

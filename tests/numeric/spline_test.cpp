@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -137,6 +138,28 @@ TEST(Spline, CallsDoNotDependOnEachOther) {
     fit(std::vector<float>(300, 1.0f), 0);  // leaves the band storage partly written
     fit({9, -3, 4, 4, 0}, 2);
     EXPECT_EQ(fit(eight, 4).s, first.s);
+}
+
+// One band serves a thread's calls: the rows it keeps factored from earlier
+// calls (same cutoff, any N) must give the bits of a fresh factorization.
+TEST(Spline, KeptFactorizationGivesTheBitsOfAFreshOne) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> length(1, 400), pick(0, 5);
+    const int cutoffs[] = {30, 30, 7, 0, 30, 2};
+    SplineBand kept;
+    for (int call = 0; call < 300; ++call) {
+        const int N = length(random), cutoff = cutoffs[pick(random)];
+        std::vector<float> y(static_cast<std::size_t>(N));
+        for (float& v : y) v = noise(random);
+        std::vector<float> reused(y.size() + 1, 5.0f), fresh(y.size() + 1, 5.0f);
+        float p1 = 0, p2 = 0;
+        SplineBand band;
+        const SplineResult a = spline(N, y, reused, p1, cutoff, kept);
+        const SplineResult b = spline(N, y, fresh, p2, cutoff, band);
+        ASSERT_EQ(a, b) << call;
+        ASSERT_EQ(std::memcmp(reused.data(), fresh.data(), reused.size() * sizeof(float)), 0) << call;
+    }
 }
 
 // Differential check against a dense solve of (Q'Q + pR) x = Q'y in long
