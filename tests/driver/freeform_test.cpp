@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -24,12 +27,12 @@ RealsRead readReals(const std::string& text, std::size_t count, double initial =
 }
 
 TEST(LineReader, DropsCarriageReturnsAndExpandsTabs) {
-    const std::string text = "a\tb\r\n\tc\r\nabcdefgh\tx\nlast";
+    const std::string text = "a\tb\r\n\tc\r\nabcdefgh\tx\nc\rr\nlast";
     LineReader lines(text, "test");
     std::vector<std::string> got;
     while (lines.next()) got.emplace_back(lines.line());
-    EXPECT_EQ(got, (std::vector<std::string>{"a       b", "        c", "abcdefgh        x", "last"}));
-    EXPECT_EQ(lines.lineNumber(), 4);
+    EXPECT_EQ(got, (std::vector<std::string>{"a       b", "        c", "abcdefgh        x", "cr", "last"}));
+    EXPECT_EQ(lines.lineNumber(), 5);
 }
 
 TEST(LineReader, NoExtraLineAfterAFinalLineEnd) {
@@ -66,6 +69,9 @@ TEST(FreeReader, SeparatorsRepeatsEmptyItemsAndSlash) {
         {"1,\n,3 4", {1, 9, 3, 4}},  // line end then comma: one separator
         {"1.5 -2.25E1 3d2 +4q-1", {1.5, -22.5, 300, 0.4}},
         {".5 5. -0 1e0", {0.5, 5, -0.0, 1}},
+        {"1.5/2 3", {1.5, 9, 9, 9}},
+        {"-1.25,2*0.5e1 7", {-1.25, 5, 5, 7}},
+        {"0.000e0, 2.50D+1,,+12345678901234567890", {0, 25, 9, 12345678901234567890.0}},
     };
     for (const Case& c : cases) {
         const RealsRead r = readReals(c.text, 4, 9);
@@ -118,6 +124,11 @@ TEST(FreeReader, BadNumbersAreReportedWithTheirPlace) {
         {"1 a*2", ScanStatus::illegalCharacter, 1, 2, "a*2", 3},
         {"1 1e400", ScanStatus::outOfRange, 1, 2, "1e400", 3},
         {"1 -1e400", ScanStatus::outOfRange, 1, 2, "-1e400", 3},
+        {"1 1.5x", ScanStatus::illegalCharacter, 1, 2, "1.5x", 3},
+        {"1 -.e5", ScanStatus::illegalCharacter, 1, 2, "-.e5", 3},
+        {"1 2.5e+,3", ScanStatus::illegalCharacter, 1, 2, "2.5e+", 3},
+        {"1 2.5*3", ScanStatus::illegalCharacter, 1, 2, "2.5*3", 3},
+        {"1 1.5e99999", ScanStatus::outOfRange, 1, 2, "1.5e99999", 3},
         {"1 0*5", ScanStatus::zeroRepeat, 1, 2, "0*5", 3},
         {"1 3*x", ScanStatus::illegalCharacter, 1, 2, "3*x", 3},  // the item with its repeat count
         {"  1\t x,2", ScanStatus::illegalCharacter, 1, 2, "x", 10},
@@ -182,6 +193,53 @@ TEST(FreeReader, NumbersAreCorrectlyRoundedForTheirType) {
     ASSERT_EQ(reader.read(f).status, ScanStatus::ok);
     EXPECT_EQ(f, 16777216.0f);
     EXPECT_EQ(reader.read(f).status, ScanStatus::outOfRange);
+}
+
+// Reads `token` as a double and a float, alone and as an item among others,
+// and checks each against the C library's correctly rounded conversion.
+void expectCLibraryValues(const std::string& token) {
+    std::string text = token;
+    for (char& c : text)
+        if (c == 'd' || c == 'D' || c == 'q' || c == 'Q') c = 'e';
+    const double d = std::strtod(text.c_str(), nullptr);
+    const float f = std::strtof(text.c_str(), nullptr);
+    double parsed = 0;
+    float single = 0;
+    EXPECT_EQ(parseNumber(token, parsed), ScanStatus::ok) << token;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(parsed), std::bit_cast<std::uint64_t>(d)) << token;
+    EXPECT_EQ(parseNumber(token, single), std::isinf(f) ? ScanStatus::outOfRange : ScanStatus::ok) << token;
+    if (!std::isinf(f)) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(single), std::bit_cast<std::uint32_t>(f)) << token;
+    }
+    const RealsRead r = readReals("1 " + token + ",2/", 3);
+    EXPECT_EQ(r.result.status, ScanStatus::ok) << token;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(r.values[1]), std::bit_cast<std::uint64_t>(d)) << token;
+    EXPECT_EQ(r.values[2], 2.0) << token;
+}
+
+TEST(FreeReader, NumbersMatchTheCLibraryToTheBit) {
+    for (const char* token :
+         {"1.234", "-0.0", "0e5", "00000.000012345", ".000", "0.1", "-99.99", "1D2", "2q-3", "+4.5E+1",
+          "9007199254740992", "9007199254740993",  // 2^53, and a tie between two doubles
+          "1e22", "-1e-22", "1e23", "4.9e-324", "12345678901234567890", "1.00000000000000000000000000001", "16777216",
+          "16777217", "1e10", "1e11", "1e-11", "3.4028235e38", "7e-46",
+          // Ties between two floats once rounded to double.
+          "1352302160312166e4", "8689529388257115e8", "265779250655658e3"})
+        expectCLibraryValues(token);
+    // Random numbers of the usual shapes about the limits of the exact
+    // conversions: up to 22 digits, exponents up to 30.
+    std::uint64_t state = 0x2545F4914F6CDD1Dull;
+    auto next = [&](std::uint64_t n) {
+        state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
+        return ((state * 2685821657736338717ull) >> 11) % n;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string token = next(2) != 0 ? "-" : "";
+        for (std::uint64_t k = 1 + next(22); k > 0; --k) token += static_cast<char>('0' + next(10));
+        if (next(4) != 0) token.insert(token.size() - next(token.size() - (token[0] == '-' ? 1 : 0) + 1), 1, '.');
+        if (next(2) != 0) token += "e" + std::to_string(static_cast<int>(next(61)) - 30);
+        expectCLibraryValues(token);
+    }
 }
 
 TEST(FreeReader, IntegerReplies) {

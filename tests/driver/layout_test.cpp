@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -20,6 +22,57 @@ std::string integer(long long v, int width) {
     std::string s(static_cast<std::size_t>(width), '?');
     formatInteger(s.data(), width, v);
     return s;
+}
+
+// formatReal done the plain way, to check its faster arithmetic against: the
+// exact value times 10^decimals in 128 bits, rounded half up, one digit at a
+// time.
+std::string referenceReal(double value, int width, int decimals) {
+    std::string text = std::signbit(value) ? "-" : "";
+    if (!std::isfinite(value)) {
+        text += std::isnan(value) ? "NaN" : "INF";
+    } else if (std::fabs(value) >= 1e18) {
+        text = std::string(21, '9');
+    } else {
+        int exponent;
+        auto scaled = static_cast<unsigned __int128>(std::ldexp(std::frexp(std::fabs(value), &exponent), 53));
+        exponent -= 53;  // |value| = scaled * 2^exponent
+        for (int i = 0; i < decimals; ++i) scaled *= 10;
+        if (exponent >= 0) {
+            scaled <<= exponent;
+        } else {
+            scaled = -exponent > 120 ? 0 : ((scaled >> (-exponent - 1)) + 1) >> 1;
+        }
+        std::string digits;
+        for (auto v = scaled; v != 0 || static_cast<int>(digits.size()) <= decimals; v /= 10)
+            digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+        text = (scaled != 0 ? text : std::string()) + digits;
+    }
+    if (static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+    return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+TEST(RealField, MatchesTheReferenceOnRandomValues) {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&] {
+        state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
+        return state * 2685821657736338717ull;
+    };
+    auto uniform = [&] { return static_cast<double>(next() >> 11) / 9007199254740992.0; };
+    for (int i = 0; i < 500000; ++i) {
+        const int decimals = static_cast<int>(next() % 10), width = 1 + static_cast<int>(next() % 20);
+        double value = std::bit_cast<double>(next());  // anything, NaN included
+        if (i % 3 == 1) {  // the fields' range
+            value = (uniform() - 0.5) * std::pow(10.0, static_cast<double>(next() % 24) - 12);
+        } else if (i % 3 == 2) {  // a halfway point of the rounding, or a neighbour
+            value = (static_cast<double>(next() % 2000000) - 1000000.5) / std::pow(10.0, decimals);
+            value = std::nextafter(value, static_cast<double>(next() % 3) - 1.0);
+        }
+        ASSERT_EQ(real(value, width, decimals), referenceReal(value, width, decimals))
+            << value << " width " << width << " decimals " << decimals;
+        ASSERT_EQ(real(value), referenceReal(value, 8, 3)) << value;
+    }
 }
 
 TEST(RealField, RoundsTheExactBinaryValueHalfAwayFromZero) {
@@ -41,7 +94,10 @@ TEST(RealField, RoundsTheExactBinaryValueHalfAwayFromZero) {
         {1e300, "********"},     {-1e300, "********"},    {5e-324, "   0.000"},  // the smallest subnormal
         {-5e-324, "   0.000"},
     };
-    for (const Case& c : cases) EXPECT_EQ(real(c.value), c.text) << c.value;
+    for (const Case& c : cases) {
+        EXPECT_EQ(real(c.value), c.text) << c.value;
+        EXPECT_EQ(referenceReal(c.value, 8, 3), c.text) << c.value;
+    }
 }
 
 TEST(RealField, SinglePrecisionValuesAreWrittenFromTheirOwnBits) {
