@@ -341,7 +341,7 @@ private:
                 [&](int index) {
                     return std::span<const double>(set.series[usable[static_cast<std::size_t>(index)]].values);
                 },
-                [&](int index, const numeric::SeriesFit& fit) {
+                [&](int index, const numeric::SeriesFit& fit, const std::string& block) {
                     Series& s = set.series[usable[static_cast<std::size_t>(index)]];
                     const int cutoff = cutoffs[static_cast<std::size_t>(index)];
                     // The values are not needed after their delivery.
@@ -351,22 +351,14 @@ private:
                     } release{s.values};
                     ++seriesDone_;
                     messages_.progress(filesDone_, static_cast<int>(o_.inputs.size()), seriesDone_);
-                    bool numbers = fit.outcome == numeric::SeriesOutcome::fitted;
-                    for (float v : fit.spline) numbers = numbers && std::isfinite(v);
-                    if (!numbers) {
+                    if (!hasSpline(fit)) {
                         messages_.error(display(input) + ": series " + quotedName(s.name) +
                                         " skipped: no spline could be fitted with the cutoff " +
                                         std::to_string(cutoff) + " (are its values all alike?)");
                         ++noSpline;
                         return;
                     }
-                    if (listing) {
-                        listing->heading(SeriesName::from(s.name));
-                        for (std::size_t i = 0; i < fit.series.size(); ++i)
-                            listing->yearLine(s.firstYear + static_cast<long long>(i), fit.series[i], fit.spline[i],
-                                              fit.residual[i]);
-                        listing->endBlock();
-                    }
+                    if (listing) listing->writeBlock(block);
                     if (targets.csv) indices.push_back(indexColumn(s, fit));
                     ratioWarning(input, s, fit);
                     if (plotFormat) {
@@ -379,6 +371,13 @@ private:
                             plot::writePlotFile(path, *plotFormat, plotData, fit.residual, s.name, cutoff);
                         if (!reason.empty()) failures.push_back(reason);
                     }
+                },
+                // The listing block is laid out on the worker threads.
+                [&](int index, const numeric::SeriesFit& fit, std::string& block) {
+                    if (!listing || !hasSpline(fit)) return block.clear();
+                    const Series& s = set.series[usable[static_cast<std::size_t>(index)]];
+                    layoutListingBlock(block, SeriesName::from(s.name), s.firstYear, fit.series, fit.spline,
+                                       fit.residual);
                 });
             if (listing) listing->close();
         } catch (const RunEnd& end) {
@@ -429,6 +428,12 @@ private:
             messages_.error(display(input) + ": series " + quotedName(s.name) + ": the spline is not positive in " +
                             std::to_string(years) + (years == 1 ? " year" : " years") +
                             "; the ratio index is NA there");
+    }
+
+    // Whether the fit gave a spline of numbers for every year.
+    static bool hasSpline(const numeric::SeriesFit& fit) {
+        return fit.outcome == numeric::SeriesOutcome::fitted &&
+               std::all_of(fit.spline.begin(), fit.spline.end(), [](float v) { return std::isfinite(v); });
     }
 
     static std::string quotedName(const std::string& name) { return "\"" + name + "\""; }

@@ -1,5 +1,6 @@
 #include "driver/listing.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,14 +15,12 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::string_view columnHeading = " year  unfilt  spline  resids";
 constexpr std::size_t yearLineLength = 31;
-constexpr std::size_t blockCapacity = 3 * 40 + 10000 * yearLineLength;
 }  // namespace
 
 Listing::Listing(int fd, std::string description)
-    : description_(std::move(description)), fd_(fd), ownsFd_(false), emptied_(true), block_(new char[blockCapacity]) {}
+    : description_(std::move(description)), fd_(fd), ownsFd_(false), emptied_(true) {}
 
-Listing::Listing(const std::string& path)
-    : description_("output file \"" + path + "\""), block_(new char[blockCapacity]) {
+Listing::Listing(const std::string& path) : description_("output file \"" + path + "\"") {
     // Not truncated yet: a run that ends before its first results leaves the
     // old listing as it was.
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -42,47 +41,37 @@ Listing::~Listing() {
     if (fd_ >= 0 && ownsFd_) ::close(fd_);
 }
 
-void Listing::append(std::string_view text) {
-    if (used_ + text.size() > blockCapacity) endBlock();
-    std::memcpy(block_.get() + used_, text.data(), text.size());
-    used_ += text.size();
-}
-
-void Listing::heading(const SeriesName& name) {
-    append(lineEnd);
-    append(" Input series is: ");
-    append(name.view());
-    append(lineEnd);
-    append(columnHeading);
-    append(lineEnd);
-}
-
-void Listing::yearLine(long long year, double series, double spline, double residual) {
-    if (used_ + yearLineLength > blockCapacity) endBlock();
-    char* line = block_.get() + used_;
-    used_ += yearLineLength;
-    formatInteger(line, 5, year);
-    formatReal(line + 5, 8, 3, series);
-    formatReal(line + 13, 8, 3, spline);
-    formatReal(line + 21, 8, 3, residual);
-    line[29] = '\r';
-    line[30] = '\n';
-}
-
-void Listing::endBlock() {
-    const char* p = block_.get();
-    std::size_t left = used_;
-    if (left > 0) empty();
-    while (left > 0) {
-        const ssize_t put = ::write(fd_, p, left);
+void Listing::writeBlock(std::string_view block) {
+    if (block.empty()) return;
+    empty();
+    while (!block.empty()) {
+        const ssize_t put = ::write(fd_, block.data(), block.size());
         if (put < 0) {
             if (errno == EINTR) continue;
             fail("cannot write " + description_ + ": " + std::strerror(errno));
         }
-        p += put;
-        left -= static_cast<std::size_t>(put);
+        block.remove_prefix(static_cast<std::size_t>(put));
     }
-    used_ = 0;
+}
+
+void layoutListingBlock(std::string& out, const SeriesName& name, long long firstYear, std::span<const float> series,
+                        std::span<const float> spline, std::span<const float> residual) {
+    std::string heading;
+    heading.append(lineEnd).append(" Input series is: ").append(name.view()).append(lineEnd);
+    heading.append(columnHeading).append(lineEnd);
+    // Resized, not cleared: a string that held a block of the same length is
+    // not filled with zeros first.
+    out.resize(heading.size() + series.size() * yearLineLength);
+    std::copy(heading.begin(), heading.end(), out.begin());
+    char* line = out.data() + heading.size();
+    for (std::size_t i = 0; i < series.size(); ++i, line += yearLineLength) {
+        formatInteger(line, 5, firstYear + static_cast<long long>(i));
+        formatReal(line + 5, 8, 3, static_cast<double>(series[i]));
+        formatReal(line + 13, 8, 3, static_cast<double>(spline[i]));
+        formatReal(line + 21, 8, 3, static_cast<double>(residual[i]));
+        line[29] = '\r';
+        line[30] = '\n';
+    }
 }
 
 void Listing::close() {

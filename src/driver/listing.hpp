@@ -3,8 +3,9 @@
 // carriage return and a line feed.
 #pragma once
 
-#include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "driver/series_name.hpp"
 
@@ -26,20 +27,14 @@ public:
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
 
-    // Starts a block: the empty line, " Input series is: " with the name as
-    // a 20-character field, and the column heading.
-    void heading(const SeriesName& name);
-    // The year in 5 columns, then series, spline and residual in 8 columns
-    // with 3 decimals each.
-    void yearLine(long long year, double series, double spline, double residual);
-    // Writes the block to the file. A write failure ends the run with a report.
-    void endBlock();
+    // Writes one block laid out by layoutListingBlock. A write failure ends
+    // the run with a report.
+    void writeBlock(std::string_view block);
     // Closes the file, emptied if no block was written; ends the run with a
     // report if that fails.
     void close();
 
 private:
-    void append(std::string_view text);
     // Drops the old contents of the file, once.
     void empty();
 
@@ -47,9 +42,13 @@ private:
     int fd_ = -1;
     bool ownsFd_ = true;
     bool emptied_ = false;  // old contents dropped, or none to drop
-    // The block being built: at most the heading and 10000 year lines.
-    std::unique_ptr<char[]> block_;
-    std::size_t used_ = 0;
 };
+
+// Lays out one series' block into `out` (replacing what it held): the empty
+// line, " Input series is: " with the name as a 20-character field, the
+// column heading, then for each value i the year firstYear + i in 5 columns
+// and series, spline and residual in 8 columns with 3 decimals each.
+void layoutListingBlock(std::string& out, const SeriesName& name, long long firstYear, std::span<const float> series,
+                        std::span<const float> spline, std::span<const float> residual);
 
 }  // namespace detrend

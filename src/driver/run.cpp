@@ -158,7 +158,13 @@ int run(Console& console, Workspace& ws) {
     // display the run goes on and completes the listing.
     enum class Plots { unknown, shown, notShown } plots = Plots::unknown;
     plot::PlotData plotData(0);
-    auto deliver = [&](int index, const numeric::SeriesFit& fit) {
+    // The listing block is laid out on the worker threads.
+    auto prepare = [&](int index, const numeric::SeriesFit& fit, std::string& block) {
+        if (fit.series.empty()) return block.clear();  // too long: the run ends before its block
+        layoutListingBlock(block, table.names[static_cast<std::size_t>(index)],
+                           table.IYR[static_cast<std::size_t>(index)], fit.series, fit.spline, fit.residual);
+    };
+    auto deliver = [&](int index, const numeric::SeriesFit& fit, const std::string& block) {
         const int j = index + 1;
         console.emptyLine();
         line.clear();
@@ -191,11 +197,7 @@ int run(Console& console, Workspace& ws) {
                          ": no spline: " + noSplineReason(cutoff, seriesValues(index), fit));
             status = 1;
         }
-        listing.heading(table.names[j - 1]);
-        for (int i = 0; i < n; ++i)
-            listing.yearLine(static_cast<long long>(table.IYR[j - 1]) + i, fit.series[i], fit.spline[i],
-                             fit.residual[i]);
-        listing.endBlock();
+        listing.writeBlock(block);
 
         console.flush();
         if (plots == Plots::unknown) {
@@ -209,7 +211,7 @@ int run(Console& console, Workspace& ws) {
         }
     };
     detrendInOrder(
-        table.columnCount, ws.workers, mxy, [&](int) { return cutoff; }, seriesValues, deliver);
+        table.columnCount, ws.workers, mxy, [&](int) { return cutoff; }, seriesValues, deliver, prepare);
 
     listing.close();
     console.emptyLine();

@@ -18,7 +18,7 @@
 namespace detrend {
 
 void detrendInOrder(int count, int workers, int capacity, const std::function<int(int index)>& cutoff,
-                    const SeriesValues& values, const SeriesDelivery& deliver) {
+                    const SeriesValues& values, const SeriesDelivery& deliver, const SeriesPreparation& prepare) {
     if (count <= 0) return;
     // More workers than cores need the library's global limit raised too.
     std::optional<tbb::global_control> limit;
@@ -35,6 +35,7 @@ void detrendInOrder(int count, int workers, int capacity, const std::function<in
     // pipeline.
     const int tokens = std::min((count + lanes - 1) / lanes, 2 * threads + 1);
     std::vector<numeric::SeriesFit> fits(static_cast<std::size_t>(tokens * lanes));
+    std::vector<std::string> texts(fits.size());  // what `prepare` made of each fit
     tbb::enumerable_thread_specific<numeric::SeriesScratch> scratch;
     struct Group {
         int first = 0, size = 0, cutoff = 0;
@@ -87,12 +88,18 @@ void detrendInOrder(int count, int workers, int capacity, const std::function<in
                         const auto size = static_cast<std::size_t>(group.size);
                         numeric::detrendSeriesGroup(std::span(series, size), group.cutoff, capacity, scratch.local(),
                                                     std::span(fits).subspan(group.slot * lanes, size));
+                        for (std::size_t i = 0; prepare && i < size; ++i) {
+                            const std::size_t at = group.slot * lanes + i;
+                            prepare(group.first + static_cast<int>(i), fits[at], texts[at]);
+                        }
                     });
                     return group;
                 }) & tbb::make_filter<Group, void>(tbb::filter_mode::serial_in_order, [&](Group group) {
                     guarded([&] {
-                        for (int i = 0; i < group.size; ++i)
-                            deliver(group.first + i, fits[group.slot * lanes + static_cast<std::size_t>(i)]);
+                        for (int i = 0; i < group.size; ++i) {
+                            const std::size_t at = group.slot * lanes + static_cast<std::size_t>(i);
+                            deliver(group.first + i, fits[at], texts[at]);
+                        }
                     });
                 }));
         });

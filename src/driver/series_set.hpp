@@ -10,8 +10,8 @@
 namespace detrend {
 
 struct Series {
-    std::string name;          // as written in the file (not cut to 20 characters)
-    long long firstYear = 0;   // the year of values[0]
+    std::string name;  // as written in the file (not cut to 20 characters)
+    long long firstYear = 0;  // the year of values[0]
     std::vector<double> values;  // one per year from firstYear on; NaN = missing
     // Empty when the series can be used as read; otherwise why not (e.g.
     // "year 1850 is given twice"). The batch run skips such a series.

@@ -23,10 +23,8 @@ bool centre(std::span<const double> values, int cutoff, int capacity, SeriesFit&
     fit.outcome = SeriesOutcome::fitted;
     fit.filterComputed = false;
     fit.coefficients.clear();
-    fit.series.clear();
-    fit.spline.clear();
-    fit.residual.clear();
-
+    // Resized, not cleared: a fit reused for a series of the same length is
+    // not filled with zeros first.
     fit.series.resize(values.size());
     double sum = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -41,6 +39,8 @@ bool centre(std::span<const double> values, int cutoff, int capacity, SeriesFit&
     if (capacity > 0 && cutoff > capacity) {
         fit.outcome = SeriesOutcome::filterTooLong;
         fit.series.clear();
+        fit.spline.clear();
+        fit.residual.clear();
         return false;
     }
     fit.coefficients.assign(static_cast<std::size_t>(std::max(cutoff, 0)), 0.0);
@@ -56,13 +56,21 @@ void extendAndSmooth(int cutoff, int capacity, SeriesScratch& scratch, SeriesFit
     if (capacity > 0 && nn > capacity) {
         fit.outcome = SeriesOutcome::extendedTooLong;
         fit.series.clear();
+        fit.spline.clear();
+        fit.residual.clear();
         return;
     }
     const std::size_t extendedSize = std::max<std::size_t>(static_cast<std::size_t>(nn), 1);
-    scratch.extended.assign(extendedSize, 0.0f);
+    fitSize(scratch.extended, extendedSize);
     fitSize(scratch.smoothed, extendedSize);
+    // The series in the middle, zeros at both ends until the extension
+    // fills them.
     const std::size_t offset = static_cast<std::size_t>(std::max(k, 0));
-    std::copy_n(fit.series.begin(), n, scratch.extended.begin() + static_cast<std::ptrdiff_t>(offset));
+    const auto extendedBegin = scratch.extended.begin();
+    std::fill(extendedBegin, extendedBegin + static_cast<std::ptrdiff_t>(offset), 0.0f);
+    std::copy_n(fit.series.begin(), n, extendedBegin + static_cast<std::ptrdiff_t>(offset));
+    std::fill(extendedBegin + static_cast<std::ptrdiff_t>(offset) + n, extendedBegin + static_cast<std::ptrdiff_t>(nn),
+              0.0f);
     extend(std::span(scratch.extended.data(), static_cast<std::size_t>(nn)), n, k, fit.coefficients, cutoff, 0);
 
     float p;

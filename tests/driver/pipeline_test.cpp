@@ -43,10 +43,15 @@ std::string deliveredWith(int workers) {
         detrendInOrder(
             60, workers, 10000, [](int index) { return index % 7 == 3 ? 0 : 1 + index % 40; },
             [&](int index) { return std::span<const double>(series[static_cast<std::size_t>(index)]); },
-            [&](int index, const numeric::SeriesFit& fit) {
+            [&](int index, const numeric::SeriesFit& fit, const std::string& prepared) {
                 if (index != expected++) delivered += "out of order ";
                 if (index == 50) throw RunEnd{1, "stop"};
+                // What the workers prepared belongs to this very series.
+                if (prepared != std::to_string(index) + ":" + bits(fit)) delivered += "prepared for another ";
                 delivered += bits(fit) + '\n';
+            },
+            [&](int index, const numeric::SeriesFit& fit, std::string& text) {
+                text = std::to_string(index) + ":" + bits(fit);
             });
     } catch (const RunEnd& end) {
         delivered += end.report;

@@ -191,7 +191,7 @@ TEST(FilterLanes, PipelineDeliversGroupedSeriesInOrder) {
             static_cast<int>(values.size()), workers, 0,
             [&](int index) { return cutoffs[static_cast<std::size_t>(index)]; },
             [&](int index) { return std::span<const double>(values[static_cast<std::size_t>(index)]); },
-            [&](int index, const SeriesFit& fit) {
+            [&](int index, const SeriesFit& fit, const std::string&) {
                 ASSERT_EQ(index, nextIndex++);
                 EXPECT_TRUE(sameFit(expected[static_cast<std::size_t>(index)], fit))
                     << "workers " << workers << " series " << index;
