@@ -6,14 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "series_checks.hpp"
+
 namespace detrend {
 namespace {
-
-struct Read {
-    bool ok = false;
-    SeriesSet set;
-    InputError error;
-};
 
 Read read(const std::string& text, double missing = -999.0) {
     Read r;
@@ -22,21 +18,6 @@ Read read(const std::string& text, double missing = -999.0) {
     r.ok = readCsv(text, options, r.set, r.error);
     return r;
 }
-
-// NaN stands for a missing year; compared bit for bit otherwise.
-void expectValues(const Series& series, long long firstYear, const std::vector<double>& values) {
-    EXPECT_EQ(series.firstYear, firstYear) << series.name;
-    ASSERT_EQ(series.values.size(), values.size()) << series.name;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (std::isnan(values[i])) {
-            EXPECT_TRUE(std::isnan(series.values[i])) << series.name << " value " << i;
-        } else {
-            EXPECT_EQ(series.values[i], values[i]) << series.name << " value " << i;
-        }
-    }
-}
-
-const double nan = std::nan("");
 
 TEST(Csv, SeriesSpanTheirValues) {
     const Read r = read(

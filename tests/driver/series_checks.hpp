@@ -1,0 +1,35 @@
+// What the batch readers' tests share: the outcome of one read, and the check
+// of a series' years and values.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "driver/series_set.hpp"
+
+namespace detrend {
+
+struct Read {
+    bool ok = false;
+    SeriesSet set;
+    InputError error;
+};
+
+// NaN stands for a missing year; compared bit for bit otherwise.
+inline void expectValues(const Series& series, long long firstYear, const std::vector<double>& values) {
+    EXPECT_EQ(series.firstYear, firstYear) << series.name;
+    ASSERT_EQ(series.values.size(), values.size()) << series.name;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (std::isnan(values[i])) {
+            EXPECT_TRUE(std::isnan(series.values[i])) << series.name << " value " << i;
+        } else {
+            EXPECT_EQ(series.values[i], values[i]) << series.name << " value " << i;
+        }
+    }
+}
+
+inline const double nan = std::nan("");
+
+}  // namespace detrend
