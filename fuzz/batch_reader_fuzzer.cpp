@@ -1,4 +1,4 @@
-// The batch readers (Tucson and CSV) and the format detection on arbitrary
+// The batch readers (Tucson, CSV, free-layout table) and the format detection on arbitrary
 // bytes. Each reader either reads the bytes into series the batch run can
 // rely on, or reports an error at a place that exists in the input.
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/csv.hpp"
+#include "driver/free_table.hpp"
 #include "driver/input_format.hpp"
 #include "driver/tucson.hpp"
 
@@ -34,11 +35,12 @@ void checkError(const InputError& error, const std::vector<std::string_view>& li
 
 // `slack`: how far the years of values may go past the limit of the years
 // written in the input (a Tucson line's year is that of its first value).
-void checkSet(const SeriesSet& set, bool tucson, long long slack) {
+// `bound`: the largest magnitude of a year the format accepts.
+void checkSet(const SeriesSet& set, bool tucson, long long slack, long long bound = yearLimit) {
     for (const Series& series : set.series) {
         check(!series.values.empty() || !series.problem.empty());
         const long long last = series.firstYear + static_cast<long long>(series.values.size());
-        check(series.firstYear >= -yearLimit && last <= yearLimit + slack + 1);
+        check(series.firstYear >= -bound && last <= bound + slack + 1);
         if (series.values.empty()) continue;
         check(!std::isnan(series.values.front()) && !std::isnan(series.values.back()));
         if (tucson) {
@@ -78,6 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkSet(set, false, 0);
     } else {
         checkError(error, lines);
+    }
+    // The free-layout table as batch runs read it: its errors come from the
+    // line reader, which counts lines its own way, so only their text is
+    // checked.
+    error = {};
+    if (readFreeTable(bytes, FreeTableOptions{}, set, error)) {
+        check(error.message.empty());
+        checkSet(set, false, 0, 1'000'000'000'000'000);
+    } else {
+        check(!error.message.empty() && error.line >= 0 && error.column >= 0);
     }
     return 0;
 }
