@@ -81,7 +81,9 @@ TEST(Arguments, HelpVersionAndAnythingElse) {
         {{"--help"}, 0, "usage: detrend                      (the interactive dialogue)\n", ""},
         {{"--version"}, 0, "detrend 1.0.0\n", ""},
         {{"-h"}, 2, "", "detrend: unknown option -h\nTry 'detrend --help' for more information.\n"},
-        {{"table.txt"}, 2, "",
+        {{"table.txt"},
+         2,
+         "",
          "detrend: the cutoff is required: -c YEARS or -c P%\nTry 'detrend --help' for more information.\n"},
         {{"--help", "x"}, 0, "usage: detrend ", ""},
     };
