@@ -244,6 +244,29 @@ TEST(Batch, ResultsDoNotDependOnJobs) {
     EXPECT_GT(one.files.at("one.out").size(), 100000u);
 }
 
+// The dialogue's capacities do not bind batch runs: 800 series.
+TEST(Batch, MoreSeriesThanTheDialogueTakes) {
+    Scenario s;
+    std::string table = "Year";
+    for (int k = 0; k < 800; ++k) table += " S" + std::to_string(k);
+    table += "\n";
+    for (int y = 0; y < 12; ++y) {
+        table += std::to_string(1900 + y);
+        for (int k = 0; k < 800; ++k) table += " " + std::to_string(1.0 + 0.01 * ((y * 7 + k) % 13));
+        table += "\n";
+    }
+    s.write("wide.txt", table);
+    const Outcome o = batch(s, {"-c", "5", "-o", "wide.out", "wide.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "detrend: wide.txt: 800 series detrended, 0 skipped\n");
+    const std::string& listing = o.files.at("wide.out");
+    std::size_t blocks = 0;
+    for (std::size_t at = listing.find("Input series is:"); at != std::string::npos;
+         at = listing.find("Input series is:", at + 1))
+        ++blocks;
+    EXPECT_EQ(blocks, 800u);
+}
+
 // The example Tucson file and the example CSV hold the same rings: the same
 // listing whichever is read, and a Tucson fault is reported where it is.
 TEST(Batch, TucsonAndCsvExamplesGiveTheSameListing) {
