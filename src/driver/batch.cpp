@@ -21,6 +21,7 @@
 #include "driver/free_table.hpp"
 #include "driver/input_format.hpp"
 #include "driver/listing.hpp"
+#include "driver/output_file.hpp"
 #include "driver/series_pipeline.hpp"
 #include "driver/tucson.hpp"
 #include "plot/plotdata.hpp"
@@ -50,17 +51,17 @@ public:
         std::fflush(stderr);
         progressShown_ = true;
     }
-    void endProgress() { clearProgress(); }
-
-private:
-    void clearProgress() {
+    // Removes the progress line, if shown.
+    void endProgress() {
         if (!progressShown_) return;
         std::fputs("\r\033[K", stderr);
         progressShown_ = false;
     }
+
+private:
     void write(const std::string& text) {
         std::fflush(stdout);
-        clearProgress();
+        endProgress();
         std::fprintf(stderr, "detrend: %s\n", text.c_str());
         std::fflush(stderr);
     }
@@ -138,50 +139,6 @@ std::string skipReason(const Series& s, int cutoff) {
                (n == 1 ? " year" : " years");
     return {};
 }
-
-// An output file of one input, written only after the input was read.
-class OutputFile {
-public:
-    // Opens `path` ("-": standard output); the reason on failure.
-    std::string open(const std::string& path) {
-        path_ = path;
-        if (path == "-") {
-            fd_ = STDOUT_FILENO;
-            return {};
-        }
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) return "cannot open output file \"" + path + "\": " + std::strerror(errno);
-        owned_ = true;
-        return {};
-    }
-    std::string write(std::string_view text) {
-        while (!text.empty()) {
-            const ssize_t put = ::write(fd_, text.data(), text.size());
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return "cannot write " + name() + ": " + std::strerror(errno);
-            }
-            text.remove_prefix(static_cast<std::size_t>(put));
-        }
-        return {};
-    }
-    std::string close() {
-        if (!owned_) return {};
-        owned_ = false;
-        if (::close(fd_) != 0) return "cannot write " + name() + ": " + std::strerror(errno);
-        return {};
-    }
-    ~OutputFile() {
-        if (owned_) ::close(fd_);
-    }
-    int fd() const { return fd_; }
-    std::string name() const { return path_ == "-" ? "standard output" : "output file \"" + path_ + "\""; }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-    bool owned_ = false;
-};
 
 class BatchRun {
 public:
@@ -307,21 +264,6 @@ private:
             cutoffs.push_back(cutoff);
         }
 
-        OutputFile listingFile, csvFile;
-        for (const auto& [target, file] : {std::pair{targets.listing, &listingFile}, {targets.csv, &csvFile}}) {
-            if (!target) continue;
-            std::string reason = refuseOutput(*target, input);
-            if (reason.empty()) reason = file->open(*target);
-            if (!reason.empty()) {
-                messages_.error(display(input) + ": " + reason);
-                return false;
-            }
-            if (*target != "-")
-                if (const auto id = identity(*target)) written_[*id] = input;
-        }
-        std::optional<Listing> listing;
-        if (targets.listing) listing.emplace(listingFile.fd(), listingFile.name());
-
         std::vector<IndexColumn> indices;
         std::vector<std::string> plotNames;
         std::optional<plot::PlotFormat> plotFormat;
@@ -334,7 +276,20 @@ private:
         std::vector<std::string> failures;
         plot::PlotData plotData(0);
         int noSpline = 0;
+        // The outputs, opened only now that their input was read.
+        std::optional<OutputFile> listing, csvFile;
         try {
+            for (const auto& [target, file] : {std::pair{&targets.listing, &listing}, {&targets.csv, &csvFile}}) {
+                if (!*target) continue;
+                const std::string& path = **target;
+                if (const std::string reason = refuseOutput(path, input); !reason.empty()) fail(reason);
+                if (path == "-") {
+                    file->emplace(STDOUT_FILENO, "standard output");
+                } else {
+                    file->emplace(path);
+                    if (const auto id = identity(path)) written_[*id] = input;
+                }
+            }
             detrendInOrder(
                 static_cast<int>(usable.size()), o_.jobs, 0,
                 [&](int index) { return cutoffs[static_cast<std::size_t>(index)]; },
@@ -353,12 +308,11 @@ private:
                     messages_.progress(filesDone_, static_cast<int>(o_.inputs.size()), seriesDone_);
                     if (!hasSpline(fit)) {
                         messages_.error(display(input) + ": series " + quotedName(s.name) +
-                                        " skipped: no spline could be fitted with the cutoff " +
-                                        std::to_string(cutoff) + " (are its values all alike?)");
+                                        " skipped: no spline: " + noSplineReason(cutoff, s.values, fit));
                         ++noSpline;
                         return;
                     }
-                    if (listing) listing->writeBlock(block);
+                    if (listing) listing->write(block);
                     if (targets.csv) indices.push_back(indexColumn(s, fit));
                     ratioWarning(input, s, fit);
                     if (plotFormat) {
@@ -380,30 +334,19 @@ private:
                                        fit.residual);
                 });
             if (listing) listing->close();
+            if (csvFile) {
+                writeWideCsv(indices, [&](std::string_view piece) { csvFile->write(piece); });
+                csvFile->close();
+            }
         } catch (const RunEnd& end) {
             messages_.error(display(input) + ": " + end.report);
             return false;
         }
         for (const std::string& f : failures) messages_.error(display(input) + ": " + f);
-        if (targets.csv) {
-            std::string reason;
-            writeWideCsv(indices, [&](std::string_view piece) {
-                if (reason.empty()) reason = csvFile.write(piece);
-            });
-            if (reason.empty()) reason = csvFile.close();
-            if (!reason.empty()) {
-                messages_.error(display(input) + ": " + reason);
-                return false;
-            }
-        }
-        if (const std::string reason = listingFile.close(); !reason.empty()) {
-            messages_.error(display(input) + ": " + reason);
-            return false;
-        }
         skipped += noSpline;
         const int done = static_cast<int>(usable.size()) - noSpline;
-        messages_.info(display(input) + ": " + std::to_string(done) + (done == 1 ? " series" : " series") +
-                       " detrended, " + std::to_string(skipped) + " skipped");
+        messages_.info(display(input) + ": " + std::to_string(done) + " series" + " detrended, " +
+                       std::to_string(skipped) + " skipped");
         return skipped == 0 && failures.empty();
     }
 
@@ -428,12 +371,6 @@ private:
             messages_.error(display(input) + ": series " + quotedName(s.name) + ": the spline is not positive in " +
                             std::to_string(years) + (years == 1 ? " year" : " years") +
                             "; the ratio index is NA there");
-    }
-
-    // Whether the fit gave a spline of numbers for every year.
-    static bool hasSpline(const numeric::SeriesFit& fit) {
-        return fit.outcome == numeric::SeriesOutcome::fitted &&
-               std::all_of(fit.spline.begin(), fit.spline.end(), [](float v) { return std::isfinite(v); });
     }
 
     static std::string quotedName(const std::string& name) { return "\"" + name + "\""; }

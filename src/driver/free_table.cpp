@@ -72,6 +72,10 @@ int countFirstLineNames(std::string_view bytes) {
 
 bool readFreeTable(std::string_view bytes, const FreeTableOptions& options, SeriesSet& out, InputError& error) {
     out = {};
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        error = {0, 0, "the file is empty"};
+        return false;
+    }
     const int columns = options.columns > 0 ? options.columns : countFirstLineNames(bytes);
     if (columns < 2) {
         error = {1, 1, "the first line must name the year column and at least one series"};

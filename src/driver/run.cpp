@@ -15,6 +15,7 @@
 #include "driver/failure.hpp"
 #include "driver/layout.hpp"
 #include "driver/listing.hpp"
+#include "driver/output_file.hpp"
 #include "driver/series_pipeline.hpp"
 #include "numeric/spline.hpp"
 #include "plot/plotseries.hpp"
@@ -35,23 +36,6 @@ std::string fileName(const std::string& reply, const char* file) {
         fail(std::string("the ") + file + " file name is longer than " + std::to_string(fileNameLength) +
              " characters (" + std::to_string(name.size()) + " typed)");
     return std::string(name);
-}
-
-// Why a series got no spline: a cutoff that is not a period, or no shorter
-// than the series, values that overflow single precision, or a filter that
-// is undefined because the series is predicted exactly by a shorter one.
-std::string noSplineReason(int cutoff, std::span<const double> values, const numeric::SeriesFit& fit) {
-    const std::size_t n = values.size();
-    if (cutoff == 0) return "the cutoff 0 is not a period";
-    if (static_cast<std::size_t>(cutoff) >= n)
-        return "the cutoff " + std::to_string(cutoff) + " is not below the series' length " + std::to_string(n);
-    constexpr double largest = std::numeric_limits<float>::max();
-    if (std::any_of(values.begin(), values.end(), [](double v) { return std::fabs(v) > largest; }))
-        return "a value is too large for single precision";
-    if (std::any_of(fit.coefficients.begin(), fit.coefficients.end(), [](double d) { return std::isnan(d); }))
-        return "the prediction-error filter of length " + std::to_string(cutoff) +
-               " is undefined: the series is constant or repeats an exact pattern";
-    return "the spline could not be computed";
 }
 
 // The input table, open for reading while the table is read.
@@ -127,7 +111,7 @@ int run(Console& console, Workspace& ws) {
         fail("cannot open output file \"" + outputName + "\": the name holds a NUL character");
     if (input.isSameFile(outputName))
         fail("output file is the input file (\"" + outputName + "\"): writing it would destroy the input");
-    Listing listing(outputName);
+    OutputFile listing(outputName);
 
     {
         int columns = 0;
@@ -192,12 +176,12 @@ int run(Console& console, Workspace& ws) {
 
         const int n = table.length[j - 1];
         // The listing shows NaN for such a series; the run is not a success.
-        if (std::any_of(fit.spline.begin(), fit.spline.end(), [](float v) { return std::isnan(v); })) {
+        if (!hasSpline(fit)) {
             console.note("series " + std::string(table.names[j - 1].trimmed()) +
                          ": no spline: " + noSplineReason(cutoff, seriesValues(index), fit));
             status = 1;
         }
-        listing.writeBlock(block);
+        listing.write(block);
 
         console.flush();
         if (plots == Plots::unknown) {

@@ -6,6 +6,8 @@
 #include <tbb/task_arena.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <atomic>
 #include <exception>
 #include <new>
@@ -111,6 +113,28 @@ void detrendInOrder(int count, int workers, int capacity, const std::function<in
         // address space like any other.
         fail(std::string("not enough memory to start the worker threads (") + e.what() + ")");
     }
+}
+
+bool hasSpline(const numeric::SeriesFit& fit) {
+    return fit.outcome == numeric::SeriesOutcome::fitted &&
+           std::all_of(fit.spline.begin(), fit.spline.end(), [](float v) { return std::isfinite(v); });
+}
+
+// Why a series got no spline: a cutoff that is not a period, or no shorter
+// than the series, values that overflow single precision, or a filter that
+// is undefined because the series is predicted exactly by a shorter one.
+std::string noSplineReason(int cutoff, std::span<const double> values, const numeric::SeriesFit& fit) {
+    const std::size_t n = values.size();
+    if (cutoff == 0) return "the cutoff 0 is not a period";
+    if (static_cast<std::size_t>(cutoff) >= n)
+        return "the cutoff " + std::to_string(cutoff) + " is not below the series' length " + std::to_string(n);
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (std::any_of(values.begin(), values.end(), [](double v) { return std::fabs(v) > largest; }))
+        return "a value is too large for single precision";
+    if (std::any_of(fit.coefficients.begin(), fit.coefficients.end(), [](double d) { return std::isnan(d); }))
+        return "the prediction-error filter of length " + std::to_string(cutoff) +
+               " is undefined: the series is constant or repeats an exact pattern";
+    return "the spline could not be computed";
 }
 
 }  // namespace detrend

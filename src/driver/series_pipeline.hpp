@@ -31,4 +31,12 @@ using SeriesDelivery = std::function<void(int index, const numeric::SeriesFit& f
 void detrendInOrder(int count, int workers, int capacity, const std::function<int(int index)>& cutoff,
                     const SeriesValues& values, const SeriesDelivery& deliver, const SeriesPreparation& prepare = {});
 
+// Whether the fit gave a spline of numbers for every value.
+bool hasSpline(const numeric::SeriesFit& fit);
+
+// Why a fit of the series `values` with `cutoff` gave no spline, as words
+// for a message: a cutoff that is not a period or not below the length,
+// values that overflow single precision, or an undefined filter.
+std::string noSplineReason(int cutoff, std::span<const double> values, const numeric::SeriesFit& fit);
+
 }  // namespace detrend

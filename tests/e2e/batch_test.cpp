@@ -125,6 +125,14 @@ TEST(Batch, SkippedSeriesAreNamedAndLeftOut) {
     EXPECT_EQ(o.files.at("t.csv").substr(0, 11), "year,A,B,F\n");
     // -q keeps the errors only.
     EXPECT_EQ(batch(s, {"-q", "-c", "5", "t.txt", "-o", "t.out"}).err, mixedSkips);
+    // A constant series has no filter, so no spline: named, and left out.
+    s.write("k.txt", "Year A K\n1900 1.1 1\n1901 1.3 1\n1902 0.9 1\n1903 1.0 1\n1904 1.2 1\n1905 0.8 1\n");
+    const Outcome k = batch(s, {"-q", "-c", "3", "k.txt", "-o", "k.out"});
+    EXPECT_EQ(k.status, 1);
+    EXPECT_EQ(k.err,
+              "detrend: k.txt: series \"K\" skipped: no spline: the prediction-error filter of length 3 is "
+              "undefined: the series is constant or repeats an exact pattern\n");
+    EXPECT_EQ(k.files.at("k.out").find("Input series is: K "), std::string::npos);
 }
 
 // Parses the listing's year lines into year -> {unfilt, spline, resids}.
