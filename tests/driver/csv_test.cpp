@@ -66,12 +66,7 @@ TEST(Csv, SeparatorsAndMissingFlag) {
 }
 
 TEST(Csv, ErrorsNameLineAndColumn) {
-    struct Case {
-        std::string text;
-        long line, column;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ReadErrorCase> cases = {
         {"Year,A,B\n1850,1,2\n1851,1\n", 3, 7, "expected 3 cells as in the header, found 2"},
         {"Year,A,B\n1850,1,2\n1851,1,2,3\n", 3, 10, "expected 3 cells as in the header, found 4"},
         {"Year,A\n1850,1\n1852,1\n", 3, 1, "expected year 1851, found 1852"},
@@ -90,14 +85,7 @@ TEST(Csv, ErrorsNameLineAndColumn) {
         {"Year A\n1850 1\n", 1, 7, "expected series names after the year column's title"},
         {"\xEF\xBB\xBF\r\n \n", 0, 0, "the file is empty"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const Read r = read(c.text);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.error.line, c.line);
-        EXPECT_EQ(r.error.column, c.column);
-        EXPECT_EQ(r.error.message, c.message);
-    }
+    expectReadErrors(cases, [](const std::string& text) { return read(text); });
 }
 
 TEST(Csv, SeparatorOfHeader) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "driver/series_set.hpp"
@@ -31,5 +32,25 @@ inline void expectValues(const Series& series, long long firstYear, const std::v
 }
 
 inline const double nan = std::nan("");
+
+// A file a reader must refuse, and where and why.
+struct ReadErrorCase {
+    std::string text;
+    long line, column;
+    std::string message;
+};
+
+// Runs `read` on each case's text and checks the error it reports.
+template <class ReadFunction>
+void expectReadErrors(const std::vector<ReadErrorCase>& cases, ReadFunction read) {
+    for (const ReadErrorCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        const Read r = read(c.text);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error.line, c.line);
+        EXPECT_EQ(r.error.column, c.column);
+        EXPECT_EQ(r.error.message, c.message);
+    }
+}
 
 }  // namespace detrend

@@ -78,12 +78,7 @@ TEST(Tucson, OneLineInEachReading) {
 TEST(Tucson, FileErrorsNameLineAndColumn) {
     const std::string first = "ABC01   1850   104\n";  // a data line, so that later lines are no header
     const std::string tenValues = "   100   100   100   100   100   100   100   100   100   100";
-    struct Case {
-        std::string text;
-        long line, column;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ReadErrorCase> cases = {
         {first + "ABC01   18x0   100   999\n", 2, 9, R"(expected a year in columns 9-12, found "18x0")"},
         {first + "ABC01   1851   100   1x1   999\n", 2, 22, R"(expected an integer in columns 19-24, found "1x1")"},
         {first + "ABC01 1851 100 1x1 999\n", 2, 16, R"(expected an integer value, found "1x1")"},
@@ -98,14 +93,7 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {"\n\nonly a header\n", 0, 0, "no data line (a series id, a year and its values)"},
         {"", 0, 0, "no data line (a series id, a year and its values)"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const Read r = read(c.text);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.error.line, c.line);
-        EXPECT_EQ(r.error.column, c.column);
-        EXPECT_EQ(r.error.message, c.message);
-    }
+    expectReadErrors(cases, [](const std::string& text) { return read(text); });
 }
 
 TEST(Tucson, SeriesRules) {
