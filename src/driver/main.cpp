@@ -43,7 +43,14 @@ int main(int argc, char** argv) {
     std::fesetround(FE_TONEAREST);
 
     // With arguments: the batch command line; without: the dialogue.
-    if (argc > 1) return detrend::runBatch(std::vector<std::string>(argv + 1, argv + argc));
+    if (argc > 1) {
+        try {
+            return detrend::runBatch(std::vector<std::string>(argv + 1, argv + argc));
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "detrend: %s\n", notEnoughMemory);
+            return 1;
+        }
+    }
 
     int status;
     try {
