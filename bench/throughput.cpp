@@ -13,9 +13,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "driver/console.hpp"
-#include "driver/run.hpp"
-#include "driver/table.hpp"
+#include "dialogue/console.hpp"
+#include "dialogue/series_table.hpp"
+#include "output/messages.hpp"
 #include "run_command.hpp"
 #include "table_text.hpp"
 
@@ -26,22 +26,23 @@ namespace {
 
 // The table read alone, in this process, through the dialogue's reader.
 double readAlone(const std::string& path, int runs) {
-    static detrend::SeriesTable table;
+    static detrend::dialogue::SeriesTable table;
     std::FILE* devnull = std::fopen("/dev/null", "w");
     double best = 1e300;
     for (int r = 0; r < runs; ++r) {
         const std::string replies = "700\n-999\n";
-        detrend::LineReader consoleLines(replies, "console");
-        detrend::Console console(consoleLines, devnull);
+        detrend::formats::LineReader consoleLines(replies, "console");
+        detrend::output::Messages messages(devnull, devnull);
+        detrend::dialogue::Console console(consoleLines, devnull, messages);
         const auto start = std::chrono::steady_clock::now();
         const int in = ::open(path.c_str(), O_RDONLY);
         {
-            detrend::LineReader lines(in, "input file");
-            detrend::FreeReader file(lines);
+            detrend::formats::LineReader lines(in, "input file");
+            detrend::formats::FreeReader file(lines);
             int columns = 0;
             float flag = 0.0f;
-            detrend::askTableLayout(console, columns, flag);
-            detrend::readtable(file, columns, flag, console, table);
+            detrend::dialogue::askColumnsAndFlag(console, columns, flag);
+            detrend::dialogue::readSeriesTable(file, columns, flag, console, table);
         }
         ::close(in);
         best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

@@ -8,12 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/csv.hpp"
-#include "driver/free_table.hpp"
-#include "driver/input_format.hpp"
-#include "driver/tucson.hpp"
+#include "formats/detect_format.hpp"
+#include "formats/lines.hpp"
+#include "formats/read_csv.hpp"
+#include "formats/read_table.hpp"
+#include "formats/read_tucson.hpp"
 
-using namespace detrend;
+using namespace detrend::formats;
 
 namespace {
 
@@ -61,7 +62,7 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::vector<std::string_view> lines;
-    TextLines splitter(bytes);
+    LineReader splitter(bytes, "input", LineRules::batch(false));
     while (splitter.next()) lines.push_back(splitter.line());
 
     const InputFormat format = detectFormat(bytes);
@@ -85,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // line reader, which counts lines its own way, so only their text is
     // checked.
     error = {};
-    if (readFreeTable(bytes, FreeTableOptions{}, set, error)) {
+    if (readTable(bytes, TableOptions{}, set, error)) {
         check(error.message.empty());
         checkSet(set, false, 0, 1'000'000'000'000'000);
     } else {

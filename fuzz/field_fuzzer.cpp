@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/layout.hpp"
+#include "output/fixed_columns.hpp"
 
-using namespace detrend;
+using namespace detrend::output;
 
 namespace {
 

@@ -9,11 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "driver/console.hpp"
-#include "driver/failure.hpp"
-#include "driver/freeform.hpp"
+#include "dialogue/console.hpp"
+#include "dialogue/run_end.hpp"
+#include "formats/free_layout.hpp"
+#include "output/messages.hpp"
 
-using namespace detrend;
+using namespace detrend::dialogue;
+using namespace detrend::formats;
 
 namespace {
 
@@ -52,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkConversions(bytes);
 
     LineReader lines(bytes, "console");
-    Console console(lines, devnull, devnull);
+    static detrend::output::Messages messages(devnull, devnull);
+    Console console(lines, devnull, messages);
     try {
         for (;;) {
             if (console.lineReply().find_first_of("\t\r") != std::string::npos) std::abort();

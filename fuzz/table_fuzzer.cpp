@@ -1,17 +1,18 @@
 // The table reader on arbitrary bytes. The first two lines of an input are the
 // console replies (the number of columns and the missing-value flag); the
-// rest is the table file. Goes through readtable exactly as the program does.
+// rest is the table file. Goes through readSeriesTable exactly as the program does.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
-#include "driver/console.hpp"
-#include "driver/failure.hpp"
-#include "driver/run.hpp"
-#include "driver/table.hpp"
+#include "dialogue/console.hpp"
+#include "dialogue/run_end.hpp"
+#include "dialogue/series_table.hpp"
+#include "output/messages.hpp"
 
-using namespace detrend;
+using namespace detrend::dialogue;
+using namespace detrend::formats;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static SeriesTable table;
@@ -23,14 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     split = split == std::string_view::npos ? bytes.size() : split + 1;
 
     LineReader consoleLines(bytes.substr(0, split), "console");
-    Console console(consoleLines, devnull, devnull);
+    static detrend::output::Messages messages(devnull, devnull);
+    Console console(consoleLines, devnull, messages);
     LineReader fileLines(bytes.substr(split), "input file");
     FreeReader file(fileLines);
     try {
         int columns = 0;
         float flag = 0.0f;
-        askTableLayout(console, columns, flag);
-        readtable(file, columns, flag, console, table);
+        askColumnsAndFlag(console, columns, flag);
+        readSeriesTable(file, columns, flag, console, table);
     } catch (const RunEnd& end) {
         if (end.status != 1 || end.report.empty()) std::abort();
         return 0;
@@ -40,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int s = 1; s <= table.columnCount; ++s) {
         const long long length = table.length[s - 1];
         if (length < 1 || length > SeriesTable::maxRows) std::abort();
-        if (static_cast<long long>(table.IYR[s - 1]) + length - 1 != table.LYR[s - 1]) std::abort();
+        if (static_cast<long long>(table.firstYear[s - 1]) + length - 1 != table.lastYear[s - 1]) std::abort();
     }
     return 0;
 }

@@ -10,7 +10,7 @@
 namespace detrend::numeric {
 
 // The dialogue's capacity: the most values of an extended series.
-constexpr int mxy = 10000;
+constexpr int dialogueCapacity = 10000;
 // Marks put into s[0] when no spline is computed.
 constexpr float tooShortMark = -9998.0f;
 constexpr float failureMark = -9999.0f;

@@ -1,5 +1,7 @@
 #include "plot/plotdata.hpp"
 
+#include "formats/fields.hpp"
+
 namespace detrend::plot {
 
 void buildPlotData(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
@@ -22,9 +24,6 @@ void buildPlotData(std::span<const float> extended, std::span<const float> smoot
     data.ymax = ymax;
 }
 
-std::string_view plotTitle(std::string_view name) {
-    const auto last = name.find_last_not_of(' ');
-    return name.substr(0, last == std::string_view::npos ? 0 : last + 1);
-}
+std::string_view plotTitle(std::string_view name) { return formats::withoutTrailingBlanks(name); }
 
 }  // namespace detrend::plot

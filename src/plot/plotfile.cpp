@@ -13,6 +13,8 @@
 #include <cstring>
 #include <set>
 
+#include "formats/fields.hpp"
+
 namespace detrend::plot {
 namespace {
 
@@ -57,20 +59,7 @@ std::string plplotText(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80                 ? 1
-                             : c >= 0xC2 && c <= 0xDF ? 2
-                             : c >= 0xE0 && c <= 0xEF ? 3
-                             : c >= 0xF0 && c <= 0xF4 ? 4
-                                                      : 0;
-        for (std::size_t k = 1; k < length; ++k)
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 0;
-        // Overlong three- and four-byte forms, surrogates and code points past U+10FFFF.
-        if (length >= 3) {
-            const auto d = static_cast<unsigned char>(text[i + 1]);
-            if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0) || (c == 0xF0 && d < 0x90) ||
-                (c == 0xF4 && d >= 0x90))
-                length = 0;
-        }
+        const std::size_t length = formats::utf8SequenceLength(text, i);
         if (length == 0 || (length == 1 && (c < 0x20 || c == 0x7F))) {
             out += '?';
             ++i;
@@ -219,10 +208,8 @@ std::string failure(const std::string& path, std::string_view reason) {
     return "cannot write plot file \"" + path + "\": " + std::string(reason);
 }
 
-std::string_view trimmed(std::string_view name) { return plotTitle(name); }
-
 std::string sanitizedName(std::string_view name) {
-    std::string out(trimmed(name));
+    std::string out(plotTitle(name));
     for (char& c : out) {
         const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
                           c == '_' || c == '.';
@@ -253,7 +240,7 @@ std::string_view plotFormatExtension(PlotFormat format) {
 }
 
 std::string plotFileTitle(std::string_view name, int cutoff) {
-    return std::string(trimmed(name)) + " - spline, 50% at " + std::to_string(cutoff) + " years";
+    return std::string(plotTitle(name)) + " - spline, 50% at " + std::to_string(cutoff) + " years";
 }
 
 std::string writePlotFile(const std::string& path, PlotFormat format, const PlotData& data,

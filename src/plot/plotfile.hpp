@@ -42,7 +42,7 @@ std::string plotFileTitle(std::string_view name, int cutoff);
 // Not thread-safe (PLplot is not): call it from one thread at a time. Each
 // call uses a PLplot stream of its own and ends it, so it may be called any
 // number of times in one process; it must not be called while a PLplot window
-// of plotseries is open.
+// of showSeriesWindow is open.
 std::string writePlotFile(const std::string& path, PlotFormat format, const PlotData& data,
                           std::span<const float> residual, std::string_view name, int cutoff);
 

@@ -42,7 +42,7 @@ bool displayAvailable() {
     return held != nullptr;
 }
 
-void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
                 int n, int firstYear, std::string_view name, int offset, PlotData& data) {
     buildPlotData(extended, smoothed, residual, n, firstYear, offset, data);
     static std::vector<PLFLT> x, y;  // grown once to the plot data's capacity

@@ -26,7 +26,7 @@ bool displayAvailable();
 // The arguments are those of buildPlotData; `name` is the 20-character name.
 // The plot data arrays are built in `scratch`, whose capacity must be at
 // least n.
-void plotseries(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
+void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
                 int n, int firstYear, std::string_view name, int offset, PlotData& scratch);
 
 }  // namespace detrend::plot

@@ -20,27 +20,19 @@ struct BadTable {
     std::string err;  // the whole of standard error
 };
 
+// Each reason has its case where it is found (the reader, the dialogue's
+// table); here, what the user sees of some: the report, status 1, no normal
+// termination and an empty listing.
 TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
     std::string binary = "Year A\n";
     for (int i = 0; i < 256; ++i) binary += static_cast<char>(255 - i);
     const BadTable cases[] = {
         {"an empty file", "", "2", "detrend: Attempt to read past end of file (input file \"t\", which is empty)\n"},
-        {"only names", "Year A B\n", "3", "detrend: input file \"t\": no data rows after the names\n"},
         {"names cut short", "Year\nA", "3",
          "detrend: Attempt to read past end of file (input file \"t\", which ends after line 2)\n"},
         // Unprintable bytes show as '?', and the item is cut to 20 characters.
         {"a binary file", binary, "2",
          "detrend: Illegal character in numeric input (input file \"t\", line 2, item 1: \"????????????????????\")\n"},
-        {"a value too large for a double", "Year A\n1901 1e400\n", "2",
-         "detrend: Number out of range in numeric input (input file \"t\", line 2, item 2: \"1e400\")\n"},
-        {"NaN written in the table", "Year A\n1901 NaN\n", "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"NaN\")\n"},
-        {"Inf written in the table", "Year A\n1901 1\n1902 -Inf\n", "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 3, item 2: \"-Inf\")\n"},
-        {"a year too large for 32 bits", "Year A\n1e12 1\n1e12 2\n", "2",
-         "detrend: input file \"t\": the year of data row 1 does not fit a 32-bit integer\n"},
-        {"a zero repeat count", "Year A\n1901 0*5\n", "2",
-         "detrend: Zero repeat count in input (input file \"t\", line 2, item 2: \"0*5\")\n"},
         {"NA in the fifth column", "Year A B C D\n1901 1 2 3 4\n1902 1 2 3 NA\n", "5",
          "detrend: Illegal character in numeric input (input file \"t\", line 3, item 5: \"NA\")\n"},
         {"a row continued on the next line", "Year A B C\n1901 1\n  2 x3\n", "4",
@@ -49,10 +41,6 @@ TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
          "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"not_a_number_but_a_l\")\n"},
         {"a dash that is not a minus sign", "Year A\n1901 \u2013999.5\n", "2",
          "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"\u2013999.5\")\n"},
-        {"701 columns", "", "701",
-         "detrend: too many columns: 701 typed, at most 700 (the year column and 699 series)\n"},
-        {"a year column that jumps", "Year A\n1901 1\n1902 1\n1904 1\n", "2",
-         "detrend: input file \"t\": years do not rise by one at row 3\n"},
         // Names and rows run on over the next lines: the second year is a value.
         {"more columns typed than the table has", goodTable, "4",
          "detrend: input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 4 "

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/series_pipeline.hpp"
 #include "numeric/detrend_series.hpp"
 #include "numeric/pefilter.hpp"
 
@@ -167,36 +166,6 @@ TEST(FilterLanes, GroupsDetrendLikeOneSeriesAtATime) {
             detrendSeries(values[i], c.cutoff, c.capacity, reference, expected);
             EXPECT_TRUE(sameFit(expected, fits[i])) << "cutoff " << c.cutoff << " series " << i;
         }
-    }
-}
-
-// Groups form only from equal cutoffs and are still delivered one series at
-// a time, in order, whatever the number of workers; no group's fits are
-// overwritten before they are delivered.
-TEST(FilterLanes, PipelineDeliversGroupedSeriesInOrder) {
-    std::mt19937 random(11);
-    std::vector<std::vector<double>> values;
-    for (int s = 0; s < 45; ++s) values.push_back(ringWidths(random, 20 + (s * 53) % 400));
-    // Runs of equal cutoffs of every length from 1 to 9.
-    std::vector<int> cutoffs;
-    for (int run = 1; cutoffs.size() < values.size(); ++run)
-        for (int i = 0; i < run % 10 && cutoffs.size() < values.size(); ++i) cutoffs.push_back(5 + run % 3);
-    std::vector<SeriesFit> expected(values.size());
-    SeriesScratch scratch;
-    for (std::size_t i = 0; i < values.size(); ++i) detrendSeries(values[i], cutoffs[i], 0, scratch, expected[i]);
-
-    for (int workers : {1, 2, 4}) {
-        int nextIndex = 0;
-        detrendInOrder(
-            static_cast<int>(values.size()), workers, 0,
-            [&](int index) { return cutoffs[static_cast<std::size_t>(index)]; },
-            [&](int index) { return std::span<const double>(values[static_cast<std::size_t>(index)]); },
-            [&](int index, const SeriesFit& fit, const std::string&) {
-                ASSERT_EQ(index, nextIndex++);
-                EXPECT_TRUE(sameFit(expected[static_cast<std::size_t>(index)], fit))
-                    << "workers " << workers << " series " << index;
-            });
-        EXPECT_EQ(nextIndex, static_cast<int>(values.size()));
     }
 }
 

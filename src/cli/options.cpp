@@ -1,0 +1,249 @@
+#include "cli/options.hpp"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace detrend::cli {
+namespace {
+
+// A whole number in [low, high] written as nothing but digits (and a sign).
+std::optional<long long> wholeNumber(std::string_view text, long long low, long long high) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::optional<double> realNumber(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+enum LongOnly {
+    csvOption = 1000,
+    indexOption,
+    formatOption,
+    missingOption,
+    columnsOption,
+    plotOption,
+    plotFormatOption,
+    helpOption,
+    versionOption
+};
+
+const option longOptions[] = {
+    {"cutoff", required_argument, nullptr, 'c'},
+    {"output", required_argument, nullptr, 'o'},
+    {"output-dir", required_argument, nullptr, 'd'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"csv", required_argument, nullptr, csvOption},
+    {"index", required_argument, nullptr, indexOption},
+    {"format", required_argument, nullptr, formatOption},
+    {"missing", required_argument, nullptr, missingOption},
+    {"columns", required_argument, nullptr, columnsOption},
+    {"plot", required_argument, nullptr, plotOption},
+    {"plot-format", required_argument, nullptr, plotFormatOption},
+    {"help", no_argument, nullptr, helpOption},
+    {"version", no_argument, nullptr, versionOption},
+    {nullptr, 0, nullptr, 0},
+};
+
+// What is wrong with an option's value; nothing when it was taken.
+using Refusal = std::optional<std::string>;
+
+Refusal takeCutoff(const std::string& value, pipeline::Cutoff& cutoff) {
+    if (!value.empty() && value.back() == '%') {
+        const auto p = wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 100);
+        if (!p) return "--cutoff " + value + ": a share must be a whole number of percent, 1% to 100%";
+        cutoff = {0, static_cast<int>(*p)};
+    } else {
+        const auto y = wholeNumber(value, 1, std::numeric_limits<int>::max());
+        if (!y) return "--cutoff " + value + ": expected a whole number of years >= 1, or a share such as 67%";
+        cutoff = {static_cast<int>(*y), 0};
+    }
+    return std::nullopt;
+}
+
+// One of several words, each with its meaning.
+template <class T>
+Refusal takeChoice(const char* option, const std::string& value,
+                   std::initializer_list<std::pair<const char*, T>> choices, const char* expected, T& out) {
+    for (const auto& [word, meaning] : choices) {
+        if (value == word) {
+            out = meaning;
+            return std::nullopt;
+        }
+    }
+    return std::string(option) + " " + value + ": expected " + expected;
+}
+
+// Takes the value of option `c` into `o`.
+Refusal takeOption(int c, const std::string& value, Options& o) {
+    using formats::FormatChoice;
+    using output::IndexKind;
+    switch (c) {
+        case 'c': return takeCutoff(value, o.cutoff);
+        case 'o': o.output = value; return std::nullopt;
+        case 'd': o.outputDir = value; return std::nullopt;
+        case csvOption: o.csv = value; return std::nullopt;
+        case plotOption: o.plotDir = value; return std::nullopt;
+        case plotFormatOption:
+            return takeChoice<std::string>("--plot-format", value, {{"png", "png"}, {"svg", "svg"}, {"pdf", "pdf"}},
+                                           "png, svg or pdf", o.plotFormat);
+        case 'j': {
+            const auto j = wholeNumber(value, 1, 1024);
+            if (!j) return "--jobs " + value + ": expected a whole number from 1 to 1024";
+            o.jobs = static_cast<int>(*j);
+            return std::nullopt;
+        }
+        case 'q': o.quiet = true; return std::nullopt;
+        case indexOption:
+            return takeChoice("--index", value, {{"difference", IndexKind::difference}, {"ratio", IndexKind::ratio}},
+                              "difference or ratio", o.index);
+        case formatOption:
+            return takeChoice("--format", value,
+                              {{"auto", FormatChoice::automatic},
+                               {"table", FormatChoice::table},
+                               {"tucson", FormatChoice::tucson},
+                               {"csv", FormatChoice::csv}},
+                              "auto, table, tucson or csv", o.read.format);
+        case missingOption: {
+            const auto m = realNumber(value);
+            if (!m) return "--missing " + value + ": expected a number";
+            o.read.missing = *m;
+            return std::nullopt;
+        }
+        case columnsOption: {
+            const auto n = wholeNumber(value, 2, 1000000);
+            if (!n) return "--columns " + value + ": expected a whole number >= 2 (the year column included)";
+            o.read.columns = static_cast<int>(*n);
+            return std::nullopt;
+        }
+    }
+    return "unknown option";
+}
+
+// What is wrong with the inputs and outputs named together.
+Refusal checkCombination(const Options& o, bool cutoffGiven) {
+    if (o.inputs.empty()) return "no input file named";
+    if (!cutoffGiven) return "the cutoff is required: -c YEARS or -c P%";
+    if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
+    const bool several = o.inputs.size() > 1;
+    if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
+    if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
+    if (several && !o.outputDir) return "several inputs need -d DIR for their results";
+    if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
+    if (o.output && o.csv && *o.output == "-" && *o.csv == "-")
+        return "the listing and the CSV cannot both go to standard output";
+    return std::nullopt;
+}
+
+// The arguments as getopt_long takes them, the program's name first.
+class ArgumentVector {
+public:
+    explicit ArgumentVector(const std::vector<std::string>& arguments) {
+        storage_.reserve(arguments.size() + 1);
+        storage_.push_back("detrend");
+        storage_.insert(storage_.end(), arguments.begin(), arguments.end());
+        for (std::string& s : storage_) argv_.push_back(s.data());
+        argv_.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(argv_.size() - 1); }
+    char** argv() { return argv_.data(); }
+    // The option getopt_long just refused, as the user wrote it.
+    std::string refused() const {
+        const std::string written = argv_[static_cast<std::size_t>(std::clamp(::optind - 1, 1, argc() - 1))];
+        if (written.starts_with("--")) return written.substr(0, written.find('='));
+        return std::string("-") + static_cast<char>(::optopt);
+    }
+
+private:
+    std::vector<std::string> storage_;
+    std::vector<char*> argv_;
+};
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    auto usage = [&](std::string message) {
+        parsed.action = ParsedCommandLine::Action::usageError;
+        parsed.error = std::move(message);
+        return parsed;
+    };
+    ArgumentVector args(arguments);
+    bool cutoffGiven = false;
+    ::opterr = 0;  // the messages are ours
+    ::optind = 0;  // a fresh scan (GNU: 0 also resets its internal state)
+    for (;;) {
+        const int c = ::getopt_long(args.argc(), args.argv(), ":c:o:d:j:q", longOptions, nullptr);
+        if (c == -1) break;
+        if (c == helpOption || c == versionOption) {
+            parsed.action = c == helpOption ? ParsedCommandLine::Action::help : ParsedCommandLine::Action::version;
+            return parsed;
+        }
+        if (c == ':') return usage("option " + args.refused() + " needs a value");
+        if (c == '?') return usage("unknown option " + args.refused());
+        cutoffGiven = cutoffGiven || c == 'c';
+        if (const Refusal refusal = takeOption(c, ::optarg != nullptr ? ::optarg : "", parsed.options))
+            return usage(*refusal);
+    }
+    // getopt_long has moved the inputs behind the options.
+    for (int i = ::optind; i < args.argc(); ++i) parsed.options.inputs.emplace_back(args.argv()[i]);
+    if (const Refusal refusal = checkCombination(parsed.options, cutoffGiven)) return usage(*refusal);
+    return parsed;
+}
+
+const char* const helpText =
+    "usage: detrend                      (the interactive dialogue)\n"
+    "       detrend -c CUTOFF [OPTIONS] INPUT...\n"
+    "\n"
+    "Detrends annual series, such as tree-ring widths, with a cubic smoothing\n"
+    "spline whose 50% frequency response lies at CUTOFF years. Each series is\n"
+    "centred, extended at both ends with a Burg prediction-error filter,\n"
+    "smoothed, and written with its residuals to a fixed-column listing.\n"
+    "\n"
+    "Without arguments detrend asks for the input table, the listing, the\n"
+    "number of columns, the missing-value flag and the cutoff, and shows each\n"
+    "series in a plot window (right-click or close it for the next series).\n"
+    "\n"
+    "With arguments it works on files: free-layout tables, CSV files and\n"
+    "Tucson decadal ring-width files (.rwl), as many as are named.\n"
+    "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
+    "                         P% of each series' own length (e.g. 67%); required\n"
+    "  -o, --output FILE      the results listing (- for standard output); one\n"
+    "                         INPUT only. With one INPUT and none of -o, --csv,\n"
+    "                         -d, the listing goes to standard output\n"
+    "      --csv FILE         the indices as a wide CSV (year,NAME1,...; NA where\n"
+    "                         a series has no value); one INPUT only\n"
+    "      --index KIND       what the CSV holds: difference (series minus\n"
+    "                         spline, the default) or ratio (series / spline)\n"
+    "  -d, --output-dir DIR   for each INPUT writes DIR/BASE.out and DIR/BASE.csv\n"
+    "      --plot DIR         one picture per series: DIR/BASE-NAME.png\n"
+    "      --plot-format F    png (1200 x 700, the default), svg or pdf\n"
+    "      --format F         auto (from the content, the default), table,\n"
+    "                         tucson or csv\n"
+    "      --missing VALUE    missing-value flag of a table or CSV (default -999;\n"
+    "                         a CSV also takes empty cells, NA and NaN)\n"
+    "      --columns N        columns of a table, the year column included\n"
+    "                         (default: the number of names on its first line)\n"
+    "  -j, --jobs N           series worked on at once (default: one per core)\n"
+    "  -q, --quiet            nothing on standard error but errors\n"
+    "      --help             show this text and exit\n"
+    "      --version          show the version and exit\n"
+    "\n"
+    "A series that cannot be detrended (a gap inside it, no values, a cutoff\n"
+    "not below its length) is skipped with a message. Exit status: 0 when every\n"
+    "series of every input was detrended, 1 when an input could not be read or\n"
+    "a series was skipped, 2 for a usage error.\n"
+    "\n"
+    "See detrend(1) for the formats, the listing and the messages.\n";
+
+}  // namespace detrend::cli

@@ -1,0 +1,29 @@
+// The dialogue: the five questions, the Series Read list, each series' filter
+// on the console, its block in the listing and its plot window, and the
+// closing lines.
+#pragma once
+
+#include "dialogue/console.hpp"
+#include "dialogue/series_table.hpp"
+#include "output/messages.hpp"
+
+namespace detrend::dialogue {
+
+// What a run keeps: the table, taken when it is read, and how many threads
+// detrend its series (0: one per core; the results never depend on it).
+struct Workspace {
+    SeriesTable table;
+    int workers = 0;
+};
+
+// Runs the dialogue on `console` from the first prompt to the closing lines.
+// Returns the exit status of a run that reaches them: 0, or 1 when a series
+// got no spline (each such series is named in a message). Any other ending
+// is thrown as RunEnd.
+int runDialogue(Console& console, Workspace& workspace);
+
+// The dialogue on the process's console (standard input and output): runs it
+// and reports how it ended through `messages`. Returns the exit status.
+int runConsoleDialogue(output::Messages& messages);
+
+}  // namespace detrend::dialogue

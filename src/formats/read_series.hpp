@@ -1,0 +1,29 @@
+// The one entry to the batch readers: the bytes of an input file, read in
+// the format asked for or the one detected from the content.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "formats/detect_format.hpp"
+#include "formats/series_set.hpp"
+
+namespace detrend::formats {
+
+enum class FormatChoice { automatic, table, tucson, csv };
+
+struct ReadOptions {
+    FormatChoice format = FormatChoice::automatic;
+    double missing = -999.0;  // the missing-value flag of a table or CSV
+    int columns = 0;  // the columns of a table, year column included; 0: from its first line
+};
+
+// Reads `bytes` into `out` (replacing what it held). Returns false and fills
+// `error` when they cannot be read; never throws.
+bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error);
+
+// Reads the whole file `path` ("-": standard input) into `bytes`. Returns
+// false and fills `error` (about the whole file) when it cannot be read.
+bool readInputFile(const std::string& path, std::string& bytes, InputError& error);
+
+}  // namespace detrend::formats

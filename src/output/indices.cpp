@@ -1,0 +1,25 @@
+#include "output/indices.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace detrend::output {
+
+IndexColumn indexColumn(std::string name, long long firstYear, const numeric::SeriesFit& fit, IndexKind kind) {
+    IndexColumn c{std::move(name), firstYear, {}};
+    c.values.resize(fit.series.size());
+    for (std::size_t i = 0; i < fit.series.size(); ++i) {
+        c.values[i] = kind == IndexKind::difference ? fit.residual[i]
+                      : fit.spline[i] > 0.0f
+                          ? static_cast<float>(static_cast<double>(fit.series[i]) / static_cast<double>(fit.spline[i]))
+                          : std::numeric_limits<float>::quiet_NaN();
+    }
+    return c;
+}
+
+std::size_t yearsWithoutRatio(const numeric::SeriesFit& fit) {
+    return static_cast<std::size_t>(
+        std::count_if(fit.spline.begin(), fit.spline.end(), [](float v) { return !(v > 0.0f); }));
+}
+
+}  // namespace detrend::output

@@ -1,0 +1,43 @@
+// The ordered pipeline over the series of a run: the series are detrended on
+// several threads, and whatever a series shows (console text, listing block,
+// plot, CSV column) is delivered strictly in series order, one at a time.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+
+#include "numeric/detrend_series.hpp"
+#include "output/status.hpp"
+
+namespace detrend::pipeline {
+
+// The values of series `index` (0-based), valid until its delivery returns.
+using SeriesValues = std::function<std::span<const double>(int index)>;
+// Runs on the worker threads right after series `index` is detrended, for
+// work that depends on nothing but the fit and data that stay unchanged (the
+// layout of its listing block); `text`, which goes to the delivery, holds
+// what an earlier preparation left there (its storage is reused): replace or
+// clear it.
+using SeriesPreparation = std::function<void(int index, const numeric::SeriesFit& fit, std::string& text)>;
+// Receives series `index`, its fit and what preparation made of it, in order
+// 0, 1, 2, ...; it may write or wait for the user. It returns whether to go
+// on: after false no further series is delivered. An exception it throws ends
+// the pipeline the same way and is rethrown.
+using SeriesDelivery = std::function<bool(int index, const numeric::SeriesFit& fit, const std::string& text)>;
+
+struct OrderedWork {
+    int count = 0;  // series 0 .. count - 1
+    int workers = 0;  // the most threads (0: one per core); results never depend on it
+    int capacity = 0;  // see detrendSeries
+    std::function<int(int index)> cutoff;
+    SeriesValues values;
+    SeriesPreparation prepare;  // may be empty
+};
+
+// Detrends the series of `work` and hands each fit, with what `prepare` made
+// of it, to `deliver` in order. Fails only when the worker threads cannot be
+// started.
+output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver);
+
+}  // namespace detrend::pipeline

@@ -1,0 +1,69 @@
+// The free-layout table as the batch command line reads it.
+#include "formats/read_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+namespace detrend::formats {
+namespace {
+
+// name@firstYear:v,v,... per series ("NaN" for missing), "|problem" when set.
+std::string summary(const SeriesSet& set) {
+    std::ostringstream out;
+    for (const Series& s : set.series) {
+        out << s.name << '@' << s.firstYear << ':';
+        for (double v : s.values) out << v << ',';
+        if (!s.problem.empty()) out << '|' << s.problem;
+        out << ' ';
+    }
+    return out.str();
+}
+
+TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        TableOptions options;
+        std::string expected;  // summary, or "error L:C: message"
+    };
+    const Case cases[] = {
+        {"the worked example",
+         "Year Site01 Site02\n1901 -999 1.10\n1902 0.85 0.95\n1903 0.90 1.02\n",
+         {},
+         "Site01@1902:0.85,0.9, Site02@1901:1.1,0.95,1.02, "},
+        {"a gap, a series without values, and the flag in single precision",
+         "Y A B C\n1 1 -99.99 -99.99\n2 -99.99 -99.99 2\n3 3 -99.99 3\n",
+         {0, -99.99},
+         "A@1:1,nan,3, B@0:|it has no values C@2:2,3, "},
+        {"names counted on the first line, quoted, with commas",
+         "'Year' \"A b\",C ! comment\n10, 1 , 2\n11 3 4\n",
+         {},
+         "A b@10:1,3, C@10:2,4, "},
+        {"--columns for names over two lines", "Year A\nB\n1 1 2\n2 3 4\n", {3, -999}, "A@1:1,3, B@1:2,4, "},
+        {"years as whole parts", "Y A\n1850.9 1\n1851.2 2\n", {}, "A@1850:1,2, "},
+        {"nothing but blank lines", " \r\n\n\t\n", {}, "error 0:0: the file is empty"},
+        {"only a year column",
+         "Year\n1\n",
+         {},
+         "error 1:1: the first line must name the year column and at least one series"},
+        {"no data rows", "Year A\n", {}, "error 1:0: no data rows after the names"},
+        {"years that jump", "Y A\n1 1\n2 2\n4 4\n", {}, "error 4:1: years do not rise by one: 4 follows 2"},
+        {"a year far too large", "Y A\n1e300 1\n", {}, "error 2:1: the year is not a number of at most 15 digits"},
+        {"a letter in a value", "Y A\n1 1\n2 x\n", {}, "error 3:3: Illegal character in numeric input (item 2: \"x\")"},
+    };
+    for (const Case& c : cases) {
+        SeriesSet set;
+        InputError error;
+        const bool ok = readTable(c.bytes, c.options, set, error);
+        const std::string got =
+            ok ? summary(set)
+               : "error " + std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.message;
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace detrend::formats
