@@ -1,6 +1,8 @@
 #include "cli/batch_run.hpp"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -11,9 +13,11 @@
 
 #include "cli/options.hpp"
 #include "cli/progress.hpp"
+#include "formats/fields.hpp"
 #include "formats/read_series.hpp"
 #include "output/file_identity.hpp"
 #include "output/output_file.hpp"
+#include "output/temporary_files.hpp"
 #include "pipeline/detrend_set.hpp"
 #include "plot/plotfile.hpp"
 
@@ -31,6 +35,37 @@ std::string baseName(const std::string& path) {
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
     return name;
+}
+
+// Makes directory `path` and its missing parents, as mkdir -p does; `made`
+// tells whether `path` itself was missing. Returns 0 or the cause of failure
+// (ENOTDIR when something else than a directory has the name).
+int makeDirectory(const std::string& path, bool& made) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) == 0) return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    const std::size_t slash = path.find_last_not_of('/') == std::string::npos
+                                  ? std::string::npos
+                                  : path.find_last_of('/', path.find_last_not_of('/'));
+    if (slash != std::string::npos && slash > 0) {
+        bool parentMade = false;
+        if (const int error = makeDirectory(path.substr(0, slash), parentMade); error != 0) return error;
+    }
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    made = true;
+    return 0;
+}
+
+// The path of an output as the file system will resolve it, so that two
+// spellings of one target compare equal before the file exists.
+std::string resolvedTarget(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    char* real = ::realpath(dir.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string resolved = std::string(real) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::free(real);
+    return resolved;
 }
 
 // How messages name an input.
@@ -71,15 +106,16 @@ public:
     }
 
 private:
+    // The output and plot directories, made with their parents when missing.
     bool directoriesExist() {
         for (const auto& [dir, what] : {std::pair{o_.outputDir, "output directory"}, {o_.plotDir, "plot directory"}}) {
             if (!dir) continue;
-            struct stat status;
-            const int error = ::stat(dir->c_str(), &status) != 0 ? errno : S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-            if (error != 0) {
-                messages_.error(std::string(what) + " \"" + *dir + "\": " + std::strerror(error));
+            bool made = false;
+            if (const int error = makeDirectory(*dir, made); error != 0) {
+                messages_.error(std::string(what) + " " + formats::quoted(*dir) + ": " + std::strerror(error));
                 return false;
             }
+            if (made) messages_.note("made the " + std::string(what) + " " + formats::quoted(*dir));
         }
         return true;
     }
@@ -101,7 +137,8 @@ private:
     bool read(const std::string& input, formats::SeriesSet& set) {
         std::string bytes;
         formats::InputError error;
-        if (!formats::readInputFile(input, bytes, error) || !formats::readSeries(bytes, o_.read, set, error)) {
+        if (!formats::readInputFile(input, bytes, error, o_.maxInput) ||
+            !formats::readSeries(bytes, o_.read, set, error)) {
             messages_.error(output::located(label(input), error));
             return false;
         }
@@ -116,8 +153,11 @@ private:
             if (const auto it = inputs_.find(*id); it != inputs_.end())
                 return "output file \"" + path + "\" is the input file \"" + it->second +
                        "\": writing it would destroy the input";
-            if (const auto it = written_.find(*id); it != written_.end() && it->second != input)
+        }
+        if (const auto it = written_.find(resolvedTarget(path)); it != written_.end()) {
+            if (it->second != input)
                 return "output file \"" + path + "\" was already written for input \"" + it->second + "\"";
+            return "output file \"" + path + "\" is named for two outputs of this input";
         }
         return {};
     }
@@ -137,12 +177,12 @@ private:
                 file->emplace(STDOUT_FILENO, "standard output");
                 continue;
             }
-            file->emplace(path);
+            file->emplace(path, output::Replace::whenComplete);
             if (!(*file)->opened().ok()) {
                 messages_.error(label(input) + ": " + (*file)->opened().why());
                 return false;
             }
-            if (const auto id = output::identityOf(path)) written_[*id] = input;
+            written_[resolvedTarget(path)] = input;
         }
         return true;
     }
@@ -169,7 +209,7 @@ private:
     output::Messages& messages_;
     Progress progress_;
     std::map<output::FileIdentity, std::string> inputs_;  // every input file, by identity
-    std::map<output::FileIdentity, std::string> written_;  // outputs written, with their input
+    std::map<std::string, std::string> written_;  // outputs written (resolvedTarget), with their input
 };
 
 }  // namespace
@@ -186,6 +226,10 @@ int runCommandLine(const std::vector<std::string>& arguments, output::Messages& 
         case ParsedCommandLine::Action::run: break;
     }
     messages.setQuiet(parsed.options.quiet);
+    // A file size limit makes writes fail (EFBIG), reported as such, rather
+    // than end the process; an interruption removes what is half written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    output::temporaries::watchInterruptions();
     return BatchRun(parsed.options, messages).run();
 }
 

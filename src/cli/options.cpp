@@ -33,6 +33,7 @@ enum LongOnly {
     columnsOption,
     plotOption,
     plotFormatOption,
+    maxInputOption,
     helpOption,
     versionOption
 };
@@ -50,6 +51,7 @@ const option longOptions[] = {
     {"columns", required_argument, nullptr, columnsOption},
     {"plot", required_argument, nullptr, plotOption},
     {"plot-format", required_argument, nullptr, plotFormatOption},
+    {"max-input", required_argument, nullptr, maxInputOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -68,6 +70,30 @@ Refusal takeCutoff(const std::string& value, pipeline::Cutoff& cutoff) {
         if (!y) return "--cutoff " + value + ": expected a whole number of years >= 1, or a share such as 67%";
         cutoff = {static_cast<int>(*y), 0};
     }
+    return std::nullopt;
+}
+
+// A number of bytes, with K, M or G for 1024, 1024^2 or 1024^3 of them.
+Refusal takeByteCount(const std::string& value, std::uint64_t& bytes) {
+    std::string_view digits = value;
+    int shift = 0;
+    if (!digits.empty()) {
+        switch (digits.back()) {
+            case 'K':
+            case 'k': shift = 10; break;
+            case 'M':
+            case 'm': shift = 20; break;
+            case 'G':
+            case 'g': shift = 30; break;
+            default: break;
+        }
+    }
+    if (shift > 0) digits.remove_suffix(1);
+    const auto count = wholeNumber(digits, 1, (std::int64_t{1} << 53) >> shift);
+    if (!count)
+        return "--max-input " + value +
+               ": expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, 1024^3)";
+    bytes = static_cast<std::uint64_t>(*count) << shift;
     return std::nullopt;
 }
 
@@ -114,6 +140,7 @@ Refusal takeOption(int c, const std::string& value, Options& o) {
                                {"tucson", FormatChoice::tucson},
                                {"csv", FormatChoice::csv}},
                               "auto, table, tucson or csv", o.read.format);
+        case maxInputOption: return takeByteCount(value, o.maxInput);
         case missingOption: {
             const auto m = realNumber(value);
             if (!m) return "--missing " + value + ": expected a number";
@@ -234,6 +261,9 @@ const char* const helpText =
     "                         a CSV also takes empty cells, NA and NaN)\n"
     "      --columns N        columns of a table, the year column included\n"
     "                         (default: the number of names on its first line)\n"
+    "      --max-input BYTES  the most read from an input that is not a regular\n"
+    "                         file (a pipe, a device); K, M, G: 1024, 1024^2,\n"
+    "                         1024^3 bytes (default 4G)\n"
     "  -j, --jobs N           series worked on at once (default: one per core)\n"
     "  -q, --quiet            nothing on standard error but errors\n"
     "      --help             show this text and exit\n"

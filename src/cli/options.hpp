@@ -1,6 +1,7 @@
 // The batch command line: detrend [OPTIONS] INPUT...
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ struct Options {
     std::string plotFormat = "png";  // --plot-format
     output::IndexKind index = output::IndexKind::difference;
     formats::ReadOptions read;  // --format, --missing, --columns
+    std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     std::vector<std::string> inputs;

@@ -10,8 +10,11 @@ std::string yearOutOfRange(long long year) {
 }
 
 std::string quoted(std::string_view text) {
-    constexpr std::size_t shown = 20;
-    return "\"" + std::string(text.substr(0, shown)) + (text.size() > shown ? "...\"" : "\"");
+    constexpr int shownCharacters = 60;
+    std::size_t end = 0;
+    for (int kept = 0; kept < shownCharacters && end < text.size(); ++kept)
+        end += std::max<std::size_t>(utf8SequenceLength(text, end), 1);
+    return "\"" + std::string(text.substr(0, end)) + (end < text.size() ? "...\"" : "\"");
 }
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t pos) {
@@ -33,24 +36,6 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t pos) {
             return 0;
     }
     return length;
-}
-
-std::string shownItem(std::string_view text) {
-    constexpr int shownCharacters = 20;
-    std::string shown;
-    std::size_t pos = 0;
-    for (int kept = 0; kept < shownCharacters && pos < text.size(); ++kept) {
-        const std::size_t length = utf8SequenceLength(text, pos);
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        if (length == 0 || lead < 0x20 || lead == 0x7F) {
-            shown += '?';
-            ++pos;
-        } else {
-            shown.append(text.substr(pos, length));
-            pos += length;
-        }
-    }
-    return shown;
 }
 
 bool parseInteger(std::string_view text, long long& value) {

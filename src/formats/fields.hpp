@@ -24,13 +24,10 @@ inline constexpr long long yearLimit = 1000000;
 // "year Y is out of range (-1000000 to 1000000)".
 std::string yearOutOfRange(long long year);
 
-// `text` in double quotes for a message, cut to 20 characters with "..."
-// after the cut.
+// `text` in double quotes for a message, cut after 60 characters (a byte
+// outside UTF-8 sequences counting as one) with "..." after the cut. The
+// messages show control characters in it escaped.
 std::string quoted(std::string_view text);
-
-// At most the first 20 characters of a free-layout item, as a message shows
-// it: control characters and bytes outside UTF-8 sequences become '?'.
-std::string shownItem(std::string_view text);
 
 // The length of the UTF-8 sequence that starts at text[pos] (1 to 4), or 0
 // when no valid one does (a stray continuation byte, a cut or overlong

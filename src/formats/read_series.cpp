@@ -39,7 +39,7 @@ bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& o
     return false;
 }
 
-bool readInputFile(const std::string& path, std::string& bytes, InputError& error) {
+bool readInputFile(const std::string& path, std::string& bytes, InputError& error, std::uint64_t limit) {
     const bool standardInput = path == "-";
     const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return cannotRead(errno, error);
@@ -52,13 +52,21 @@ bool readInputFile(const std::string& path, std::string& bytes, InputError& erro
     } closer{fd, !standardInput};
     struct stat status {};
     if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) return cannotRead(EISDIR, error);
+    // A regular file holds what it holds; a pipe or a device may never end.
+    const bool bounded = S_ISREG(status.st_mode);
     bytes.clear();
-    if (S_ISREG(status.st_mode) && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
+    if (bounded && status.st_size > 0) bytes.reserve(static_cast<std::size_t>(status.st_size));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got > 0) {
             bytes.append(buffer, static_cast<std::size_t>(got));
+            if (!bounded && bytes.size() > limit) {
+                error = {0, 0,
+                         "the input is larger than " + std::to_string(limit) +
+                             " bytes, the most read from a pipe or device (--max-input)"};
+                return false;
+            }
         } else if (got == 0) {
             return true;
         } else if (errno != EINTR) {

@@ -2,6 +2,7 @@
 // the format asked for or the one detected from the content.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,14 @@ struct ReadOptions {
 // `error` when they cannot be read; never throws.
 bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error);
 
+// The most bytes read from an input that is not a regular file (a pipe, a
+// device), unless the caller sets another limit.
+inline constexpr std::uint64_t defaultInputLimit = std::uint64_t{4} << 30;
+
 // Reads the whole file `path` ("-": standard input) into `bytes`. Returns
-// false and fills `error` (about the whole file) when it cannot be read.
-bool readInputFile(const std::string& path, std::string& bytes, InputError& error);
+// false and fills `error` (about the whole file) when it cannot be read, or
+// when it is not a regular file and holds more than `limit` bytes.
+bool readInputFile(const std::string& path, std::string& bytes, InputError& error,
+                   std::uint64_t limit = defaultInputLimit);
 
 }  // namespace detrend::formats

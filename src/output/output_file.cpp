@@ -1,28 +1,54 @@
 #include "output/output_file.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "output/temporary_files.hpp"
+
 namespace detrend::output {
+namespace {
+
+// A name for a temporary next to `path`: ".NAME.PID-N.tmp" in its directory.
+std::string temporaryName(const std::string& path) {
+    static std::atomic<unsigned long> made{0};
+    const std::size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return dir + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(made++) + ".tmp";
+}
+
+}  // namespace
 
 OutputFile::OutputFile(int fd, std::string description)
     : description_(std::move(description)), fd_(fd), ownsFd_(false), emptied_(true) {}
 
-OutputFile::OutputFile(const std::string& path) : description_("output file \"" + path + "\"") {
-    // Not truncated yet: a run that ends before its first results leaves the
-    // old listing as it was.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        opened_ = Status::failure("cannot open output file \"" + path + "\": " + std::strerror(errno));
-        return;
+OutputFile::OutputFile(const std::string& path, Replace replace, std::string_view what)
+    : target_(path), written_(path), description_(std::string(what) + " \"" + path + "\"") {
+    struct stat existing;
+    const bool exists = ::lstat(path.c_str(), &existing) == 0;
+    if (replace == Replace::whenComplete && (!exists || S_ISREG(existing.st_mode))) {
+        openTemporary(path, exists ? &existing : nullptr);
+    } else {
+        openInPlace(path);
     }
+}
+
+Status OutputFile::failure(const char* what, int error) const {
+    return Status::failure(std::string(what) + " " + description_ + ": " + std::strerror(error));
+}
+
+void OutputFile::openInPlace(const std::string& path) {
+    // Not truncated yet: a run that ends before its first results leaves the
+    // old contents as they were.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     struct stat status;
-    if (::fstat(fd_, &status) != 0) {
-        opened_ = Status::failure("cannot open output file \"" + path + "\": " + std::strerror(errno));
-        ::close(fd_);
+    if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
+        opened_ = failure("cannot open", errno);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
         return;
     }
@@ -30,15 +56,52 @@ OutputFile::OutputFile(const std::string& path) : description_("output file \"" 
     emptied_ = !S_ISREG(status.st_mode);
 }
 
-Status OutputFile::empty() {
-    if (emptied_) return Status::success();
-    if (::ftruncate(fd_, 0) != 0) return Status::failure("cannot write " + description_ + ": " + std::strerror(errno));
-    emptied_ = true;
-    return Status::success();
+void OutputFile::openTemporary(const std::string& path, const struct stat* existing) {
+    temporary_ = emptied_ = true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        written_ = temporaryName(path);
+        if (!temporaries::add(written_)) {
+            opened_ = failure("cannot open", EINTR);
+            return;
+        }
+        fd_ = ::open(written_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) break;
+        const int error = errno;
+        temporaries::remove(written_);
+        if (error != EEXIST) {
+            opened_ = failure("cannot open", error);
+            return;
+        }
+    }
+    if (fd_ < 0) {
+        opened_ = failure("cannot open", EEXIST);
+        return;
+    }
+    if (existing != nullptr && ::fchmod(fd_, existing->st_mode & 07777) != 0) {
+        opened_ = failure("cannot open", errno);
+        discard();
+    }
 }
 
-OutputFile::~OutputFile() {
+// Closes a temporary and removes it.
+void OutputFile::discard() {
     if (fd_ >= 0 && ownsFd_) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_) return;
+    ::unlink(written_.c_str());
+    temporaries::remove(written_);
+    temporary_ = false;
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::isTerminal() const { return fd_ >= 0 && ::isatty(fd_) == 1; }
+
+Status OutputFile::empty() {
+    if (emptied_) return Status::success();
+    if (::ftruncate(fd_, 0) != 0) return failure("cannot write", errno);
+    emptied_ = true;
+    return Status::success();
 }
 
 Status OutputFile::write(std::string_view bytes) {
@@ -48,7 +111,7 @@ Status OutputFile::write(std::string_view bytes) {
         const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
         if (put < 0) {
             if (errno == EINTR) continue;
-            return Status::failure("cannot write " + description_ + ": " + std::strerror(errno));
+            return failure("cannot write", errno);
         }
         bytes.remove_prefix(static_cast<std::size_t>(put));
     }
@@ -60,8 +123,19 @@ Status OutputFile::close() {
     if (Status emptied = empty(); !emptied.ok()) return emptied;
     const int fd = fd_;
     fd_ = -1;
-    if (ownsFd_ && ::close(fd) != 0)
-        return Status::failure("cannot close " + description_ + ": " + std::strerror(errno));
+    if (ownsFd_ && ::close(fd) != 0) {
+        const int error = errno;
+        discard();
+        return failure("cannot close", error);
+    }
+    if (!temporary_) return Status::success();
+    if (::rename(written_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        discard();
+        return failure("cannot write", error);
+    }
+    temporaries::remove(written_);
+    temporary_ = false;
     return Status::success();
 }
 

@@ -1,43 +1,71 @@
-// An output file (the results listing, a CSV table) that replaces an existing
-// file's contents only once there is something to put in their place.
+// An output file (a results listing, a CSV table, a plot file) that never
+// leaves a target half replaced.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 #include "output/status.hpp"
 
 namespace detrend::output {
 
+// When an existing file's contents are replaced.
+enum class Replace {
+    // When the first bytes are written (or the file is closed): the
+    // dialogue's listing, whose completed blocks stay if the run ends early.
+    whenWritten,
+    // When the file is complete: the bytes go to a temporary file in the
+    // same directory, renamed over the target once closed without error; on
+    // any failure, or an interruption, the temporary is removed and the
+    // target stays as it was. Only an absent target or a regular file is
+    // replaced so (keeping its permission bits); a device, a pipe or a
+    // symbolic link is written in place, as whenWritten.
+    whenComplete,
+};
+
 class OutputFile {
 public:
-    // Opens the file, creating it when missing. Its old contents stay until
-    // the first bytes are written or the file is closed: a run that ends
-    // before leaves them as they were. open() says whether it could be opened.
-    explicit OutputFile(const std::string& path);
+    // Opens the file, creating it when missing. opened() says whether it
+    // could be opened. `what` names such a file in messages.
+    OutputFile(const std::string& path, Replace replace, std::string_view what = "output file");
     // Writes to `fd`, which stays open and owned by the caller; `description`
-    // names it in messages ("output file \"x\"", "standard output").
+    // names it in messages ("standard output").
     OutputFile(int fd, std::string description);
-    // Closes the file; old contents not yet replaced stay.
+    // Closes the file without completing it: a temporary is removed, and old
+    // contents not yet replaced stay.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Whether the file could be opened: "cannot open output file ..." with
-    // the cause when not.
+    // Whether the file could be opened: "cannot open output file "PATH": CAUSE"
+    // when not.
     const Status& opened() const { return opened_; }
+    // Whether it is a terminal.
+    bool isTerminal() const;
+    // The file being written: the temporary, or the target itself. For
+    // writers that open the file by name (such as a plot library).
+    const std::string& writtenPath() const { return written_; }
     // Writes `bytes`; "cannot write ..." with the cause when that fails.
     Status write(std::string_view bytes);
-    // Closes the file, emptied if nothing was written.
+    // Completes the file: closes it (emptied if nothing was written) and,
+    // for a temporary, renames it over the target.
     Status close();
 
 private:
+    void openInPlace(const std::string& path);
+    void openTemporary(const std::string& path, const struct stat* existing);
+    Status failure(const char* what, int error) const;
     // Drops the old contents of the file, once.
     Status empty();
+    void discard();
 
+    std::string target_;  // the path named; empty for a descriptor
+    std::string written_;  // the temporary, or the target
     std::string description_;
     int fd_ = -1;
     bool ownsFd_ = true;
+    bool temporary_ = false;
     bool emptied_ = false;  // old contents dropped, or none to drop
     Status opened_ = Status::success();
 };

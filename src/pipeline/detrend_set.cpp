@@ -1,5 +1,6 @@
 #include "pipeline/detrend_set.hpp"
 
+#include "formats/fields.hpp"
 #include "formats/series_name.hpp"
 #include "output/listing.hpp"
 #include "output/write_csv.hpp"
@@ -9,14 +10,19 @@
 namespace detrend::pipeline {
 namespace {
 
-std::string quotedName(const std::string& name) { return "\"" + name + "\""; }
+std::string quotedName(const std::string& name) { return formats::quoted(name); }
 
 // One set while it is detrended and delivered.
 class SetRun {
 public:
     SetRun(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
            output::Messages& messages)
-        : set_(set), plan_(plan), outputs_(outputs), label_(label), messages_(messages) {
+        : set_(set),
+          plan_(plan),
+          outputs_(outputs),
+          label_(label),
+          messages_(messages),
+          listingToTerminal_(outputs.listing && outputs.listing->isTerminal()) {
         if (outputs_.plots) {
             std::vector<std::string> names;
             for (std::size_t i : plan_.usable) names.push_back(set_.series[i].name);
@@ -35,8 +41,10 @@ public:
         work.prepare = [&](int index, const numeric::SeriesFit& fit, std::string& block) {
             if (!outputs_.listing || !hasSpline(fit)) return block.clear();
             const formats::Series& s = series(index);
-            output::formatListingBlock(block, formats::SeriesName::from(s.name), s.firstYear, fit.series, fit.spline,
-                                       fit.residual);
+            // On a terminal the names cannot drive it, as in messages.
+            const formats::SeriesName name =
+                formats::SeriesName::from(listingToTerminal_ ? output::escapedControls(s.name) : s.name);
+            output::formatListingBlock(block, name, s.firstYear, fit.series, fit.spline, fit.residual);
         };
         const output::Status pipeline =
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, const std::string& block) {
@@ -98,15 +106,19 @@ private:
                             (years == 1 ? " year" : " years") + "; the ratio index is NA there");
     }
 
+    // The picture goes to a temporary, renamed into place once complete.
     void writePlot(int index, const formats::Series& s, const numeric::SeriesFit& fit, int cutoff) {
         const std::size_t n = fit.series.size();
         if (plotData_.years.size() < n) plotData_ = plot::PlotData(static_cast<int>(n));
         plot::buildPlotData(fit.series, fit.spline, fit.residual, static_cast<int>(n), static_cast<int>(s.firstYear), 0,
                             plotData_);
         const std::string path = outputs_.plots->dir + "/" + plotNames_[static_cast<std::size_t>(index)];
-        const std::string reason =
-            plot::writePlotFile(path, outputs_.plots->format, plotData_, fit.residual, s.name, cutoff);
-        if (!reason.empty()) plotFailures_.push_back(reason);
+        output::OutputFile file(path, output::Replace::whenComplete, "plot file");
+        if (!file.opened().ok()) return plotFailures_.push_back(file.opened().why());
+        const std::string reason = plot::writePlotFile(file.writtenPath(), outputs_.plots->format, plotData_,
+                                                       fit.residual, s.name, cutoff, path);
+        if (!reason.empty()) return plotFailures_.push_back(reason);
+        if (const output::Status closed = file.close(); !closed.ok()) plotFailures_.push_back(closed.why());
     }
 
     // Closes the listing and writes the CSV, which needs every series.
@@ -133,6 +145,7 @@ private:
     std::vector<std::string> plotFailures_;
     plot::PlotData plotData_{0};
     output::Status written_ = output::Status::success();
+    const bool listingToTerminal_;
     int noSpline_ = 0;
 };
 

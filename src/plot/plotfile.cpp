@@ -244,7 +244,11 @@ std::string plotFileTitle(std::string_view name, int cutoff) {
 }
 
 std::string writePlotFile(const std::string& path, PlotFormat format, const PlotData& data,
-                          std::span<const float> residual, std::string_view name, int cutoff) {
+                          std::span<const float> residual, std::string_view name, int cutoff,
+                          std::string_view shownAs) {
+    const auto failure = [&](const std::string& written, std::string_view reason) {
+        return plot::failure(shownAs.empty() ? written : std::string(shownAs), reason);
+    };
     const int n = data.n;
     if (path.empty()) return failure(path, "empty file name");
     if (n < 1) return failure(path, "no values to plot");

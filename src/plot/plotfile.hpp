@@ -34,6 +34,7 @@ std::string plotFileTitle(std::string_view name, int cutoff);
 //
 // Returns an empty string on success, else what failed, e.g.
 //   cannot write plot file "x.png": No such file or directory
+// naming `shownAs` instead of `path` when given (the target of a temporary).
 // It never ends the process: PLplot's errors become the returned message.
 // Equal bounds (one value, or all values equal) are widened a little so that
 // the picture still has a frame; a plot without values (data.n < 1) is an
@@ -44,7 +45,8 @@ std::string plotFileTitle(std::string_view name, int cutoff);
 // number of times in one process; it must not be called while a PLplot window
 // of showSeriesWindow is open.
 std::string writePlotFile(const std::string& path, PlotFormat format, const PlotData& data,
-                          std::span<const float> residual, std::string_view name, int cutoff);
+                          std::span<const float> residual, std::string_view name, int cutoff,
+                          std::string_view shownAs = {});
 
 // The plot file names of a set of series: BASE-NAME.EXT for each series, in
 // order. NAME is the series name without trailing blanks, with every

@@ -24,21 +24,25 @@ struct BadTable {
 // table); here, what the user sees of some: the report, status 1, no normal
 // termination and an empty listing.
 TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
-    std::string binary = "Year A\n";
+    std::string binary = "Year A\n", shownBinary;
     for (int i = 0; i < 256; ++i) binary += static_cast<char>(255 - i);
+    for (int i = 0; i < 60; ++i)
+        shownBinary += "\\x" + std::string(1, "FEDCBA9876543210"[i / 16]) + "FEDCBA9876543210"[i % 16];
     const BadTable cases[] = {
         {"an empty file", "", "2", "detrend: Attempt to read past end of file (input file \"t\", which is empty)\n"},
         {"names cut short", "Year\nA", "3",
          "detrend: Attempt to read past end of file (input file \"t\", which ends after line 2)\n"},
-        // Unprintable bytes show as '?', and the item is cut to 20 characters.
+        // Bytes outside UTF-8 show escaped, and the item is cut after 60.
         {"a binary file", binary, "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 1: \"????????????????????\")\n"},
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 1: \"" + shownBinary +
+             "...\")\n"},
         {"NA in the fifth column", "Year A B C D\n1901 1 2 3 4\n1902 1 2 3 NA\n", "5",
          "detrend: Illegal character in numeric input (input file \"t\", line 3, item 5: \"NA\")\n"},
         {"a row continued on the next line", "Year A B C\n1901 1\n  2 x3\n", "4",
          "detrend: Illegal character in numeric input (input file \"t\", line 3, item 4: \"x3\")\n"},
         {"a long word with a comma after it", "Year A\n1901 not_a_number_but_a_long_word,1\n", "2",
-         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"not_a_number_but_a_l\")\n"},
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: "
+         "\"not_a_number_but_a_long_word\")\n"},
         {"a dash that is not a minus sign", "Year A\n1901 \u2013999.5\n", "2",
          "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"\u2013999.5\")\n"},
         // Names and rows run on over the next lines: the second year is a value.

@@ -90,6 +90,12 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
             constexpr uid_t nobody = 65534;
             if (::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(126);
         }
+        if (options.fileSizeLimitBytes > 0) {
+            const rlim_t bytes = static_cast<rlim_t>(options.fileSizeLimitBytes);
+            const struct rlimit limit = {bytes, bytes};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+            ::signal(SIGXFSZ, SIG_IGN);
+        }
         if (options.memoryLimitKiB > 0) {
             const rlim_t bytes = static_cast<rlim_t>(options.memoryLimitKiB) * 1024;
             const struct rlimit limit = {bytes, bytes};
@@ -109,10 +115,15 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
 
     Outcome outcome;
     int raw = 0;
+    bool signalled = options.signal == 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
     for (;;) {
         const pid_t done = ::waitpid(child, &raw, WNOHANG);
         if (done == child) break;
+        if (!signalled && std::filesystem::exists(dir_ + "/" + options.signalWhen)) {
+            ::kill(child, options.signal);
+            signalled = true;
+        }
         if (std::chrono::steady_clock::now() > deadline) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &raw, 0);
@@ -125,11 +136,14 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
     outcome.err = readFile(err);
     for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_directory()) {
-            outcome.files[name + "/"] = "";
-        } else {
+        if (!entry.is_directory()) {
             outcome.files[name] = readFile(entry.path().string());
+            continue;
         }
+        outcome.files[name + "/"] = "";
+        std::error_code unreadable;
+        for (const auto& inner : std::filesystem::directory_iterator(entry.path(), unreadable))
+            outcome.files[name + "/" + inner.path().filename().string() + (inner.is_directory() ? "/" : "")] = "";
     }
     return outcome;
 }

@@ -14,7 +14,8 @@ struct Outcome {
     std::string err;  // standard error
     int status = -1;  // exit status, or 128 + signal number
     // The run directory afterwards: regular files with their contents;
-    // directories appear with a trailing "/" and no contents.
+    // directories appear with a trailing "/" and no contents, and so do the
+    // files and directories inside them, as "dir/name".
     std::map<std::string, std::string> files;
 
     std::vector<std::string> fileNames() const;
@@ -29,6 +30,13 @@ struct RunOptions {
     bool unprivileged = false;
     // The run's address-space limit in KiB, as `ulimit -v` sets it; 0: none.
     unsigned long memoryLimitKiB = 0;
+    // The largest file the run may write, as `ulimit -f` sets it, with
+    // SIGXFSZ ignored so that a longer write fails (EFBIG); 0: no limit.
+    unsigned long fileSizeLimitBytes = 0;
+    // A signal sent to the run once the file `signalWhen` (relative to the
+    // run directory) exists; none when 0.
+    int signal = 0;
+    std::string signalWhen;
 };
 
 class Scenario {

@@ -74,7 +74,7 @@ TEST(Csv, ErrorsNameLineAndColumn) {
         {"Year,A\n1850.5,1\n", 2, 1, R"(expected a year, found "1850.5")"},
         {"Year,A\nNA,1\n", 2, 1, R"(expected a year, found "NA")"},
         {"Year,A\n1850, 1.2x\n", 2, 7, R"(expected a number, found "1.2x")"},
-        {"Year,A\n1850,abcdefghijklmnopqrstuvwxyz\n", 2, 6, R"(expected a number, found "abcdefghijklmnopqrst...")"},
+        {"Year,A\n1850,abcdefghijklmnopqrstuvwxyz\n", 2, 6, R"(expected a number, found "abcdefghijklmnopqrstuvwxyz")"},
         {"Year,A\n1850,1,2\n", 2, 8, "expected 2 cells as in the header, found 3"},
         {"Year,A\n1850,inf\n", 2, 6, R"(expected a number, found "inf")"},
         {"Year,A\n1850,1;5\n", 2, 6, R"(expected a number, found "1;5")"},

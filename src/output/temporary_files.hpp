@@ -1,0 +1,24 @@
+// The temporary files of outputs still being written, and the end of a run
+// by SIGINT or SIGTERM: the temporaries are removed, nothing more is written,
+// and outputs completed before stay.
+#pragma once
+
+#include <string>
+
+namespace detrend::output::temporaries {
+
+// Registers `path` before the file is created. False when the run is being
+// interrupted: the file must not be created then.
+bool add(const std::string& path);
+
+// Forgets `path` once the file is renamed into place or removed.
+void remove(const std::string& path);
+
+// Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it
+// starts later, and starts a thread that waits for them. On either, that
+// thread removes every registered temporary and ends the process with
+// status 128 + the signal's number. Call it before any other thread starts.
+// Without the memory for the thread the signals keep their default action.
+void watchInterruptions();
+
+}  // namespace detrend::output::temporaries

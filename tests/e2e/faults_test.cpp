@@ -1,0 +1,144 @@
+// Batch runs against the troubles of real machines and downloaded files: a
+// write failing part-way, an interruption, input text meant for the
+// terminal, endless input, missing output directories.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "harness.hpp"
+
+namespace detrend::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string golden(const std::string& name) { return readFile(std::string(DETREND_GOLDEN_DIR) + "/" + name); }
+
+// `series` series of `years` years of ring-width-like values.
+std::string table(int series, int years) {
+    std::string text = "Year";
+    for (int k = 0; k < series; ++k) text += " S" + std::to_string(k);
+    text += "\n";
+    for (int y = 0; y < years; ++y) {
+        text += std::to_string(1700 + y);
+        for (int k = 0; k < series; ++k) text += " " + std::to_string(1.0 + 0.001 * ((y * 37 + k * 11) % 541));
+        text += "\n";
+    }
+    return text;
+}
+
+// The names of the temporary files left in the run's directories.
+std::vector<std::string> temporaries(const Scenario& s) {
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(s.dir()))
+        if (entry.path().filename().string().ends_with(".tmp")) left.push_back(entry.path().string());
+    return left;
+}
+
+Outcome batch(const Scenario& s, std::vector<std::string> arguments, RunOptions options = {}) {
+    options.arguments = std::move(arguments);
+    return s.run("", options);
+}
+
+TEST(Faults, AWriteFailingPartWayLeavesTheEarlierResult) {
+    Scenario s;
+    s.write("two.txt", golden("two_series.txt"));
+    s.write("big.txt", table(40, 300));  // a listing of about 370 KB
+    fs::create_directory(s.path("out"));
+    s.write("out/big.out", "earlier listing\n");
+    s.write("out/big.csv", "earlier indices\n");
+    RunOptions options;
+    options.fileSizeLimitBytes = 100000;
+    const Outcome o = batch(s, {"-q", "-c", "5", "-d", "out", "two.txt", "big.txt"}, options);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: big.txt: cannot write output file \"out/big.out\": File too large\n");
+    EXPECT_EQ(readFile(s.path("out/big.out")), "earlier listing\n");
+    EXPECT_EQ(readFile(s.path("out/big.csv")), "earlier indices\n");
+    EXPECT_EQ(readFile(s.path("out/two.out")), golden("two_series_cutoff5.listing"));
+    EXPECT_EQ(temporaries(s), std::vector<std::string>{});
+}
+
+TEST(Faults, AnInterruptionRemovesWhatIsHalfWritten) {
+    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, {SIGINT, 130}}) {
+        Scenario s;
+        s.write("a.txt", golden("two_series.txt"));
+        s.write("b.txt", table(300, 150));
+        RunOptions options;
+        options.signal = signal;
+        options.signalWhen = "out/a.csv";  // the first input is done
+        const Outcome o =
+            batch(s, {"-q", "-c", "5", "-j", "1", "-d", "out", "--plot", "plots", "a.txt", "b.txt"}, options);
+        EXPECT_EQ(o.status, status) << o.err;
+        EXPECT_EQ(o.err, "");
+        EXPECT_EQ(readFile(s.path("out/a.out")), golden("two_series_cutoff5.listing"));
+        EXPECT_TRUE(fs::exists(s.path("plots/a-SiteB.png")));
+        EXPECT_FALSE(fs::exists(s.path("out/b.out")));
+        EXPECT_EQ(temporaries(s), std::vector<std::string>{});
+    }
+}
+
+// What the user sees when an input cannot be used: input text is quoted
+// with its control bytes escaped and cut after 60 characters.
+TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
+    struct Case {
+        std::string file, bytes;
+        std::vector<std::string> arguments;
+        std::string err;
+    };
+    const std::string longCell(70, 'x');
+    const Case cases[] = {
+        {"evil.csv",
+         "Year,A\n1900,\x1B]0;pwned\a\x1B[2J\n",
+         {"evil.csv"},
+         "detrend: evil.csv:2:6: expected a number, found \"\\x1B]0;pwned\\x07\\x1B[2J\"\n"},
+        {"long.csv",
+         "Year,A\n1900," + longCell + "\n",
+         {"long.csv"},
+         "detrend: long.csv:2:6: expected a number, found \"" + longCell.substr(0, 60) + "...\"\n"},
+        {"names.csv",
+         "Year,\"B\x1B[31m\xC2\x9B\"\n1900,1\n1901,2\n",
+         {"names.csv"},
+         "detrend: names.csv: series \"B\\x1B[31m\\xC2\\x9B\" skipped: the cutoff 5 is not below its length of 2 "
+         "years\n"},
+        {"t\x1B[2J.txt", "", {"t\x1B[2J.txt", "-d", "."}, "detrend: t\\x1B[2J.txt: the file is empty\n"},
+        {"",
+         "",
+         {"--max-input", "1K", "/dev/zero"},
+         "detrend: /dev/zero: the input is larger than 1024 bytes, the most read from a pipe or device "
+         "(--max-input)\n"},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        if (!c.file.empty()) s.write(c.file, c.bytes);
+        std::vector<std::string> arguments = {"-q", "-c", "5"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome o = batch(s, arguments);
+        EXPECT_EQ(o.status, 1) << c.err;
+        EXPECT_EQ(o.err, c.err);
+    }
+}
+
+TEST(Faults, MissingOutputDirectoriesAreMade) {
+    Scenario s;
+    s.write("t.txt", golden("two_series.txt"));
+    s.write("file", "not a directory\n");
+    Outcome o = batch(s, {"-c", "5", "-d", "results/2026", "--plot", "plots", "t.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err,
+              "detrend: made the output directory \"results/2026\"\n"
+              "detrend: made the plot directory \"plots\"\n"
+              "detrend: t.txt: 2 series detrended, 0 skipped\n");
+    EXPECT_EQ(readFile(s.path("results/2026/t.out")), golden("two_series_cutoff5.listing"));
+    EXPECT_EQ(batch(s, {"-q", "-c", "5", "-d", "more", "t.txt"}).err, "");
+    o = batch(s, {"-c", "5", "-d", "file", "t.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "detrend: output directory \"file\": Not a directory\n");
+    o = batch(s, {"-c", "5", "-d", "file/sub", "t.txt"});
+    EXPECT_EQ(o.err, "detrend: output directory \"file/sub\": Not a directory\n");
+}
+
+}  // namespace
+}  // namespace detrend::e2e
