@@ -11,10 +11,12 @@ TEST_FUZZ_SECONDS ?= 30
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
 # Debian packages the build and the tests need.
-PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin plplot-driver-cairo libx11-dev \
+PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xwin libx11-dev \
   xvfb xauth xdotool x11-utils imagemagick libxml2-utils clang libclang-rt-14-dev groff-base
 # The parallel pipeline over the series; the formatting check.
 PACKAGES += libtbb-dev clang-format
+# Plot files: cairo, PNG encoding and the font the pictures use.
+PACKAGES += libcairo2-dev libpng-dev fonts-dejavu-core
 # CI builds treat every warning as an error.
 WERROR := $(if $(CI),-DDETREND_WERROR=ON,)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

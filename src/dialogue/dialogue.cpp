@@ -121,7 +121,7 @@ public:
         return {table_.column(index + 1), static_cast<std::size_t>(table_.length[static_cast<std::size_t>(index)])};
     }
 
-    void show(int index, const numeric::SeriesFit& fit, const std::string& block) {
+    void show(int index, const numeric::SeriesFit& fit, const pipeline::Prepared& prepared) {
         showFilter(fit);
         if (fit.outcome == numeric::SeriesOutcome::notPositiveDefinite)
             console_.line(">> sbr spline: matrix not positive definite");
@@ -132,7 +132,7 @@ public:
                           ": no spline: " + pipeline::noSplineReason(cutoff_, values(index), fit));
             status_ = 1;
         }
-        check(listing_.write(block));
+        check(listing_.write(prepared.listing));
         console_.flush();
         plot(fit, s);
     }
@@ -199,13 +199,14 @@ int detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile
     work.cutoff = [&](int) { return cutoff; };
     work.values = [&](int index) { return show.values(index); };
     // The listing block is laid out on the worker threads.
-    work.prepare = [&](int index, const numeric::SeriesFit& fit, std::string& block) {
-        if (fit.series.empty()) return block.clear();  // too long: the run ends before its block
+    work.prepare = [&](int index, const numeric::SeriesFit& fit, pipeline::Prepared& prepared) {
+        if (fit.series.empty()) return prepared.listing.clear();  // too long: the run ends before its block
         const std::size_t s = static_cast<std::size_t>(index);
-        output::formatListingBlock(block, table.names[s], table.firstYear[s], fit.series, fit.spline, fit.residual);
+        output::formatListingBlock(prepared.listing, table.names[s], table.firstYear[s], fit.series, fit.spline,
+                                   fit.residual);
     };
-    check(pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, const std::string& block) {
-        show.show(index, fit, block);
+    check(pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, pipeline::Prepared& prepared) {
+        show.show(index, fit, prepared);
         return true;
     }));
     return show.status();

@@ -5,16 +5,14 @@
 
 namespace detrend::output {
 
-IndexColumn indexColumn(std::string name, long long firstYear, const numeric::SeriesFit& fit, IndexKind kind) {
-    IndexColumn c{std::move(name), firstYear, {}};
-    c.values.resize(fit.series.size());
+void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<float>& out) {
+    out.resize(fit.series.size());
     for (std::size_t i = 0; i < fit.series.size(); ++i) {
-        c.values[i] = kind == IndexKind::difference ? fit.residual[i]
-                      : fit.spline[i] > 0.0f
-                          ? static_cast<float>(static_cast<double>(fit.series[i]) / static_cast<double>(fit.spline[i]))
-                          : std::numeric_limits<float>::quiet_NaN();
+        out[i] = kind == IndexKind::difference ? fit.residual[i]
+                 : fit.spline[i] > 0.0f
+                     ? static_cast<float>(static_cast<double>(fit.series[i]) / static_cast<double>(fit.spline[i]))
+                     : std::numeric_limits<float>::quiet_NaN();
     }
-    return c;
 }
 
 std::size_t yearsWithoutRatio(const numeric::SeriesFit& fit) {

@@ -2,10 +2,9 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <vector>
 
 #include "numeric/detrend_series.hpp"
-#include "output/write_csv.hpp"
 
 namespace detrend::output {
 
@@ -14,8 +13,9 @@ enum class IndexKind {
     ratio,  // series divided by spline; NaN where the spline is not positive
 };
 
-// The index of every value of a fitted series, one per year from firstYear.
-IndexColumn indexColumn(std::string name, long long firstYear, const numeric::SeriesFit& fit, IndexKind kind);
+// The index of every value of a fitted series into `out` (replacing what it
+// held), one per year.
+void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<float>& out);
 
 // The number of values whose spline is not positive: no ratio index there.
 std::size_t yearsWithoutRatio(const numeric::SeriesFit& fit);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "numeric/detrend_series.hpp"
 #include "output/status.hpp"
@@ -14,17 +15,24 @@ namespace detrend::pipeline {
 
 // The values of series `index` (0-based), valid until its delivery returns.
 using SeriesValues = std::function<std::span<const double>(int index)>;
+// What the worker threads make of a series for its delivery. Its storage is
+// reused from series to series: a preparation replaces or clears every part.
+struct Prepared {
+    std::string listing;  // the series' listing block
+    std::vector<float> index;  // its index, one value a year
+    std::string picture;  // the bytes of its plot file
+    std::string pictureError;  // why there is no picture
+};
 // Runs on the worker threads right after series `index` is detrended, for
 // work that depends on nothing but the fit and data that stay unchanged (the
-// layout of its listing block); `text`, which goes to the delivery, holds
-// what an earlier preparation left there (its storage is reused): replace or
-// clear it.
-using SeriesPreparation = std::function<void(int index, const numeric::SeriesFit& fit, std::string& text)>;
+// layout of its listing block, its index, its picture).
+using SeriesPreparation = std::function<void(int index, const numeric::SeriesFit& fit, Prepared& prepared)>;
 // Receives series `index`, its fit and what preparation made of it, in order
-// 0, 1, 2, ...; it may write or wait for the user. It returns whether to go
-// on: after false no further series is delivered. An exception it throws ends
-// the pipeline the same way and is rethrown.
-using SeriesDelivery = std::function<bool(int index, const numeric::SeriesFit& fit, const std::string& text)>;
+// 0, 1, 2, ...; it may write or wait for the user, and take the prepared
+// parts. It returns whether to go on: after false no further series is
+// delivered. An exception it throws ends the pipeline the same way and is
+// rethrown.
+using SeriesDelivery = std::function<bool(int index, const numeric::SeriesFit& fit, Prepared& prepared)>;
 
 struct OrderedWork {
     int count = 0;  // series 0 .. count - 1

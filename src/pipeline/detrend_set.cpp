@@ -5,7 +5,7 @@
 #include "output/listing.hpp"
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
-#include "plot/plotdata.hpp"
+#include "plot/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
@@ -37,18 +37,14 @@ public:
         work.workers = outputs_.jobs;
         work.cutoff = [&](int index) { return plan_.cutoffs[static_cast<std::size_t>(index)]; };
         work.values = [&](int index) { return std::span<const double>(series(index).values); };
-        // The listing block is laid out on the worker threads.
-        work.prepare = [&](int index, const numeric::SeriesFit& fit, std::string& block) {
-            if (!outputs_.listing || !hasSpline(fit)) return block.clear();
-            const formats::Series& s = series(index);
-            // On a terminal the names cannot drive it, as in messages.
-            const formats::SeriesName name =
-                formats::SeriesName::from(listingToTerminal_ ? output::escapedControls(s.name) : s.name);
-            output::formatListingBlock(block, name, s.firstYear, fit.series, fit.spline, fit.residual);
+        // The listing block, the index and the picture are made on the
+        // worker threads.
+        work.prepare = [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+            prepare(index, fit, prepared);
         };
         const output::Status pipeline =
-            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, const std::string& block) {
-                return deliver(index, fit, block);
+            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+                return deliver(index, fit, prepared);
             });
         if (!pipeline.ok()) return fail(pipeline);
         if (!written_.ok()) return fail(written_);
@@ -69,7 +65,43 @@ private:
         return false;
     }
 
-    bool deliver(int index, const numeric::SeriesFit& fit, const std::string& block) {
+    void prepare(int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+        prepared.listing.clear();
+        prepared.picture.clear();
+        prepared.pictureError.clear();
+        if (!hasSpline(fit)) return;
+        const formats::Series& s = series(index);
+        if (outputs_.listing) {
+            // On a terminal the names cannot drive it, as in messages.
+            const formats::SeriesName name =
+                formats::SeriesName::from(listingToTerminal_ ? output::escapedControls(s.name) : s.name);
+            output::formatListingBlock(prepared.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
+        }
+        if (outputs_.csv || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
+        if (outputs_.plots) drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], prepared);
+    }
+
+    void drawPicture(const formats::Series& s, const numeric::SeriesFit& fit, int cutoff, Prepared& prepared) const {
+        constexpr long long latestYear = 1000000000;  // the pictures' years are int
+        if (s.firstYear < -latestYear || s.firstYear > latestYear) {
+            prepared.pictureError = "its years lie beyond what a picture can show";
+            return;
+        }
+        const std::string title = plot::plotFileTitle(s.name, cutoff);
+        plot::SeriesPicture picture;
+        picture.firstYear = static_cast<int>(s.firstYear);
+        picture.series = fit.series;
+        picture.spline = fit.spline;
+        picture.index = prepared.index;
+        picture.title = title;
+        picture.indexKind = outputs_.index;
+        picture.indexLabel = outputs_.index == output::IndexKind::ratio ? "ratio index" : "difference index";
+        plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
+        prepared.picture = std::move(rendered.bytes);
+        prepared.pictureError = std::move(rendered.error);
+    }
+
+    bool deliver(int index, const numeric::SeriesFit& fit, Prepared& prepared) {
         formats::Series& s = series(index);
         // The values are not needed after their delivery.
         struct Release {
@@ -85,14 +117,14 @@ private:
             return true;
         }
         if (outputs_.listing) {
-            written_ = outputs_.listing->write(block);
+            written_ = outputs_.listing->write(prepared.listing);
             if (!written_.ok()) return false;
         }
         if (outputs_.csv) {
-            indices_.push_back(output::indexColumn(s.name, s.firstYear, fit, outputs_.index));
             warnRatio(s, fit);
+            indices_.push_back({s.name, s.firstYear, prepared.index});
         }
-        if (outputs_.plots) writePlot(index, s, fit, cutoff);
+        if (outputs_.plots) writePicture(index, prepared);
         return true;
     }
 
@@ -107,18 +139,16 @@ private:
     }
 
     // The picture goes to a temporary, renamed into place once complete.
-    void writePlot(int index, const formats::Series& s, const numeric::SeriesFit& fit, int cutoff) {
-        const std::size_t n = fit.series.size();
-        if (plotData_.years.size() < n) plotData_ = plot::PlotData(static_cast<int>(n));
-        plot::buildPlotData(fit.series, fit.spline, fit.residual, static_cast<int>(n), static_cast<int>(s.firstYear), 0,
-                            plotData_);
+    void writePicture(int index, const Prepared& prepared) {
         const std::string path = outputs_.plots->dir + "/" + plotNames_[static_cast<std::size_t>(index)];
+        if (!prepared.pictureError.empty())
+            return plotFailures_.push_back("cannot draw plot file " + formats::quoted(path) + ": " +
+                                           prepared.pictureError);
         output::OutputFile file(path, output::Replace::whenComplete, "plot file");
-        if (!file.opened().ok()) return plotFailures_.push_back(file.opened().why());
-        const std::string reason = plot::writePlotFile(file.writtenPath(), outputs_.plots->format, plotData_,
-                                                       fit.residual, s.name, cutoff, path);
-        if (!reason.empty()) return plotFailures_.push_back(reason);
-        if (const output::Status closed = file.close(); !closed.ok()) plotFailures_.push_back(closed.why());
+        output::Status written = file.opened();
+        if (written.ok()) written = file.write(prepared.picture);
+        if (written.ok()) written = file.close();
+        if (!written.ok()) plotFailures_.push_back(written.why());
     }
 
     // Closes the listing and writes the CSV, which needs every series.
@@ -143,7 +173,6 @@ private:
     std::vector<std::string> plotNames_;
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
-    plot::PlotData plotData_{0};
     output::Status written_ = output::Status::success();
     const bool listingToTerminal_;
     int noSpline_ = 0;

@@ -14,7 +14,7 @@
 #include "output/messages.hpp"
 #include "output/output_file.hpp"
 #include "pipeline/series_outcome.hpp"
-#include "plot/plotfile.hpp"
+#include "plot/plot_format.hpp"
 
 namespace detrend::pipeline {
 

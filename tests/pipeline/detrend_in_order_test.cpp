@@ -42,18 +42,18 @@ std::string deliveredWith(int workers) {
     work.capacity = 10000;
     work.cutoff = cutoff;
     work.values = [&](int index) { return std::span<const double>(series[static_cast<std::size_t>(index)]); };
-    work.prepare = [&](int index, const numeric::SeriesFit& fit, std::string& text) {
-        text = std::to_string(index) + ":" + bits(fit);
+    work.prepare = [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+        prepared.listing = std::to_string(index) + ":" + bits(fit);
     };
     numeric::SeriesScratch scratch;
     numeric::SeriesFit alone;
     try {
         const output::Status status =
-            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, const std::string& prepared) {
+            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
                 if (index != expected++) delivered += "out of order ";
                 if (index == 50) throw Stop{};
                 // What the workers prepared belongs to this very series.
-                if (prepared != std::to_string(index) + ":" + bits(fit)) delivered += "prepared for another ";
+                if (prepared.listing != std::to_string(index) + ":" + bits(fit)) delivered += "prepared for another ";
                 numeric::detrendSeries(series[static_cast<std::size_t>(index)], cutoff(index), 10000, scratch, alone);
                 if (bits(alone) != bits(fit)) delivered += "not as alone ";
                 delivered += bits(fit) + '\n';
@@ -84,7 +84,7 @@ TEST(Pipeline, ADeliveryCanStopTheRest) {
     work.cutoff = [](int) { return 5; };
     work.values = [&](int) { return std::span<const double>(values); };
     std::vector<int> delivered;
-    ASSERT_TRUE(detrendInOrder(work, [&](int index, const numeric::SeriesFit&, const std::string&) {
+    ASSERT_TRUE(detrendInOrder(work, [&](int index, const numeric::SeriesFit&, Prepared&) {
                     delivered.push_back(index);
                     return index < 7;
                 }).ok());

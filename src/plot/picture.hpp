@@ -1,0 +1,66 @@
+// Pictures of a series or a chronology drawn with cairo into memory: the
+// bytes of a PNG, SVG or PDF file, which the caller writes where it likes.
+// Each call has a surface of its own, so pictures may be drawn on several
+// threads at once; the same input gives the same bytes on any thread and in
+// any run.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "output/indices.hpp"
+#include "plot/plot_format.hpp"
+
+namespace detrend::plot {
+
+// A PNG picture is pngWidth x pngHeight pixels; an SVG or PDF picture is the
+// same page of pageWidth x pageHeight points.
+inline constexpr int pngWidth = 1200, pngHeight = 700;
+inline constexpr double pageWidth = 840, pageHeight = 490;
+
+// The index of a ratio is drawn with its reference line at 1, a difference
+// at 0.
+using output::IndexKind;
+
+// One series over two panels with a common year axis. Above: the series (red)
+// and its spline (blue, double width, drawn last); below: the index (black)
+// with its reference line. Values that are not finite are left out: the line
+// has a gap there, and a point without a neighbour gets a small mark.
+struct SeriesPicture {
+    int firstYear = 0;  // the year of the first value
+    std::span<const float> series;  // one value a year
+    std::span<const float> spline;  // as many values as series
+    std::span<const float> index;  // as many values as series
+    std::string_view title;  // e.g. "OAK01 - spline, 50% at 32 years"
+    std::string_view valueLabel = "value";  // the upper panel's y axis, e.g. "ring width"
+    IndexKind indexKind = IndexKind::ratio;
+    std::string_view indexLabel = "ratio index";  // the lower panel's y axis and legend
+};
+
+// A chronology above (black, with its reference line) and its sample depth,
+// the number of series in each year, below (blue steps).
+struct ChronologyPicture {
+    int firstYear = 0;
+    std::span<const double> values;  // one value a year; |value| > 1e300 counts as not finite
+    std::span<const int> depths;  // as many as values; negative ones count as 0
+    std::string_view title;  // e.g. "site - chronology of 12 series"
+    IndexKind indexKind = IndexKind::ratio;
+    std::string_view indexLabel = "ratio index";
+};
+
+// The file's bytes, or what went wrong (then bytes is empty).
+struct RenderedPicture {
+    std::string bytes;
+    std::string error;
+};
+
+// Draws a picture. Titles and labels may hold any bytes: what is not valid
+// UTF-8, and control characters, show as '?'. Equal or missing bounds (one
+// year, all values equal, nothing finite) still give a framed picture; only
+// no values at all, or spans of different lengths, are errors, as is running
+// out of memory. Nothing is thrown.
+RenderedPicture renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
+RenderedPicture renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
+
+}  // namespace detrend::plot
