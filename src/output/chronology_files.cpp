@@ -1,0 +1,129 @@
+// Chronology and statistics files as text; see chronology_files.hpp.
+#include "output/chronology_files.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace detrend::output {
+namespace {
+
+void appendNumber(std::string& out, double x) {
+    if (std::isnan(x)) {
+        out += "NA";
+    } else if (std::isinf(x)) {
+        out += x > 0 ? "Inf" : "-Inf";
+    } else {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, x).ptr;
+        out.append(buffer, end);
+    }
+}
+
+void appendField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+long decadeOf(long year) { return year >= 0 ? year / 10 * 10 : -((-year + 9) / 10 * 10); }
+
+}  // namespace
+
+std::string chronologyCsv(const numeric::Chronology& chronology) {
+    std::string out = "year,std,res,samp.depth\n";
+    for (std::size_t y = 0; y < chronology.standard.size(); ++y) {
+        out += std::to_string(static_cast<long>(chronology.first) + static_cast<long>(y));
+        out += ',';
+        appendNumber(out, chronology.standard[y]);
+        out += ',';
+        appendNumber(out, chronology.residual[y]);
+        out += ',';
+        out += std::to_string(chronology.depth[y]);
+        out += '\n';
+    }
+    return out;
+}
+
+std::string statisticsCsvHeader() { return "file,series,first,last,rbar,eps,snr,cutoff,index\n"; }
+
+std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatistics& statistics,
+                             std::string_view cutoff, std::string_view index) {
+    std::string out;
+    appendField(out, file);
+    out += ',' + std::to_string(statistics.series) + ',';
+    out += statistics.first ? std::to_string(*statistics.first) : "NA";
+    out += ',';
+    out += statistics.last ? std::to_string(*statistics.last) : "NA";
+    for (double x : {statistics.rbar, statistics.eps, statistics.snr}) {
+        out += ',';
+        appendNumber(out, x);
+    }
+    out += ',';
+    appendField(out, cutoff);
+    out += ',';
+    appendField(out, index);
+    out += '\n';
+    return out;
+}
+
+TextResult tucsonChronology(std::string_view site, const numeric::Chronology& chronology) {
+    TextResult result;
+    const std::size_t years = chronology.standard.size();
+    if (years == 0) return result;
+    const long first = chronology.first;
+    const long last = first + static_cast<long>(years) - 1;
+    for (long year : {first, last})
+        if (year < -999 || year > 9999) {
+            result.error = "year " + std::to_string(year) + ": outside -999 .. 9999";
+            return result;
+        }
+    std::string id(site.substr(0, 6));
+    id.resize(6, ' ');
+
+    std::string& out = result.text;
+    char field[16];
+    for (long decade = decadeOf(first); decade <= last; decade += 10) {
+        std::snprintf(field, sizeof field, "%4ld", decade < first ? first : decade);
+        out += id;
+        out += field;
+        for (long year = decade; year < decade + 10; ++year) {
+            long value = 9990, depth = 0;
+            if (year >= first && year <= last) {
+                const auto y = static_cast<std::size_t>(year - first);
+                const double index = chronology.standard[y];
+                if (!std::isnan(index)) {
+                    const double scaled = std::round(index * 1000.0);
+                    if (!(scaled < 9990.0 && scaled >= -999.0)) {
+                        result.error = "year " + std::to_string(year) + ": index ";
+                        appendNumber(result.error, index);
+                        result.error += " does not fit four columns as thousandths";
+                        break;
+                    }
+                    value = static_cast<long>(scaled);
+                    depth = chronology.depth[y];
+                    if (depth > 999) {
+                        result.error = "year " + std::to_string(year) + ": sample depth " + std::to_string(depth) +
+                                       " does not fit three columns";
+                        break;
+                    }
+                }
+            }
+            std::snprintf(field, sizeof field, "%4ld%3ld", value, depth);
+            out += field;
+        }
+        if (!result.ok()) break;
+        out += '\n';
+    }
+    if (!result.ok()) result.text.clear();
+    return result;
+}
+
+}  // namespace detrend::output

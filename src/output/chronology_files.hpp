@@ -1,0 +1,48 @@
+// The text of a site's chronology files, built in memory: the chronology and
+// statistics tables as CSV (RFC 4180), and the standard chronology in the
+// Tucson decade layout of the International Tree-Ring Data Bank (Grissino-
+// Mayer, H. D. and Fritts, H. C. (1997), The International Tree-Ring Data
+// Bank: an enhanced global database serving the global scientific
+// community, The Holocene 7, 235-238).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "numeric/chronology.hpp"
+#include "numeric/signal_statistics.hpp"
+
+namespace detrend::output {
+
+// "year,std,res,samp.depth" and one row per year of the chronology: numbers
+// in their shortest form that reads back to the same double, NA for NaN.
+std::string chronologyCsv(const numeric::Chronology& chronology);
+
+// The statistics table's header line and one row of it, each ending in "\n":
+// file (quoted where CSV needs it), series, first, last, rbar, eps, snr,
+// cutoff and index as given ("67%" or "32"; "ratio" or "difference"). NA
+// stands for NaN or a missing year, Inf for +infinity.
+std::string statisticsCsvHeader();
+std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatistics& statistics,
+                             std::string_view cutoff, std::string_view index);
+
+// Text, or an error naming the year that the layout cannot hold.
+struct TextResult {
+    std::string text;  // empty after an error
+    std::string error;  // empty on success; else "year Y: " and why
+    bool ok() const { return error.empty(); }
+};
+
+// The standard chronology in Tucson decade lines: columns 1-6 the site ID
+// (cut to six bytes or padded with blanks), 7-10 the year, then ten fields
+// of a four-column round(index x 1000), halves away from zero, and a
+// three-column sample depth, one per year of the decade in order. The year
+// is the decade's first, on the first line the chronology's first year.
+// Years of the first and last decade outside the chronology, and years in it
+// without an index, hold 9990 with depth 0. A decade is formed by flooring:
+// it starts at 10 floor(year / 10), so -5 lies in the decade of -10 .. -1.
+// Errors: a year outside -999 .. 9999, an index rounding to 9990 or more or
+// to less than -999, a depth over 999. No series gives no line.
+TextResult tucsonChronology(std::string_view site, const numeric::Chronology& chronology);
+
+}  // namespace detrend::output
