@@ -15,6 +15,7 @@
 #include "cli/progress.hpp"
 #include "formats/fields.hpp"
 #include "formats/read_series.hpp"
+#include "output/chronology_files.hpp"
 #include "output/file_identity.hpp"
 #include "output/output_file.hpp"
 #include "output/temporary_files.hpp"
@@ -73,13 +74,18 @@ std::string label(const std::string& input) { return input == "-" ? "standard in
 
 // Where the results of one input go.
 struct Targets {
-    std::optional<std::string> listing, csv;
+    std::optional<std::string> listing, csv, chronology, statistics;
 };
 
 // The outputs of one input, opened.
 struct OpenOutputs {
-    std::optional<output::OutputFile> listing, csv;
+    std::optional<output::OutputFile> listing, csv, chronology, statistics;
 };
+
+// The cutoff as the statistics table records it: "32" or "67%".
+std::string cutoffText(const pipeline::Cutoff& cutoff) {
+    return cutoff.years > 0 ? std::to_string(cutoff.years) : std::to_string(cutoff.percent) + "%";
+}
 
 class BatchRun {
 public:
@@ -102,6 +108,7 @@ public:
             progress_.fileDone();
         }
         progress_.end();
+        if (!writeStatistics()) status = 1;
         return status;
     }
 
@@ -122,8 +129,8 @@ private:
 
     Targets targetsFor(const std::string& input) const {
         Targets t;
+        const std::string base = o_.outputDir ? *o_.outputDir + "/" + baseName(input) : "";
         if (o_.outputDir) {
-            const std::string base = *o_.outputDir + "/" + baseName(input);
             t.listing = base + ".out";
             t.csv = base + ".csv";
         } else {
@@ -131,6 +138,11 @@ private:
             t.csv = o_.csv;
             if (o_.listingToStandardOutput()) t.listing = "-";
         }
+        if (o_.chronology)
+            t.chronology =
+                o_.chronology->empty() ? base + (o_.chronologyCrn ? "-chron.crn" : "-chron.csv") : *o_.chronology;
+        // A statistics file of all inputs is written at the end.
+        if (o_.statistics && o_.statistics->empty()) t.statistics = base + "-stats.csv";
         return t;
     }
 
@@ -165,8 +177,10 @@ private:
     // Opens the outputs of `input`, unless one of them must not be written.
     bool open(const std::string& input, OpenOutputs& outputs) {
         const Targets targets = targetsFor(input);
-        for (const auto& [target, file] :
-             {std::pair{&targets.listing, &outputs.listing}, {&targets.csv, &outputs.csv}}) {
+        for (const auto& [target, file] : {std::pair{&targets.listing, &outputs.listing},
+                                           {&targets.csv, &outputs.csv},
+                                           {&targets.chronology, &outputs.chronology},
+                                           {&targets.statistics, &outputs.statistics}}) {
             if (!*target) continue;
             const std::string& path = **target;
             if (const std::string reason = refusal(path, input); !reason.empty()) {
@@ -194,15 +208,51 @@ private:
         // The outputs are opened only now that their input was read.
         OpenOutputs files;
         if (!open(input, files)) return false;
+        const pipeline::SetResult result =
+            pipeline::detrendSet(set, plan, outputsOf(input, files), label(input), messages_);
+        if (!result.statistics) return result.complete;
+        const std::string row = output::statisticsCsvRow(input, *result.statistics, cutoffText(o_.cutoff),
+                                                         o_.index == output::IndexKind::ratio ? "ratio" : "difference");
+        if (!files.statistics) {
+            statisticsRows_ += row;
+            return result.complete;
+        }
+        output::Status written = files.statistics->write(output::statisticsCsvHeader() + row);
+        if (written.ok()) written = files.statistics->close();
+        if (!written.ok()) messages_.error(label(input) + ": " + written.why());
+        return result.complete && written.ok();
+    }
+
+    pipeline::SetOutputs outputsOf(const std::string& input, OpenOutputs& files) {
         pipeline::SetOutputs outputs;
         outputs.listing = files.listing ? &*files.listing : nullptr;
         outputs.csv = files.csv ? &*files.csv : nullptr;
         outputs.index = o_.index;
         if (o_.plotDir)
             outputs.plots = pipeline::PlotFiles{*o_.plotDir, *plot::parsePlotFormat(o_.plotFormat), baseName(input)};
+        if (o_.chronology)
+            outputs.chronology = pipeline::ChronologyFile{files.chronology ? &*files.chronology : nullptr,
+                                                          o_.chronologyCrn, o_.chronologyMean, baseName(input)};
+        if (o_.statistics) outputs.statistics = o_.correlation;
         outputs.jobs = o_.jobs;
         outputs.seriesDone = [&] { progress_.seriesDone(); };
-        return pipeline::detrendSet(set, plan, outputs, label(input), messages_);
+        return outputs;
+    }
+
+    // The statistics of every input in one file, written at the end.
+    bool writeStatistics() {
+        if (!o_.statistics || o_.statistics->empty()) return true;
+        const std::string& path = *o_.statistics;
+        if (const std::string reason = refusal(path, ""); !reason.empty()) {
+            messages_.error(reason);
+            return false;
+        }
+        output::OutputFile file(path, output::Replace::whenComplete);
+        output::Status written = file.opened();
+        if (written.ok()) written = file.write(output::statisticsCsvHeader() + statisticsRows_);
+        if (written.ok()) written = file.close();
+        if (!written.ok()) messages_.error(written.why());
+        return written.ok();
     }
 
     const Options& o_;
@@ -210,6 +260,7 @@ private:
     Progress progress_;
     std::map<output::FileIdentity, std::string> inputs_;  // every input file, by identity
     std::map<std::string, std::string> written_;  // outputs written (resolvedTarget), with their input
+    std::string statisticsRows_;  // for the statistics file of all inputs
 };
 
 }  // namespace

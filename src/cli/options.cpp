@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <set>
 
 namespace detrend::cli {
 namespace {
@@ -34,6 +35,11 @@ enum LongOnly {
     plotOption,
     plotFormatOption,
     maxInputOption,
+    chronOption,
+    chronFormatOption,
+    chronMeanOption,
+    statsOption,
+    corOption,
     helpOption,
     versionOption
 };
@@ -52,6 +58,11 @@ const option longOptions[] = {
     {"plot", required_argument, nullptr, plotOption},
     {"plot-format", required_argument, nullptr, plotFormatOption},
     {"max-input", required_argument, nullptr, maxInputOption},
+    {"chron", optional_argument, nullptr, chronOption},
+    {"chron-format", required_argument, nullptr, chronFormatOption},
+    {"chron-mean", required_argument, nullptr, chronMeanOption},
+    {"stats", optional_argument, nullptr, statsOption},
+    {"cor", required_argument, nullptr, corOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -110,10 +121,41 @@ Refusal takeChoice(const char* option, const std::string& value,
     return std::string(option) + " " + value + ": expected " + expected;
 }
 
+// Takes the options of the chronology and the statistics into `o`.
+Refusal takeSiteOption(int c, const char* argument, Options& o) {
+    const std::string value = argument != nullptr ? argument : "";
+    switch (c) {
+        case chronOption:
+            if (argument != nullptr && value.empty()) return "--chron=: expected a file name after the =";
+            o.chronology = value;
+            if (value.ends_with(".crn")) o.chronologyCrn = true;
+            return std::nullopt;
+        case chronFormatOption:
+            return takeChoice("--chron-format", value, {{"csv", false}, {"crn", true}}, "csv or crn", o.chronologyCrn);
+        case chronMeanOption:
+            return takeChoice(
+                "--chron-mean", value,
+                {{"biweight", numeric::ChronologyMean::biweight}, {"arithmetic", numeric::ChronologyMean::arithmetic}},
+                "biweight or arithmetic", o.chronologyMean);
+        case statsOption:
+            if (argument != nullptr && value.empty()) return "--stats=: expected a file name after the =";
+            o.statistics = value;
+            return std::nullopt;
+        case corOption:
+            return takeChoice(
+                "--cor", value,
+                {{"spearman", numeric::CorrelationMethod::spearman}, {"pearson", numeric::CorrelationMethod::pearson}},
+                "spearman or pearson", o.correlation);
+    }
+    return "unknown option";
+}
+
 // Takes the value of option `c` into `o`.
-Refusal takeOption(int c, const std::string& value, Options& o) {
+Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using output::IndexKind;
+    if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
+    const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
         case 'o': o.output = value; return std::nullopt;
@@ -157,19 +199,38 @@ Refusal takeOption(int c, const std::string& value, Options& o) {
     return "unknown option";
 }
 
+// What is wrong with the chronology and statistics options together.
+Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
+    const bool several = o.inputs.size() > 1;
+    if (o.chronology && o.chronology->empty() && !o.outputDir)
+        return "--chron without a file writes one per input into -d DIR: give -d, or --chron=FILE";
+    if (o.statistics && o.statistics->empty() && !o.outputDir)
+        return "--stats without a file writes one per input into -d DIR: give -d, or --stats=FILE";
+    if (several && o.chronology && !o.chronology->empty())
+        return "--chron=FILE names one chronology: with several inputs use -d DIR and --chron";
+    if (!o.chronology && (given.contains(chronFormatOption) || given.contains(chronMeanOption)))
+        return "--chron-format and --chron-mean describe the chronology: give --chron too";
+    if (!o.statistics && given.contains(corOption))
+        return "--cor chooses the statistics' correlation: give --stats too";
+    if (o.chronology && o.chronologyCrn && o.index != output::IndexKind::ratio)
+        return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
+    return std::nullopt;
+}
+
 // What is wrong with the inputs and outputs named together.
-Refusal checkCombination(const Options& o, bool cutoffGiven) {
+Refusal checkCombination(const Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
-    if (!cutoffGiven) return "the cutoff is required: -c YEARS or -c P%";
+    if (!given.contains('c')) return "the cutoff is required: -c YEARS or -c P%";
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
     const bool several = o.inputs.size() > 1;
     if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
     if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
-    if (several && !o.outputDir) return "several inputs need -d DIR for their results";
+    if (several && !o.outputDir && !(o.statistics && !o.statistics->empty()))
+        return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
     if (o.output && o.csv && *o.output == "-" && *o.csv == "-")
         return "the listing and the CSV cannot both go to standard output";
-    return std::nullopt;
+    return checkSiteOptions(o, given);
 }
 
 // The arguments as getopt_long takes them, the program's name first.
@@ -206,7 +267,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     };
     ArgumentVector args(arguments);
-    bool cutoffGiven = false;
+    std::set<int> given;  // the options met
     ::opterr = 0;  // the messages are ours
     ::optind = 0;  // a fresh scan (GNU: 0 also resets its internal state)
     for (;;) {
@@ -218,13 +279,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         }
         if (c == ':') return usage("option " + args.refused() + " needs a value");
         if (c == '?') return usage("unknown option " + args.refused());
-        cutoffGiven = cutoffGiven || c == 'c';
-        if (const Refusal refusal = takeOption(c, ::optarg != nullptr ? ::optarg : "", parsed.options))
-            return usage(*refusal);
+        given.insert(c);
+        if (const Refusal refusal = takeOption(c, ::optarg, parsed.options)) return usage(*refusal);
     }
     // getopt_long has moved the inputs behind the options.
     for (int i = ::optind; i < args.argc(); ++i) parsed.options.inputs.emplace_back(args.argv()[i]);
-    if (const Refusal refusal = checkCombination(parsed.options, cutoffGiven)) return usage(*refusal);
+    if (const Refusal refusal = checkCombination(parsed.options, given)) return usage(*refusal);
     return parsed;
 }
 
@@ -246,14 +306,26 @@ const char* const helpText =
     "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
     "                         P% of each series' own length (e.g. 67%); required\n"
     "  -o, --output FILE      the results listing (- for standard output); one\n"
-    "                         INPUT only. With one INPUT and none of -o, --csv,\n"
-    "                         -d, the listing goes to standard output\n"
+    "                         INPUT only. With one INPUT and no output named,\n"
+    "                         the listing goes to standard output\n"
     "      --csv FILE         the indices as a wide CSV (year,NAME1,...; NA where\n"
     "                         a series has no value); one INPUT only\n"
-    "      --index KIND       what the CSV holds: difference (series minus\n"
-    "                         spline, the default) or ratio (series / spline)\n"
+    "      --index KIND       the indices of the CSV, the chronology and the\n"
+    "                         plots: ratio (series / spline, the default) or\n"
+    "                         difference (series minus spline, the listing's\n"
+    "                         residual column)\n"
     "  -d, --output-dir DIR   for each INPUT writes DIR/BASE.out and DIR/BASE.csv\n"
-    "      --plot DIR         one picture per series: DIR/BASE-NAME.png\n"
+    "      --chron[=FILE]     the site chronology of the indices (year, std, res,\n"
+    "                         samp.depth): to FILE, or DIR/BASE-chron.csv with -d\n"
+    "      --chron-format F   csv (the default) or crn (the Tucson chronology\n"
+    "                         format, ratio indices only; also for a FILE.crn)\n"
+    "      --chron-mean M     biweight (robust, the default) or arithmetic\n"
+    "      --stats[=FILE]     rbar, EPS and SNR of each input, as CSV: to FILE,\n"
+    "                         or DIR/BASE-stats.csv with -d\n"
+    "      --cor C            the correlation of the statistics: spearman (the\n"
+    "                         default) or pearson\n"
+    "      --plot DIR         one picture per series: DIR/BASE-NAME.png, and\n"
+    "                         DIR/BASE.chron.png with --chron\n"
     "      --plot-format F    png (1200 x 700, the default), svg or pdf\n"
     "      --format F         auto (from the content, the default), table,\n"
     "                         tucson or csv\n"

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "formats/read_series.hpp"
+#include "numeric/chronology.hpp"
+#include "numeric/correlation.hpp"
 #include "output/indices.hpp"
 #include "pipeline/series_outcome.hpp"
 
@@ -19,14 +21,24 @@ struct Options {
     std::optional<std::string> outputDir;  // -d
     std::optional<std::string> plotDir;  // --plot
     std::string plotFormat = "png";  // --plot-format
-    output::IndexKind index = output::IndexKind::difference;
+    output::IndexKind index = output::IndexKind::ratio;
+    // --chron: "" when given without FILE (one per input, with -d).
+    std::optional<std::string> chronology;
+    bool chronologyCrn = false;  // --chron-format crn, or a FILE ending in .crn
+    numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;
+    // --stats: "" when given without FILE (one per input, with -d).
+    std::optional<std::string> statistics;
+    numeric::CorrelationMethod correlation = numeric::CorrelationMethod::spearman;
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     std::vector<std::string> inputs;
-    // The listing goes to standard output: one input and no other output named.
-    bool listingToStandardOutput() const { return !output && !csv && !outputDir; }
+    // The listing goes to standard output: one input and no output named.
+    bool listingToStandardOutput() const {
+        return !output && !csv && !outputDir && !(chronology && !chronology->empty()) &&
+               !(statistics && !statistics->empty());
+    }
 };
 
 struct ParsedCommandLine {

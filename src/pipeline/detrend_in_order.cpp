@@ -120,16 +120,20 @@ private:
 
 }  // namespace
 
-output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver) {
-    if (work.count <= 0) return output::Status::success();
+void onWorkers(int workers, const std::function<void()>& work) {
     // More workers than cores need the library's global limit raised too.
     std::optional<tbb::global_control> limit;
-    if (work.workers > 0)
-        limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(work.workers));
-    tbb::task_arena arena(work.workers > 0 ? work.workers : tbb::task_arena::automatic);
-    OrderedRun run(work, deliver, arena.max_concurrency());
+    if (workers > 0) limit.emplace(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(workers));
+    tbb::task_arena arena(workers > 0 ? workers : tbb::task_arena::automatic);
+    arena.execute(work);
+}
+
+output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver) {
+    if (work.count <= 0) return output::Status::success();
+    const int threads = work.workers > 0 ? work.workers : tbb::task_arena(tbb::task_arena::automatic).max_concurrency();
+    OrderedRun run(work, deliver, threads);
     try {
-        arena.execute([&] {
+        onWorkers(work.workers, [&] {
             tbb::parallel_pipeline(
                 static_cast<std::size_t>(run.tokens()),
                 tbb::make_filter<void, Group>(tbb::filter_mode::serial_in_order, [&](tbb::flow_control& control) {

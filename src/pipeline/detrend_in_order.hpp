@@ -43,6 +43,11 @@ struct OrderedWork {
     SeriesPreparation prepare;  // may be empty
 };
 
+// Runs `work` on a oneTBB arena of `workers` threads (0: one per core), the
+// library's global limit raised to match when more are asked than there are
+// cores. Parallel algorithms called inside use those threads.
+void onWorkers(int workers, const std::function<void()>& work);
+
 // Detrends the series of `work` and hands each fit, with what `prepare` made
 // of it, to `deliver` in order. Fails only when the worker threads cannot be
 // started.

@@ -1,16 +1,36 @@
 #include "pipeline/detrend_set.hpp"
 
+#include <cmath>
+#include <cstdio>
+
 #include "formats/fields.hpp"
 #include "formats/series_name.hpp"
 #include "output/listing.hpp"
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
+#include "pipeline/site.hpp"
 #include "plot/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
 
 std::string quotedName(const std::string& name) { return formats::quoted(name); }
+
+// A figure of the summary line: three decimals, NA or Inf.
+std::string figure(double value) {
+    if (std::isnan(value)) return "NA";
+    if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// The statistics as the summary line gives them: "; rbar R, EPS E, SNR S".
+std::string statisticsSummary(const std::optional<numeric::SignalStatistics>& statistics) {
+    if (!statistics) return {};
+    return "; rbar " + figure(statistics->rbar) + ", EPS " + figure(statistics->eps) + ", SNR " +
+           figure(statistics->snr);
+}
 
 // One set while it is detrended and delivered.
 class SetRun {
@@ -31,7 +51,7 @@ public:
         }
     }
 
-    bool run() {
+    SetResult run() {
         OrderedWork work;
         work.count = static_cast<int>(plan_.usable.size());
         work.workers = outputs_.jobs;
@@ -46,19 +66,25 @@ public:
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
                 return deliver(index, fit, prepared);
             });
-        if (!pipeline.ok()) return fail(pipeline);
-        if (!written_.ok()) return fail(written_);
-        if (!finishOutputs()) return false;
+        if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}};
+        if (!finishOutputs()) return {};
+        SetResult result;
+        const bool site = buildSite(indices_, outputs_, label_, messages_, result.statistics);
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         const int skipped = plan_.skipped + noSpline_;
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
-                       std::to_string(skipped) + " skipped");
-        return skipped == 0 && plotFailures_.empty();
+                       std::to_string(skipped) + " skipped" + statisticsSummary(result.statistics));
+        result.complete = skipped == 0 && plotFailures_.empty() && site;
+        return result;
     }
 
 private:
     formats::Series& series(int index) { return set_.series[plan_.usable[static_cast<std::size_t>(index)]]; }
+
+    // The indices of every series are needed after the last one: for the
+    // CSV, laid out by year, the chronology and the statistics.
+    bool keepIndices() const { return outputs_.csv || outputs_.chronology || outputs_.statistics; }
 
     bool fail(const output::Status& status) {
         messages_.error(std::string(label_) + ": " + status.why());
@@ -77,7 +103,7 @@ private:
                 formats::SeriesName::from(listingToTerminal_ ? output::escapedControls(s.name) : s.name);
             output::formatListingBlock(prepared.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
-        if (outputs_.csv || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
+        if (keepIndices() || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
         if (outputs_.plots) drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], prepared);
     }
 
@@ -120,10 +146,8 @@ private:
             written_ = outputs_.listing->write(prepared.listing);
             if (!written_.ok()) return false;
         }
-        if (outputs_.csv) {
-            warnRatio(s, fit);
-            indices_.push_back({s.name, s.firstYear, prepared.index});
-        }
+        if (outputs_.csv) warnRatio(s, fit);
+        if (keepIndices()) indices_.push_back({s.name, s.firstYear, prepared.index});
         if (outputs_.plots) writePicture(index, prepared);
         return true;
     }
@@ -183,6 +207,7 @@ private:
 SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string_view label,
                 output::Messages& messages) {
     SetPlan plan;
+    int longFilters = 0;
     for (std::size_t i = 0; i < set.series.size(); ++i) {
         const formats::Series& s = set.series[i];
         const int seriesCutoff = cutoff.forLength(static_cast<long long>(s.values.size()));
@@ -193,12 +218,21 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string
         }
         plan.usable.push_back(i);
         plan.cutoffs.push_back(seriesCutoff);
+        if (3LL * seriesCutoff > static_cast<long long>(s.values.size())) ++longFilters;
     }
+    if (cutoff.percent > 0 && longFilters > 0)
+        messages.note(std::string(label) + ": " + std::to_string(longFilters) +
+                      (longFilters == 1 ? " series has a prediction filter (and an extension at each end) longer "
+                                          "than a third of its length"
+                                        : " series have a prediction filter (and an extension at each end) longer "
+                                          "than a third of their length") +
+                      " at " + std::to_string(cutoff.percent) +
+                      "%; the spline's ends may follow the extension more than the data");
     return plan;
 }
 
-bool detrendSet(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
-                output::Messages& messages) {
+SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
+                     output::Messages& messages) {
     return SetRun(set, plan, outputs, label, messages).run();
 }
 

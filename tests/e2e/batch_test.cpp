@@ -99,6 +99,20 @@ TEST(Batch, UsageErrors) {
         {{"-c", "5", "-o", "-", "--csv", "-", "t.txt"},
          "detrend: the listing and the CSV cannot both go to standard output\n"},
         {{"-c", "5", "-d", ".", "-", "-"}, "detrend: standard input (-) can be read only once\n"},
+        {{"-c", "5", "--chron", "t.txt"},
+         "detrend: --chron without a file writes one per input into -d DIR: give -d, or --chron=FILE\n"},
+        {{"-c", "5", "--stats", "t.txt"},
+         "detrend: --stats without a file writes one per input into -d DIR: give -d, or --stats=FILE\n"},
+        {{"-c", "5", "-d", ".", "--chron=c.csv", "t.txt", "u.txt"},
+         "detrend: --chron=FILE names one chronology: with several inputs use -d DIR and --chron\n"},
+        {{"-c", "5", "--chron-mean", "median", "--chron=c.csv", "t.txt"},
+         "detrend: --chron-mean median: expected biweight or arithmetic\n"},
+        {{"-c", "5", "--chron-format", "crn", "t.txt"},
+         "detrend: --chron-format and --chron-mean describe the chronology: give --chron too\n"},
+        {{"-c", "5", "--cor", "pearson", "t.txt"},
+         "detrend: --cor chooses the statistics' correlation: give --stats too\n"},
+        {{"-c", "5", "--index", "difference", "--chron=c.crn", "t.txt"},
+         "detrend: a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv\n"},
         {{"-c", "5", "--max-input", "0", "t.txt"},
          "detrend: --max-input 0: expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, "
          "1024^3)\n"},
@@ -245,14 +259,22 @@ TEST(Batch, ResultsDoNotDependOnJobs) {
         table += "\n";
     }
     s.write("t.txt", table);
-    const Outcome one = batch(s, {"-c", "40%", "-j", "1", "-o", "one.out", "--csv", "one.csv", "t.txt"});
-    const Outcome four = batch(s, {"-c", "40%", "-j", "4", "-o", "four.out", "--csv", "four.csv", "t.txt"});
+    Outcome runs[2];
+    for (const int jobs : {1, 4}) {
+        const std::string j = std::to_string(jobs);
+        runs[jobs / 4] = batch(s, {"-q", "-c", "40%", "-j", j, "-o", j + ".out", "--csv", j + ".csv",
+                                   "--chron=" + j + ".chron", "--stats=" + j + ".stats", "--plot", j, "t.txt"});
+    }
+    const Outcome& one = runs[0];
+    const Outcome& four = runs[1];
     EXPECT_EQ(one.status, 1);  // the series with a gap
     EXPECT_EQ(four.status, 1);
     EXPECT_EQ(one.err, four.err);
-    EXPECT_EQ(one.files.at("one.out"), four.files.at("four.out"));
-    EXPECT_EQ(one.files.at("one.csv"), four.files.at("four.csv"));
-    EXPECT_GT(one.files.at("one.out").size(), 100000u);
+    for (const char* file : {".out", ".csv", ".chron", ".stats"})
+        EXPECT_EQ(one.files.at(std::string("1") + file), four.files.at(std::string("4") + file)) << file;
+    for (const char* picture : {"t-S0.png", "t.chron.png"})
+        EXPECT_EQ(readFile(s.path(std::string("1/") + picture)), readFile(s.path(std::string("4/") + picture)));
+    EXPECT_GT(one.files.at("1.out").size(), 100000u);
 }
 
 // The dialogue's capacities do not bind batch runs: 800 series.

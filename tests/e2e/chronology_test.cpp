@@ -1,0 +1,67 @@
+// From ring widths to a site chronology in one run: the chronology and
+// statistics files, the summary line, and what the files cannot hold.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "harness.hpp"
+
+namespace detrend::e2e {
+namespace {
+
+Outcome batch(const Scenario& s, std::vector<std::string> arguments) {
+    RunOptions options;
+    options.arguments = std::move(arguments);
+    return s.run("", options);
+}
+
+// The first line of `text`.
+std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
+    Scenario s;
+    s.write("oaks.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/oaks.rwl"));
+    const Outcome o = batch(s, {"-c", "20", "-d", "out", "--chron", "--stats", "--plot", "plots", "oaks.rwl"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(o.err.starts_with("detrend: made the output directory \"out\"\n"));
+    EXPECT_NE(o.err.find("detrend: oaks.rwl: 4 series detrended, 0 skipped; rbar "), std::string::npos) << o.err;
+    const std::string chronology = readFile(s.path("out/oaks-chron.csv"));
+    EXPECT_EQ(firstLine(chronology), "year,std,res,samp.depth");
+    const std::string statistics = readFile(s.path("out/oaks-stats.csv"));
+    EXPECT_EQ(firstLine(statistics), "file,series,first,last,rbar,eps,snr,cutoff,index");
+    EXPECT_TRUE(statistics.find("\noaks.rwl,4,") != std::string::npos) << statistics;
+    EXPECT_TRUE(statistics.ends_with(",20,ratio\n")) << statistics;
+    EXPECT_GT(readFile(s.path("plots/oaks.chron.png")).size(), 10000u);
+
+    // The Tucson chronology: ratio indices x 1000 and depths by decade.
+    const Outcome crn = batch(s, {"-q", "-c", "20", "--chron=oaks.crn", "--chron-mean", "arithmetic", "oaks.rwl"});
+    EXPECT_EQ(crn.status, 0) << crn.err;
+    EXPECT_EQ(crn.out, "");  // an output named: no listing on standard output
+    const std::string decades = readFile(s.path("oaks.crn"));
+    EXPECT_EQ(decades.substr(0, 6), "oaks  ");
+    EXPECT_EQ(firstLine(decades).size(), 10u + 10 * 7);
+}
+
+TEST(Chronology, WhatCannotBeWrittenIsRefused) {
+    Scenario s;
+    // Year 99999 needs five columns; so does a depth over 999.
+    s.write("late.csv", "Year,A,B\n99990,1,2\n99991,1.5,2.5\n99992,2,1.5\n99993,1.2,2\n99994,1.8,2.2\n");
+    Outcome o = batch(s, {"-q", "-c", "2", "--chron=late.crn", "late.csv"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "detrend: late.csv: the chronology does not fit the .crn layout: year 99990: outside -999 .. 9999\n");
+    EXPECT_FALSE(std::filesystem::exists(s.path("late.crn")));
+    // Every series skipped: no chronology.
+    s.write("short.csv", "Year,A\n1900,1\n1901,2\n");
+    o = batch(s, {"-q", "-c", "5", "--chron=short.csv.chron", "short.csv"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "detrend: short.csv: series \"A\" skipped: the cutoff 5 is not below its length of 2 years\n"
+              "detrend: short.csv: no series detrended: no chronology is written\n");
+    EXPECT_FALSE(std::filesystem::exists(s.path("short.csv.chron")));
+}
+
+}  // namespace
+}  // namespace detrend::e2e
