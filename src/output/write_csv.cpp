@@ -1,9 +1,13 @@
 #include "output/write_csv.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <limits>
+
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
 
 namespace detrend::output {
 
@@ -28,20 +32,13 @@ std::string wideCsv(const std::vector<IndexColumn>& columns) {
     return all;
 }
 
-Status writeWideCsv(const std::vector<IndexColumn>& columns, const std::function<Status(std::string_view)>& put) {
-    constexpr std::size_t piece = 1 << 20;
-    std::string text = "year";
-    long long first = std::numeric_limits<long long>::max(), last = std::numeric_limits<long long>::min();
-    for (const IndexColumn& c : columns) {
-        text += ',';
-        text += csvField(c.name);
-        if (c.values.empty()) continue;
-        first = std::min(first, c.firstYear);
-        last = std::max(last, c.firstYear + static_cast<long long>(c.values.size()) - 1);
-    }
-    text += '\n';
+namespace {
+
+// The rows of the years [first, end) into `text`, replacing what it held.
+void formatRows(const std::vector<IndexColumn>& columns, long long first, long long end, std::string& text) {
+    text.clear();
     char number[64];
-    for (long long year = first; year <= last; ++year) {
+    for (long long year = first; year < end; ++year) {
         text.append(number, std::to_chars(number, number + sizeof number, year).ptr);
         for (const IndexColumn& c : columns) {
             text += ',';
@@ -55,12 +52,58 @@ Status writeWideCsv(const std::vector<IndexColumn>& columns, const std::function
                         std::to_chars(number, number + sizeof number, c.values[static_cast<std::size_t>(i)]).ptr);
         }
         text += '\n';
-        if (text.size() >= piece) {
-            if (Status written = put(text); !written.ok()) return written;
-            text.clear();
-        }
     }
-    return put(text);
+}
+
+// A block of rows while it goes through the pipeline.
+struct RowBlock {
+    long long first = 0, end = 0;
+    std::size_t slot = 0;  // its text in a ring of one per token
+};
+
+}  // namespace
+
+Status writeWideCsv(const std::vector<IndexColumn>& columns, const std::function<Status(std::string_view)>& put) {
+    std::string header = "year";
+    long long first = std::numeric_limits<long long>::max(), last = std::numeric_limits<long long>::min();
+    for (const IndexColumn& c : columns) {
+        header += ',';
+        header += csvField(c.name);
+        if (c.values.empty()) continue;
+        first = std::min(first, c.firstYear);
+        last = std::max(last, c.firstYear + static_cast<long long>(c.values.size()) - 1);
+    }
+    header += '\n';
+    if (Status written = put(header); !written.ok() || first > last) return written;
+
+    // Blocks of about 1 MB of text are formatted on the threads of the
+    // current arena and handed on in order; the ring of texts bounds the
+    // memory whatever the table's size.
+    const long long rows = std::max<long long>(1, (1 << 20) / (8 * static_cast<long long>(columns.size()) + 8));
+    const std::size_t tokens = 2 * static_cast<std::size_t>(tbb::this_task_arena::max_concurrency()) + 1;
+    std::vector<std::string> texts(tokens);
+    long long next = first;
+    std::size_t blocks = 0;
+    Status written = Status::success();
+    std::atomic<bool> failed{false};  // read by the first stage while the last one writes
+    tbb::parallel_pipeline(
+        tokens, tbb::make_filter<void, RowBlock>(tbb::filter_mode::serial_in_order, [&](tbb::flow_control& control) {
+                    if (next > last || failed) {
+                        control.stop();
+                        return RowBlock{};
+                    }
+                    const RowBlock block{next, std::min(last + 1, next + rows), blocks++ % tokens};
+                    next = block.end;
+                    return block;
+                }) & tbb::make_filter<RowBlock, RowBlock>(tbb::filter_mode::parallel, [&](RowBlock block) {
+                    formatRows(columns, block.first, block.end, texts[block.slot]);
+                    return block;
+                }) & tbb::make_filter<RowBlock, void>(tbb::filter_mode::serial_in_order, [&](RowBlock block) {
+                    if (!written.ok()) return;
+                    written = put(texts[block.slot]);
+                    failed = !written.ok();
+                }));
+    return written;
 }
 
 }  // namespace detrend::output

@@ -17,9 +17,9 @@ struct IndexColumn {
     std::vector<float> values;  // one per year from firstYear; NaN: written NA
 };
 
-// The CSV text, lines ended by LF, handed to `put` in pieces of about 1 MB
-// as it is built; the first failure of `put` ends the writing and is
-// returned. Values are written in the shortest form that reads back to
+// The CSV text, lines ended by LF, handed to `put` in order in pieces of
+// about 1 MB, formatted on the threads of the current oneTBB arena; the first
+// failure of `put` ends the writing and is returned. Values are written in the shortest form that reads back to
 // the same single-precision number; a name holding a comma, a quote, a line
 // end or outer blanks is quoted, quotes doubled.
 Status writeWideCsv(const std::vector<IndexColumn>& columns, const std::function<Status(std::string_view)>& put);
