@@ -92,7 +92,7 @@ public:
     BatchRun(const Options& options, output::Messages& messages)
         : o_(options), messages_(messages), progress_(messages, static_cast<int>(options.inputs.size())) {
         for (const std::string& input : o_.inputs)
-            if (const auto id = output::identityOf(input); id && input != "-") inputs_[*id] = input;
+            if (input != "-") inputs_.add(input, output::identityOf(input));
     }
 
     int run() {
@@ -161,11 +161,9 @@ private:
     // A reason when `path` may not be written for `input`.
     std::string refusal(const std::string& path, const std::string& input) const {
         if (path == "-") return {};
-        if (const auto id = output::identityOf(path)) {
-            if (const auto it = inputs_.find(*id); it != inputs_.end())
-                return "output file \"" + path + "\" is the input file \"" + it->second +
-                       "\": writing it would destroy the input";
-        }
+        if (const std::string* over = inputs_.writtenOver(path))
+            return "output file \"" + path + "\" is the input file \"" + *over +
+                   "\": writing it would destroy the input";
         if (const auto it = written_.find(resolvedTarget(path)); it != written_.end()) {
             if (it->second != input)
                 return "output file \"" + path + "\" was already written for input \"" + it->second + "\"";
@@ -211,8 +209,8 @@ private:
         const pipeline::SetResult result =
             pipeline::detrendSet(set, plan, outputsOf(input, files), label(input), messages_);
         if (!result.statistics) return result.complete;
-        const std::string row = output::statisticsCsvRow(input, *result.statistics, cutoffText(o_.cutoff),
-                                                         o_.index == output::IndexKind::ratio ? "ratio" : "difference");
+        const std::string row =
+            output::statisticsCsvRow(input, *result.statistics, cutoffText(o_.cutoff), output::indexName(o_.index));
         if (!files.statistics) {
             statisticsRows_ += row;
             return result.complete;
@@ -247,10 +245,7 @@ private:
             messages_.error(reason);
             return false;
         }
-        output::OutputFile file(path, output::Replace::whenComplete);
-        output::Status written = file.opened();
-        if (written.ok()) written = file.write(output::statisticsCsvHeader() + statisticsRows_);
-        if (written.ok()) written = file.close();
+        const output::Status written = output::writeWholeFile(path, output::statisticsCsvHeader() + statisticsRows_);
         if (!written.ok()) messages_.error(written.why());
         return written.ok();
     }
@@ -258,7 +253,7 @@ private:
     const Options& o_;
     output::Messages& messages_;
     Progress progress_;
-    std::map<output::FileIdentity, std::string> inputs_;  // every input file, by identity
+    output::InputFiles inputs_;
     std::map<std::string, std::string> written_;  // outputs written (resolvedTarget), with their input
     std::string statisticsRows_;  // for the statistics file of all inputs
 };

@@ -51,14 +51,15 @@ public:
         struct stat status;
         if (::fstat(fd_, &status) != 0) fail("cannot open input file \"" + path + "\": " + std::strerror(errno));
         if (S_ISDIR(status.st_mode)) fail("cannot open input file \"" + path + "\": " + std::strerror(EISDIR));
-        identity_ = output::identityOf(fd_);
+        files_.add(path, output::identityOf(fd_));
     }
     ~InputFile() { close(); }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
     int fd() const { return fd_; }
-    const std::optional<output::FileIdentity>& identity() const { return identity_; }
+    // The input file, for the check that the output is not written over it.
+    const output::InputFiles& files() const { return files_; }
     void close() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
@@ -66,7 +67,7 @@ public:
 
 private:
     int fd_ = -1;
-    std::optional<output::FileIdentity> identity_;
+    output::InputFiles files_;
 };
 
 // The four lines shown when a series is too long for the spline, then the
@@ -86,7 +87,7 @@ std::string askOutputName(Console& console, const InputFile& input) {
     const std::string outputName = fileName(console.lineReply(), "output");
     if (outputName.find('\0') != std::string::npos)
         fail("cannot open output file \"" + outputName + "\": the name holds a NUL character");
-    if (output::namesFile(outputName, input.identity()))
+    if (input.files().writtenOver(outputName) != nullptr)
         fail("output file is the input file (\"" + outputName + "\"): writing it would destroy the input");
     return outputName;
 }

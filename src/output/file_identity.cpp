@@ -16,8 +16,15 @@ std::optional<FileIdentity> identityOf(int fd) {
     return FileIdentity{status.st_dev, status.st_ino};
 }
 
-bool namesFile(const std::string& path, const std::optional<FileIdentity>& input) {
-    return input && identityOf(path) == input;
+void InputFiles::add(const std::string& name, const std::optional<FileIdentity>& identity) {
+    if (identity) inputs_.emplace(*identity, name);
+}
+
+const std::string* InputFiles::writtenOver(const std::string& path) const {
+    const std::optional<FileIdentity> identity = identityOf(path);
+    if (!identity) return nullptr;
+    const auto it = inputs_.find(*identity);
+    return it == inputs_.end() ? nullptr : &it->second;
 }
 
 }  // namespace detrend::output

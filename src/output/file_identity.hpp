@@ -2,6 +2,7 @@
 // the one check of both the dialogue and the command line.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -19,7 +20,16 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 // The identity of the open file `fd`.
 std::optional<FileIdentity> identityOf(int fd);
 
-// Whether `path` names the file `input` (an output that would destroy it).
-bool namesFile(const std::string& path, const std::optional<FileIdentity>& input);
+// The input files of a run, by identity.
+class InputFiles {
+public:
+    // Adds the input `name` is, of the given identity (nothing: not a file).
+    void add(const std::string& name, const std::optional<FileIdentity>& identity);
+    // The input the output `path` would be written over, or nullptr.
+    const std::string* writtenOver(const std::string& path) const;
+
+private:
+    std::map<FileIdentity, std::string> inputs_;
+};
 
 }  // namespace detrend::output

@@ -5,6 +5,8 @@
 
 namespace detrend::output {
 
+std::string_view indexName(IndexKind kind) { return kind == IndexKind::ratio ? "ratio" : "difference"; }
+
 void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<float>& out) {
     out.resize(fit.series.size());
     for (std::size_t i = 0; i < fit.series.size(); ++i) {

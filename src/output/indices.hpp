@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "numeric/detrend_series.hpp"
@@ -12,6 +13,9 @@ enum class IndexKind {
     difference,  // series minus spline: the listing's residual
     ratio,  // series divided by spline; NaN where the spline is not positive
 };
+
+// "ratio" or "difference", as files record the kind.
+std::string_view indexName(IndexKind kind);
 
 // The index of every value of a fitted series into `out` (replacing what it
 // held), one per year.

@@ -139,4 +139,12 @@ Status OutputFile::close() {
     return Status::success();
 }
 
+Status writeWholeFile(const std::string& path, std::string_view bytes, std::string_view what) {
+    OutputFile file(path, Replace::whenComplete, what);
+    Status written = file.opened();
+    if (written.ok()) written = file.write(bytes);
+    if (written.ok()) written = file.close();
+    return written;
+}
+
 }  // namespace detrend::output

@@ -70,4 +70,7 @@ private:
     Status opened_ = Status::success();
 };
 
+// Writes `bytes` as the whole of file `path`, replaced when complete.
+Status writeWholeFile(const std::string& path, std::string_view bytes, std::string_view what = "output file");
+
 }  // namespace detrend::output

@@ -121,7 +121,8 @@ private:
         picture.index = prepared.index;
         picture.title = title;
         picture.indexKind = outputs_.index;
-        picture.indexLabel = outputs_.index == output::IndexKind::ratio ? "ratio index" : "difference index";
+        const std::string indexLabel = std::string(output::indexName(outputs_.index)) + " index";
+        picture.indexLabel = indexLabel;
         plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
         prepared.picture = std::move(rendered.bytes);
         prepared.pictureError = std::move(rendered.error);
@@ -168,10 +169,7 @@ private:
         if (!prepared.pictureError.empty())
             return plotFailures_.push_back("cannot draw plot file " + formats::quoted(path) + ": " +
                                            prepared.pictureError);
-        output::OutputFile file(path, output::Replace::whenComplete, "plot file");
-        output::Status written = file.opened();
-        if (written.ok()) written = file.write(prepared.picture);
-        if (written.ok()) written = file.close();
+        const output::Status written = output::writeWholeFile(path, prepared.picture, "plot file");
         if (!written.ok()) plotFailures_.push_back(written.why());
     }
 

@@ -59,16 +59,13 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.depths = chronology.depth;
     picture.title = title;
     picture.indexKind = outputs.index;
-    picture.indexLabel = outputs.index == output::IndexKind::ratio ? "ratio index" : "difference index";
+    const std::string indexLabel = std::string(output::indexName(outputs.index)) + " index";
+    picture.indexLabel = indexLabel;
     const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, plots.format);
-    output::Status written =
+    const output::Status written =
         rendered.error.empty()
-            ? output::Status::success()
+            ? output::writeWholeFile(path, rendered.bytes, "plot file")
             : output::Status::failure("cannot draw plot file " + formats::quoted(path) + ": " + rendered.error);
-    output::OutputFile file(path, output::Replace::whenComplete, "plot file");
-    if (written.ok()) written = file.opened();
-    if (written.ok()) written = file.write(rendered.bytes);
-    if (written.ok()) written = file.close();
     if (!written.ok()) messages.error(std::string(label) + ": " + written.why());
     return written.ok();
 }
