@@ -176,7 +176,7 @@ private:
         const int n = table_.length[s];
         if (static_cast<int>(plotData_.years.size()) < n) plotData_ = plot::PlotData(dialogueCapacity);
         plot::showSeriesWindow(fit.series, fit.spline, fit.residual, n, table_.firstYear[s], table_.names[s].view(), 0,
-                         plotData_);
+                               plotData_);
     }
 
     Console& console_;

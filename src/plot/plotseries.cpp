@@ -43,7 +43,7 @@ bool displayAvailable() {
 }
 
 void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
-                int n, int firstYear, std::string_view name, int offset, PlotData& data) {
+                      int n, int firstYear, std::string_view name, int offset, PlotData& data) {
     buildPlotData(extended, smoothed, residual, n, firstYear, offset, data);
     static std::vector<PLFLT> x, y;  // grown once to the plot data's capacity
     x.reserve(data.years.size());

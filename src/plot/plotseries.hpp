@@ -27,6 +27,6 @@ bool displayAvailable();
 // The plot data arrays are built in `scratch`, whose capacity must be at
 // least n.
 void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
-                int n, int firstYear, std::string_view name, int offset, PlotData& scratch);
+                      int n, int firstYear, std::string_view name, int offset, PlotData& scratch);
 
 }  // namespace detrend::plot
