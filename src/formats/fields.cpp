@@ -9,11 +9,6 @@ std::string yearOutOfRange(long long year) {
            std::to_string(yearLimit) + ")";
 }
 
-std::string quoted(std::string_view text) {
-    constexpr std::size_t shown = 20;
-    return "\"" + std::string(text.substr(0, shown)) + (text.size() > shown ? "...\"" : "\"");
-}
-
 std::size_t utf8SequenceLength(std::string_view text, std::size_t pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     std::size_t length = lead < 0x80                    ? 1
@@ -35,7 +30,11 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t pos) {
     return length;
 }
 
-std::string shownItem(std::string_view text) {
+namespace {
+
+// The first 20 characters of `text` as shownItem gives them; `used`: the
+// bytes of `text` they stand for.
+std::string shownCharacters(std::string_view text, std::size_t& used) {
     constexpr int shownCharacters = 20;
     std::string shown;
     std::size_t pos = 0;
@@ -50,7 +49,21 @@ std::string shownItem(std::string_view text) {
             pos += length;
         }
     }
+    used = pos;
     return shown;
+}
+
+}  // namespace
+
+std::string shownItem(std::string_view text) {
+    std::size_t used = 0;
+    return shownCharacters(text, used);
+}
+
+std::string quoted(std::string_view text) {
+    std::size_t used = 0;
+    std::string shown = shownCharacters(text, used);
+    return "\"" + shown + (used < text.size() ? "...\"" : "\"");
 }
 
 bool parseInteger(std::string_view text, long long& value) {

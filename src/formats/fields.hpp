@@ -25,7 +25,8 @@ inline constexpr long long yearLimit = 1000000;
 std::string yearOutOfRange(long long year);
 
 // `text` in double quotes for a message, cut to 20 characters with "..."
-// after the cut.
+// after the cut; control characters (a NUL byte among them) and bytes
+// outside UTF-8 sequences shown as '?', as shownItem does.
 std::string quoted(std::string_view text);
 
 // At most the first 20 characters of a free-layout item, as a message shows
@@ -46,6 +47,14 @@ std::string_view trimmed(std::string_view text, std::string_view blanks = " \t")
 inline std::string_view withoutTrailingBlanks(std::string_view text) {
     const auto last = text.find_last_not_of(' ');
     return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
+}
+
+// At least the number of lines in `bytes`, whatever ends them (LF, CR LF or
+// CR): room enough for one value per line.
+inline std::size_t lineCountBound(std::string_view bytes) {
+    const auto count = [&](char c) { return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), c)); };
+    const std::size_t newlines = count('\n');
+    return 1 + (bytes.find('\r') == std::string_view::npos ? newlines : std::max(newlines, count('\r')));
 }
 
 // The span [first, end) of a series' values from its first present value to
