@@ -101,7 +101,9 @@ private:
     bool read(const std::string& input, formats::SeriesSet& set) {
         std::string bytes;
         formats::InputError error;
-        if (!formats::readInputFile(input, bytes, error) || !formats::readSeries(bytes, o_.read, set, error)) {
+        formats::ReadOptions options = o_.read;
+        if (input != "-") options.fileName = input;  // standard input has no name
+        if (!formats::readInputFile(input, bytes, error) || !formats::readSeries(bytes, options, set, error)) {
             messages_.error(output::located(label(input), error));
             return false;
         }
