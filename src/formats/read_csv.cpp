@@ -266,14 +266,18 @@ bool CsvReader::readHeader() {
 }
 
 // Takes the table's width from the first row: that of the header, or one
-// cell more, as R writes row names.
+// cell more, as R writes row names -- unless that cell is empty, after a
+// separator ending the row: then a column without a name.
 bool CsvReader::shapeFrom(std::string_view row) {
-    rowNames_ = separatorCount(row, separator_) == header_.size();
+    const bool oneMore = separatorCount(row, separator_) == header_.size();
+    const bool endsInSeparator = trimmed(row, blanks_).ends_with(separator_);
+    rowNames_ = oneMore && !endsInSeparator;
     if (!rowNames_ && header_.size() < 2)
         return fail(headerLine_, headerEnd_, "expected series names after the year column's title");
-    width_ = header_.size() + (rowNames_ ? 1 : 0);
+    width_ = header_.size() + (oneMore ? 1 : 0);
     for (std::size_t k = rowNames_ ? 0 : 1; k < header_.size(); ++k)
         out_.series.push_back({std::move(header_[k].text), 0, {}, {}});
+    if (oneMore && endsInSeparator) out_.series.push_back({});
     columns_.resize(width_ - 1);
     const std::size_t rows = lineCountBound(bytes_);
     for (std::vector<double>& column : columns_) column.reserve(rows);

@@ -14,6 +14,18 @@ constexpr long long absentRing = -1;  // "." as a value
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The first position at or after `pos` that is not a blank or tab (npos:
+// none), and the end of the item that starts at `pos`. (A loop: the string
+// searches for a set of characters make a call per character.)
+std::size_t nextItem(std::string_view line, std::size_t pos) {
+    while (pos < line.size() && isBlank(line[pos])) ++pos;
+    return pos < line.size() ? pos : npos;
+}
+std::size_t itemEnd(std::string_view line, std::size_t pos) {
+    while (pos < line.size() && !isBlank(line[pos])) ++pos;
+    return pos;
+}
+
 std::string columnRange(std::size_t offset, std::size_t width) {
     return "columns " + std::to_string(offset + 1) + "-" + std::to_string(offset + width);
 }
@@ -137,8 +149,8 @@ bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtY
     out.values.clear();
     endsAtYear = yearRead = false;
     std::size_t item = 0;
-    for (std::size_t start = line.find_first_not_of(" \t"); start != npos; ++item) {
-        const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+    for (std::size_t start = nextItem(line, 0); start != npos; ++item) {
+        const std::size_t end = itemEnd(line, start);
         const std::string_view text = line.substr(start, end - start);
         endsAtYear = endsAtYear || end == 12;
         long long value = 0;
@@ -157,7 +169,7 @@ bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtY
             fault = {columnOf(start), "expected an integer value, found " + quoted(text)};
             return false;
         }
-        start = line.find_first_not_of(" \t", end);
+        start = nextItem(line, end);
         std::size_t secondTab = 0;
         if (start != npos && emptyTabField(line.substr(end, start - end), secondTab)) {
             fault = {columnOf(end + secondTab), "expected a value between two tabs, found nothing"};
@@ -213,15 +225,15 @@ bool tenByColumns(std::string_view line) {
 
 int archiveNumber(std::string_view line) {
     if (line.empty() || isBlank(line[0])) return 0;
-    const std::size_t idEnd = std::min(line.find_first_of(" \t"), line.size());
+    const std::size_t idEnd = itemEnd(line, 0);
     for (std::size_t at = std::max<std::size_t>(5, idEnd + 1); at <= 8 && at < line.size(); ++at) {
         if (line[at] < '1' || line[at] > '3' || (at + 1 < line.size() && !isBlank(line[at + 1]))) continue;
-        if (line.substr(idEnd, at - idEnd).find_first_not_of(" \t") != npos) return 0;
+        if (nextItem(line, idEnd) != at) return 0;
         // Integers alone after the number make a data line (a year of 1 to 3).
         bool integersAlone = true, any = false;
-        for (std::size_t start = line.find_first_not_of(" \t", at + 1); start != npos && integersAlone;
-             start = line.find_first_not_of(" \t", start)) {
-            const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+        for (std::size_t start = nextItem(line, at + 1); start != npos && integersAlone;
+             start = nextItem(line, start)) {
+            const std::size_t end = itemEnd(line, start);
             long long value = 0;
             integersAlone = parseRing(line.substr(start, end - start), value);
             any = true;
@@ -247,8 +259,8 @@ Reading readRecord(std::string_view line, std::size_t start, DataLine& out, Data
 std::size_t gluedAt(std::string_view line, std::size_t from) {
     std::string_view previous;
     std::size_t item = 0;
-    for (std::size_t start = line.find_first_not_of(" \t", from); start != npos; ++item) {
-        const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+    for (std::size_t start = nextItem(line, from); start != npos; start = nextItem(line, start), ++item) {
+        const std::size_t end = itemEnd(line, start);
         const std::string_view text = line.substr(start, end - start);
         if (item >= 3 && text != ".") {
             long long value = 0;
@@ -256,13 +268,14 @@ std::size_t gluedAt(std::string_view line, std::size_t from) {
             const bool afterMarker = previous == "-9999" || (previous == "999" && !integer);
             const bool afterTen =
                 (item >= 12 && !integer) || (start - from >= 72 && tenByColumns(line.substr(from, 72)));
-            DataLine data, scratch;
-            Fault fault;
-            if ((afterMarker || afterTen) && readAlone(line.substr(start), data, scratch, fault) != Reading::other)
-                return start;
+            if (afterMarker || afterTen) {
+                DataLine data, scratch;
+                Fault fault;
+                if (readAlone(line.substr(start), data, scratch, fault) != Reading::other) return start;
+            }
         }
         previous = text;
-        start = line.find_first_not_of(" \t", end);
+        start = end;
     }
     return npos;
 }

@@ -72,6 +72,7 @@ TEST(Csv, SeparatorsAndMissingFlag) {
         {"separator consistent over the lines", "Year;A, North\n1850;1,25\n", -999.0, {1.25}},
         {"CR alone", "Year,A\r1850,1.25\r1851,0.5\r", -999.0, {1.25, 0.5}},
         {"a separator ending every line", "Year,A,\n1850,1.25,\n1851,0.5,\n", -999.0, {1.25, 0.5}},
+        {"a separator ending every row", "Year,A\n1850,1.25,\n1851,0.5,\n", -999.0, {1.25, 0.5}},
         {"quick and general numbers",
          "Year\tA\n1850\t 12345678901234567890 \n1851\t1e-30\n",
          -999.0,
