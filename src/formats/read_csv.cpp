@@ -148,10 +148,10 @@ CsvFit csvFit(std::string_view bytes) {
         haveHeader = true;
         fit.lastLine = lines.lineNumber();
     }
+    for (char separator : {'\t', ';', ','}) fit.inHeader = fit.inHeader || separatorCount(header, separator) > 0;
     CsvFit loose;
     for (char separator : {'\t', ';', ','}) {
         const std::size_t inHeader = separatorCount(header, separator);
-        fit.inHeader = fit.inHeader || inHeader > 0;
         const std::size_t inFirstRow = rows.empty() ? 0 : separatorCount(rows.front(), separator);
         bool same = !rows.empty() && inFirstRow >= 1 && (inHeader == inFirstRow || inHeader + 1 == inFirstRow);
         bool holds = haveHeader && inHeader >= 1;
@@ -161,7 +161,7 @@ CsvFit csvFit(std::string_view bytes) {
             same = same && count == inFirstRow && year;
             holds = holds && count >= 1 && year;
         }
-        if (same) return {separator, true, true, fit.lastLine};
+        if (same) return {separator, true, fit.inHeader, fit.lastLine};
         if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
     }
     return loose.separator != '\0' ? loose : fit;
