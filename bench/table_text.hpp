@@ -10,14 +10,18 @@
 
 namespace detrend::bench {
 
-inline std::string ringWidthTable(int series, int years, int firstYear = 1000) {
+// `separator` goes between cells; `missing` is written for the years before
+// series k's first, which is year firstYear + (k % 50) * `stagger` (no
+// missing value with the default stagger of 0).
+inline std::string ringWidthTable(int series, int years, int firstYear = 1000, char separator = ' ',
+                                  const char* missing = "-999", int stagger = 0) {
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
     auto uniform = [&] {  // xorshift64*, in [0, 1)
         state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
         return static_cast<double>((state * 2685821657736338717ull) >> 11) / 9007199254740992.0;
     };
     std::string text = "Year";
-    for (int s = 1; s <= series; ++s) text += " S" + std::to_string(s);
+    for (int s = 1; s <= series; ++s) text += separator + ("S" + std::to_string(s));
     text += '\n';
     char field[32];
     for (int y = 0; y < years; ++y) {
@@ -26,7 +30,12 @@ inline std::string ringWidthTable(int series, int years, int firstYear = 1000) {
         for (int s = 0; s < series; ++s) {
             const double age = 1.5 * std::exp(-y / (300.0 + s)) + 0.5;
             const double v = age + shared + 0.15 * (uniform() - 0.5);
-            std::snprintf(field, sizeof field, " %.3f", v);
+            text += separator;
+            if (y < (s % 50) * stagger) {
+                text += missing;
+                continue;
+            }
+            std::snprintf(field, sizeof field, "%.3f", v);
             text += field;
         }
         text += '\n';

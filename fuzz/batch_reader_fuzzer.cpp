@@ -1,6 +1,7 @@
-// The batch readers (Tucson, CSV, free-layout table) and the format detection on arbitrary
-// bytes. Each reader either reads the bytes into series the batch run can
-// rely on, or reports an error at a place that exists in the input.
+// The batch readers (Tucson, CSV, free-layout table), the format detection
+// and readSeries on arbitrary bytes. Each reader either reads the bytes into
+// series the batch run can rely on, or reports an error at a place that
+// exists in the input, in a message without a NUL byte.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "formats/detect_format.hpp"
 #include "formats/lines.hpp"
 #include "formats/read_csv.hpp"
+#include "formats/read_series.hpp"
 #include "formats/read_table.hpp"
 #include "formats/read_tucson.hpp"
 
@@ -19,24 +21,30 @@ using namespace detrend::formats;
 namespace {
 
 constexpr long long yearLimit = 1000000;
+constexpr long long tucsonYearLimit = 9999;
 
 void check(bool condition) {
     if (!condition) std::abort();
 }
 
 // The error names no line or a line of the input, and a column of that line
-// or just after its end.
-void checkError(const InputError& error, const std::vector<std::string_view>& lines) {
-    check(!error.message.empty());
+// or just after its end (`tabsExpanded`: counted with tabs expanded to 8
+// columns at most each), in a message that is not cut by a NUL byte.
+void checkError(const InputError& error, const std::vector<std::string_view>& lines, bool tabsExpanded = false) {
+    check(!error.message.empty() && error.message.find('\0') == std::string::npos);
     if (error.line == 0) return check(error.column == 0);
     check(error.line >= 1 && static_cast<std::size_t>(error.line) <= lines.size());
-    const long length = static_cast<long>(lines[static_cast<std::size_t>(error.line - 1)].size());
+    const std::string_view line = lines[static_cast<std::size_t>(error.line - 1)];
+    const long tabs = tabsExpanded ? static_cast<long>(std::count(line.begin(), line.end(), '\t')) : 0;
+    const long length = static_cast<long>(line.size()) + 7 * tabs;
     check(error.column >= 0 && error.column <= length + 1);
 }
 
 // `slack`: how far the years of values may go past the limit of the years
 // written in the input (a Tucson line's year is that of its first value).
-// `bound`: the largest magnitude of a year the format accepts.
+// `bound`: the largest magnitude of a year the format accepts. A Tucson
+// series holds no missing value at all: an absent ring inside it is 0, and
+// years without a line make it unusable.
 void checkSet(const SeriesSet& set, bool tucson, long long slack, long long bound = yearLimit) {
     for (const Series& series : set.series) {
         check(!series.values.empty() || !series.problem.empty());
@@ -44,17 +52,25 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
         check(series.firstYear >= -bound && last <= bound + slack + 1);
         if (series.values.empty()) continue;
         check(!std::isnan(series.values.front()) && !std::isnan(series.values.back()));
-        if (tucson) {
-            const auto given =
-                std::count_if(series.values.begin(), series.values.end(), [](double v) { return !std::isnan(v); });
-            check(static_cast<long long>(series.values.size()) <= tucsonSpanLimit(given));
-        }
         for (double value : series.values) {
             check(std::isnan(value) || std::isfinite(value));
-            if (tucson) check(std::isnan(value) || value >= 0.0);
+            if (tucson) check(!std::isnan(value) && value >= 0.0);
         }
     }
     for (const std::string& warning : set.warnings) check(!warning.empty());
+}
+
+// readSeries with the format detected: the reader detection chose, and an
+// error that says which format was assumed.
+void checkReadSeries(std::string_view bytes, std::string_view name, const std::vector<std::string_view>& lines) {
+    ReadOptions options;
+    options.fileName = std::string(name);
+    SeriesSet set;
+    InputError error;
+    if (readSeries(bytes, options, set, error)) return check(error.message.empty());
+    checkError(error, lines, true);
+    const bool blank = bytes.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos;
+    check(blank || error.message.find(" [read as ") != std::string::npos || name.ends_with(".crn"));
 }
 
 }  // namespace
@@ -65,14 +81,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineReader splitter(bytes, "input", LineRules::batch(false));
     while (splitter.next()) lines.push_back(splitter.line());
 
-    const InputFormat format = detectFormat(bytes);
-    check(format == InputFormat::table || format == InputFormat::tucson || format == InputFormat::csv);
+    for (std::string_view name : {"", "in.rwl", "in.csv", "in.crn"}) {
+        const Detection detection = detectFormat(bytes, name);
+        check(detection.format == InputFormat::table || detection.format == InputFormat::tucson ||
+              detection.format == InputFormat::csv);
+        check(detection.chronology == (name == "in.crn"));
+        check(detection.lastLine >= 0 && static_cast<std::size_t>(detection.lastLine) <= lines.size());
+    }
+    checkReadSeries(bytes, "", lines);
+    checkReadSeries(bytes, "in.rwl", lines);
 
     SeriesSet set;
     InputError error;
     if (readTucson(bytes, set, error)) {
         check(error.message.empty());
-        checkSet(set, true, static_cast<long long>(size));
+        checkSet(set, true, static_cast<long long>(size), tucsonYearLimit);
     } else {
         checkError(error, lines);
     }
@@ -82,15 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         checkError(error, lines);
     }
-    // The free-layout table as batch runs read it: its errors come from the
-    // line reader, which counts lines its own way, so only their text is
-    // checked.
+    // The free-layout table as batch runs read it: the same lines, columns
+    // counted with tabs expanded.
     error = {};
     if (readTable(bytes, TableOptions{}, set, error)) {
         check(error.message.empty());
         checkSet(set, false, 0, 1'000'000'000'000'000);
     } else {
-        check(!error.message.empty() && error.line >= 0 && error.column >= 0);
+        checkError(error, lines, true);
     }
     return 0;
 }

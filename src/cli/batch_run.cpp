@@ -149,8 +149,10 @@ private:
     bool read(const std::string& input, formats::SeriesSet& set) {
         std::string bytes;
         formats::InputError error;
+        formats::ReadOptions options = o_.read;
+        if (input != "-") options.fileName = input;  // standard input has no name
         if (!formats::readInputFile(input, bytes, error, o_.maxInput) ||
-            !formats::readSeries(bytes, o_.read, set, error)) {
+            !formats::readSeries(bytes, options, set, error)) {
             messages_.error(output::located(label(input), error));
             return false;
         }

@@ -54,8 +54,9 @@ struct ExactRange<float> {
 // value as a full conversion. (For a float, going through double would round
 // twice; float arithmetic rounds once.) Returns false when the text is not a
 // number or the case is not easy; otherwise sets `value`, and `stop` to the
-// first character after the number, which the caller must check.
-template <class T>
+// first character after the number, which the caller must check. Without
+// `anyExponentLetter` only E and e introduce an exponent.
+template <class T, bool anyExponentLetter = true>
 [[gnu::always_inline]] inline bool quickDecimal(const char* p, const char* end, T& value, const char*& stop) {
     constexpr std::ptrdiff_t longestMantissa = 19;  // below 2^64
     bool negative = false;
@@ -86,7 +87,7 @@ template <class T>
         power = -static_cast<int>(p - fractionStart);
     }
     if (digits == 0 || significant > longestMantissa) return false;
-    if (p != end && isExponentLetter(*p)) {
+    if (p != end && (anyExponentLetter ? isExponentLetter(*p) : (*p == 'E' || *p == 'e'))) {
         ++p;
         bool negativeExponent = false;
         if (p != end && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';

@@ -1,5 +1,5 @@
-// Which batch reader an input file needs, told from its content alone (never
-// from its name).
+// Which batch reader an input file needs, told from its content; the file
+// name breaks a tie.
 #pragma once
 
 #include <string_view>
@@ -8,18 +8,42 @@ namespace detrend::formats {
 
 enum class InputFormat { table, tucson, csv };
 
-// The format of `bytes`, a UTF-8 byte order mark ignored. Empty and blank
-// lines play no part. The header is the first line that is not blank; a
-// separator is the one csvSeparator picks in it. The first rule that holds:
-//  1. csv: the header has a separator and the next line has as many of it
-//     and a whole number (a year) in its first cell;
-//  2. tucson: some line reads as a Tucson data line by the fixed columns
-//     (readTucsonColumns), with an id that is not all digits or a stop marker
-//     (999 or -9999) as its last value -- so that rows of an aligned integer
-//     table with the year in front are not taken for Tucson lines;
-//  3. csv: the header has a separator and some later line is a row as in 1
-//     (a csv file whose first row is faulty, read to report the fault);
-//  4. table: anything else, a free-layout table of names and rows.
-InputFormat detectFormat(std::string_view bytes);
+// The lines detection examines after the header lines of a Tucson file.
+inline constexpr int tucsonLinesExamined = 20;
+
+struct Detection {
+    InputFormat format = InputFormat::table;
+    // The name ends in .crn: a chronology, not ring widths, refused.
+    bool chronology = false;
+    // The last line detection looked at: a reader's error up to there may
+    // mean that the format was taken wrongly.
+    long lastLine = 0;
+};
+
+// The format of `bytes` (a UTF-8 byte order mark ignored; blank lines play
+// no part), `fileName` ("" for standard input) breaking a tie. The first
+// rule that holds:
+//  1. a name ending in .crn (in any case) is a chronology;
+//  2. the content fits a Tucson file and CSV both: CSV for a name ending in
+//     .csv, Tucson otherwise;
+//  3. tucson: after at most three header lines (classifyTucsonLine: of the
+//     archive's shape, or not of a data line's), the next lines that are
+//     not blank, up to tucsonLinesExamined, are data lines (any line of a
+//     data line's shape that cannot be read counts against one that can, so
+//     that a file with a bad first line is read, to report it) or headers,
+//     with a stop marker (999 or -9999) ending a line, or a line continuing
+//     the line before under the same id (letter case aside) -- unless every
+//     id is a number one more than the id before, as in the rows of an
+//     integer table with the year in front;
+//  4. csv: csvFit finds a separator that fits consistently;
+//  5. the name suggests the format and the content resembles it: .rwl,
+//     .raw or .tuc with a line of a Tucson data line's shape after the
+//     header lines; .csv with a separator in the first line;
+//  6. csv: csvFit finds a separator that fits loosely;
+//  7. table: anything else, a free-layout table of names and rows.
+Detection detectFormat(std::string_view bytes, std::string_view fileName = {});
+
+// How messages name a format: "a Tucson file", "CSV", "a free-layout table".
+std::string_view formatName(InputFormat format);
 
 }  // namespace detrend::formats

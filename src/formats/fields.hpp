@@ -45,6 +45,14 @@ inline std::string_view withoutTrailingBlanks(std::string_view text) {
     return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
 }
 
+// At least the number of lines in `bytes`, whatever ends them (LF, CR LF or
+// CR): room enough for one value per line.
+inline std::size_t lineCountBound(std::string_view bytes) {
+    const auto count = [&](char c) { return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), c)); };
+    const std::size_t newlines = count('\n');
+    return 1 + (bytes.find('\r') == std::string_view::npos ? newlines : std::max(newlines, count('\r')));
+}
+
 // The span [first, end) of a series' values from its first present value to
 // its last; first == end when none is present.
 struct ValueSpan {

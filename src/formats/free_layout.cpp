@@ -274,7 +274,9 @@ ScanResult FreeReader::lineMissing() const {
 template <class Items>
 ScanResult FreeReader::readItems(Items& items) {
     const std::size_t count = items.size();
-    rest_ = std::string_view::npos;
+    rest_ = lastRest_ = std::string_view::npos;
+    firstItemLine_ = 0;
+    firstItemColumn_ = 0;
     restNames_ = Items::namesMayBeQuoted;
     if (!lines_.next()) return lineMissing();
     std::string_view text = lines_.line();
@@ -292,14 +294,18 @@ ScanResult FreeReader::readItems(Items& items) {
             continue;
         }
         const char c = text[pos];
-        if (c == ',') {  // nothing between two commas: the item keeps its value
-            ++index;
-            ++pos;
-            continue;
-        }
         if (c == '/') break;
         if (c == '!') {
             pos = text.size();
+            continue;
+        }
+        if (index == 0) {
+            firstItemLine_ = lines_.lineNumber();
+            firstItemColumn_ = pos + 1;
+        }
+        if (c == ',') {  // nothing between two commas: the item keeps its value
+            ++index;
+            ++pos;
             continue;
         }
 
@@ -322,9 +328,13 @@ ScanResult FreeReader::readItems(Items& items) {
             return itemFailure(status, lines_.lineNumber(), index, text, pos);
         afterItem = true;
     }
-    if (index == count && takenBefore == 0) {
-        rest_ = pos;
-        restAfterItem_ = afterItem;
+    if (index == count) {
+        lastRest_ = pos;
+        lastRestAfterItem_ = afterItem;
+        if (takenBefore == 0) {
+            rest_ = pos;
+            restAfterItem_ = afterItem;
+        }
     }
     return {ScanStatus::ok, lines_.lineNumber()};
 }
@@ -332,6 +342,15 @@ ScanResult FreeReader::readItems(Items& items) {
 std::size_t FreeReader::itemsIgnored() const {
     if (rest_ == std::string_view::npos) return 0;
     return countItems(lines_.line(), rest_, restAfterItem_, restNames_);
+}
+
+std::size_t FreeReader::itemsAfterRead(std::size_t& column) const {
+    column = 0;
+    if (lastRest_ == std::string_view::npos) return 0;
+    const std::string_view text = lines_.line();
+    bool afterItem = lastRestAfterItem_;
+    column = skipToItem(text, lastRest_, afterItem) + 1;
+    return countItems(text, lastRest_, lastRestAfterItem_, restNames_);
 }
 
 ScanResult FreeReader::read(std::span<double> items) {

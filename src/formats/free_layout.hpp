@@ -74,6 +74,15 @@ public:
     // items on that line after them, which the read ignored. 0 when it ended
     // at "/", failed, or took items from several lines.
     std::size_t itemsIgnored() const;
+    // After a read that took all its items: the items after them on the
+    // line where it ended (also when it took items from several lines),
+    // and in `column` the 1-based column of the first of them. 0 when the
+    // read ended at "/" or failed.
+    std::size_t itemsAfterRead(std::size_t& column) const;
+    // The line and 1-based column where the last read found its first item;
+    // 0 and 0 when it found none.
+    long firstItemLine() const { return firstItemLine_; }
+    std::size_t firstItemColumn() const { return firstItemColumn_; }
 
     LineReader& lines() { return lines_; }
 
@@ -88,6 +97,11 @@ private:
     std::size_t rest_ = std::string_view::npos;
     bool restAfterItem_ = false;
     bool restNames_ = false;
+    // The same for the last line of any read that took all its items.
+    std::size_t lastRest_ = std::string_view::npos;
+    bool lastRestAfterItem_ = false;
+    long firstItemLine_ = 0;
+    std::size_t firstItemColumn_ = 0;
 };
 
 }  // namespace detrend::formats

@@ -1,5 +1,6 @@
 #include "formats/lines.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@ namespace detrend::formats {
 namespace {
 constexpr std::size_t initialBuffer = 1 << 20;
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t npos = std::string_view::npos;
 }  // namespace
 
 LineReader::LineReader(int fd, std::string description, LineRules rules)
@@ -85,13 +87,25 @@ bool LineReader::next() {
         line_ = {};
         return false;
     }
+    std::size_t next = newline != nullptr ? stop + 1 : stop;  // where the next line begins
+    if (rules_.ends == LineRules::Ends::batch) {
+        // A carriage return ends the line, and so do carriage returns
+        // followed by the line feed, all of them together.
+        if (const void* cr = std::memchr(data_ + begin_, '\r', stop - begin_)) {
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - data_);
+            const bool beforeNewline =
+                newline != nullptr && std::string_view(data_ + at, stop - at).find_first_not_of('\r') == npos;
+            if (!beforeNewline) next = at + 1;
+            stop = at;
+        }
+    }
     std::string_view raw(data_ + begin_, stop - begin_);
     if (raw.size() > maxLineLength) return failTooLong();
-    begin_ = searched_ = newline != nullptr ? stop + 1 : stop;
+    // No line feed lies before the one found: the search goes on from there.
+    searched_ = std::max(next, newline != nullptr ? static_cast<std::size_t>(newline - data_) : end_);
+    begin_ = next;
     if (lineNumber_++ == 0 && rules_.ends == LineRules::Ends::batch && raw.starts_with(byteOrderMark))
         raw.remove_prefix(byteOrderMark.size());
-    if (rules_.ends == LineRules::Ends::batch && newline != nullptr)
-        while (raw.ends_with('\r')) raw.remove_suffix(1);
     return cook(raw);
 }
 

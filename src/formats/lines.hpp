@@ -12,10 +12,11 @@ namespace detrend::formats {
 
 struct LineRules {
     // Dialogue: a line ends at LF and every carriage return in it is
-    // dropped. Batch: a line ends at LF, and the carriage returns just before
-    // it (CR LF, CR CR LF) are dropped; a UTF-8 byte order mark before the
-    // first line and DOS end-of-file marks (Ctrl-Z) at the very end of bytes
-    // in memory are skipped.
+    // dropped. Batch: a line ends at LF, at CR LF, at CR CR LF (any carriage
+    // returns before LF) or at a CR alone (older Mac files); a UTF-8 byte
+    // order mark before the first line and DOS end-of-file marks (Ctrl-Z) at
+    // the very end of bytes in memory are skipped. (From a descriptor, a
+    // batch line is handed out once the LF after it, or the end, is read.)
     enum class Ends { dialogue, batch } ends = Ends::dialogue;
     // Tabs become blanks up to the next stop of every 8 columns.
     bool expandTabs = true;

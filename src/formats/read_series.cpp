@@ -13,14 +13,23 @@
 namespace detrend::formats {
 namespace {
 
-InputFormat chosenFormat(std::string_view bytes, FormatChoice choice) {
+InputFormat chosenFormat(FormatChoice choice) {
     switch (choice) {
-        case FormatChoice::automatic: return detectFormat(bytes);
+        case FormatChoice::automatic:
         case FormatChoice::table: return InputFormat::table;
         case FormatChoice::tucson: return InputFormat::tucson;
         case FormatChoice::csv: return InputFormat::csv;
     }
     return InputFormat::table;
+}
+
+bool readAs(InputFormat format, std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error) {
+    switch (format) {
+        case InputFormat::table: return readTable(bytes, {options.columns, options.missing}, out, error);
+        case InputFormat::tucson: return readTucson(bytes, out, error);
+        case InputFormat::csv: return readCsv(bytes, {options.missing}, out, error);
+    }
+    return false;
 }
 
 bool cannotRead(int cause, InputError& error) {
@@ -31,11 +40,19 @@ bool cannotRead(int cause, InputError& error) {
 }  // namespace
 
 bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error) {
-    switch (chosenFormat(bytes, options.format)) {
-        case InputFormat::table: return readTable(bytes, {options.columns, options.missing}, out, error);
-        case InputFormat::tucson: return readTucson(bytes, out, error);
-        case InputFormat::csv: return readCsv(bytes, {options.missing}, out, error);
+    if (options.format != FormatChoice::automatic)
+        return readAs(chosenFormat(options.format), bytes, options, out, error);
+    const Detection detection = detectFormat(bytes, options.fileName);
+    if (detection.chronology) {
+        out = {};
+        error = {0, 0, "a .crn file holds a chronology, not ring widths (--format tucson reads it all the same)"};
+        return false;
     }
+    if (readAs(detection.format, bytes, options, out, error)) return true;
+    if (bytes.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos) return false;  // empty: no format
+    error.message += " [read as " + std::string(formatName(detection.format));
+    if (error.line <= detection.lastLine) error.message += "; if it is not one, give --format";
+    error.message += "]";
     return false;
 }
 

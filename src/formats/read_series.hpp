@@ -17,10 +17,14 @@ struct ReadOptions {
     FormatChoice format = FormatChoice::automatic;
     double missing = -999.0;  // the missing-value flag of a table or CSV
     int columns = 0;  // the columns of a table, year column included; 0: from its first line
+    std::string fileName;  // breaks a tie of the format detected; "" for standard input
 };
 
 // Reads `bytes` into `out` (replacing what it held). Returns false and fills
-// `error` when they cannot be read; never throws.
+// `error` when they cannot be read; never throws. With the format detected,
+// the message of an error ends in the format assumed, "[read as CSV]", and
+// names --format when the error lies in the lines detection looked at; a
+// .crn file is refused as a chronology.
 bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error);
 
 // The most bytes read from an input that is not a regular file (a pipe, a

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "formats/decimal.hpp"
 #include "formats/fields.hpp"
 #include "formats/free_layout.hpp"
 #include "formats/lines.hpp"
@@ -28,16 +29,71 @@ bool readError(const ScanResult& result, const LineReader& lines, InputError& er
 }
 
 // The table's values column after column, so that each series can take its
-// column over without a copy, and the line of each row.
+// column over without a copy, and where each row's year stands.
 struct Columns {
     std::vector<std::vector<double>> values;
-    std::vector<long> rowLines;
+    std::vector<InputError> yearPlaces;  // line and column; no message
 };
 
-bool readRows(std::string_view bytes, FreeReader& reader, std::size_t width, Columns& columns, InputError& error) {
+// Lines with more items than the columns given by --columns: the first of
+// them, and how many.
+struct Ignored {
+    InputError first;
+    long lines = 0;
+};
+
+// Whether `text` holds a decimal comma: a digit, a comma, a digit.
+bool holdsDecimalComma(std::string_view text) {
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1))
+        if (at > 0 && at + 1 < text.size() && isDigit(text[at - 1]) && isDigit(text[at + 1])) return true;
+    return false;
+}
+
+// Why a row that ends on `row` holds `count` values where the names line
+// gave `width` columns; `begin`: the line where the row begins.
+std::string tooManyValues(std::size_t count, std::size_t width, std::string_view row, long begin, long end,
+                          bool slashInNames) {
+    std::string message =
+        std::to_string(count) + " values where the names line has " + std::to_string(width) + " columns";
+    if (begin < end)
+        return message + " (the row begins on line " + std::to_string(begin) + ": does it lack a value there?)";
+    if (holdsDecimalComma(row)) return message + ": are these decimal commas? Write 2.84, not 2,84";
+    if (slashInNames) return message + ": a \"/\" ends the names line early (a name may not hold \"/\")";
+    if (count == width + 1) return message + ": is the year column's label missing from the names line?";
+    return message + " (a missing year label, decimal commas or a \"/\" in a name?)";
+}
+
+// The columns of a table and where their number came from.
+struct Shape {
+    std::size_t width = 0;
+    bool given = false;  // by --columns, not by the names line
+    bool slashInNames = false;  // a "/" ended the names line before its end
+};
+
+// The items after the names or a row on the line where it ended: counted
+// in `ignored` when the columns were given, an error otherwise.
+bool checkRest(FreeReader& reader, const Shape& shape, Ignored& ignored, InputError& error) {
+    std::size_t column = 0;
+    const std::size_t extra = reader.itemsAfterRead(column);
+    if (extra == 0) return true;
+    const long line = reader.lines().lineNumber();
+    if (shape.given) {
+        if (ignored.lines++ == 0)
+            ignored.first = {line, static_cast<long>(column), std::to_string(shape.width + extra)};
+        return true;
+    }
+    error = {line, static_cast<long>(column),
+             tooManyValues(shape.width + extra, shape.width, reader.lines().line(), reader.firstItemLine(), line,
+                           shape.slashInNames)};
+    return false;
+}
+
+bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Columns& columns, Ignored& ignored,
+              InputError& error) {
+    const std::size_t width = shape.width;
     columns.values.assign(width, {});
     // No more rows than lines: enough room from the start, no regrowth.
-    const auto lineCount = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    const std::size_t lineCount = lineCountBound(bytes);
     for (auto& c : columns.values) c.reserve(lineCount);
     std::vector<double> row(width);
     for (;;) {
@@ -45,10 +101,11 @@ bool readRows(std::string_view bytes, FreeReader& reader, std::size_t width, Col
         const ScanResult r = reader.read(std::span(row));
         if (r.status == ScanStatus::endOfFile) break;
         if (r.status != ScanStatus::ok) return readError(r, reader.lines(), error);
+        if (!checkRest(reader, shape, ignored, error)) return false;
         for (std::size_t k = 0; k < width; ++k) columns.values[k].push_back(row[k]);
-        columns.rowLines.push_back(r.line);
+        columns.yearPlaces.push_back({reader.firstItemLine(), static_cast<long>(reader.firstItemColumn()), {}});
     }
-    if (columns.rowLines.empty()) {
+    if (columns.yearPlaces.empty()) {
         error = {reader.lines().lineNumber(), 0, "no data rows after the names"};
         return false;
     }
@@ -57,22 +114,23 @@ bool readRows(std::string_view bytes, FreeReader& reader, std::size_t width, Col
 
 // The whole parts of the year column, rising by one.
 bool readYears(const Columns& columns, std::vector<long long>& years, InputError& error) {
-    const std::size_t rows = columns.rowLines.size();
+    const std::size_t rows = columns.yearPlaces.size();
     years.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         const double whole = std::trunc(columns.values[0][i]);
+        error = columns.yearPlaces[i];
         if (!(std::fabs(whole) <= largestYear)) {
-            error = {columns.rowLines[i], 1, "the year is not a number of at most 15 digits"};
+            error.message = "the year is not a number of at most 15 digits";
             return false;
         }
         years[i] = static_cast<long long>(whole);
         if (i > 0 && years[i] != years[i - 1] + 1) {
-            error = {
-                columns.rowLines[i], 1,
-                "years do not rise by one: " + std::to_string(years[i]) + " follows " + std::to_string(years[i - 1])};
+            error.message =
+                "years do not rise by one: " + std::to_string(years[i]) + " follows " + std::to_string(years[i - 1]);
             return false;
         }
     }
+    error = {};
     return true;
 }
 
@@ -102,13 +160,51 @@ Series columnSeries(std::string_view name, std::vector<double>& column, const st
 }  // namespace
 
 int countFirstLineNames(std::string_view bytes) {
-    LineReader lines(bytes, "table");
+    LineReader lines(bytes, "the file", LineRules::batch(true));
     while (lines.next()) {
         if (lines.line().find_first_not_of(' ') != std::string_view::npos)
             return static_cast<int>(std::min<std::size_t>(countItems(lines.line()), 1u << 30));
     }
     return 0;
 }
+
+namespace {
+
+// Whether the first line that is not blank holds a "/" with text after it
+// (outside quotes), which ends the names there.
+bool slashEndsNames(std::string_view bytes) {
+    LineReader lines(bytes, "the file", LineRules::batch(true));
+    while (lines.next()) {
+        const std::string_view line = lines.line();
+        if (line.find_first_not_of(' ') == std::string_view::npos) continue;
+        char quote = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (quote != 0) {
+                if (line[i] == quote) quote = 0;
+            } else if (line[i] == '\'' || line[i] == '"') {
+                quote = line[i];
+            } else if (line[i] == '!') {
+                return false;
+            } else if (line[i] == '/') {
+                return line.find_first_not_of(' ', i + 1) != std::string_view::npos;
+            }
+        }
+        return false;
+    }
+    return false;
+}
+
+// The one warning about the items that --columns left out.
+std::string ignoredWarning(const Ignored& ignored, std::size_t width) {
+    std::string text = "line " + std::to_string(ignored.first.line) + ": " + ignored.first.message + " items found, " +
+                       std::to_string(width) +
+                       " columns given (--columns); the extra ones are "
+                       "ignored";
+    if (ignored.lines > 1) text += ", on this line and " + std::to_string(ignored.lines - 1) + " more";
+    return text;
+}
+
+}  // namespace
 
 bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& out, InputError& error) {
     out = {};
@@ -121,17 +217,21 @@ bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& o
         error = {1, 1, "the first line must name the year column and at least one series"};
         return false;
     }
-    const std::size_t width = static_cast<std::size_t>(columns);
-    LineReader lines(bytes, "table");
+    const Shape shape{static_cast<std::size_t>(columns), options.columns > 0, slashEndsNames(bytes)};
+    LineReader lines(bytes, "the file", LineRules::batch(true));
     FreeReader reader(lines);
-    std::vector<SeriesName> names(width, SeriesName::from(""));
+    std::vector<SeriesName> names(shape.width, SeriesName::from(""));
     if (const ScanResult r = reader.read(std::span(names)); r.status != ScanStatus::ok)
         return readError(r, lines, error);
+    Ignored ignored;
     Columns table;
     std::vector<long long> years;
-    if (!readRows(bytes, reader, width, table, error) || !readYears(table, years, error)) return false;
-    for (std::size_t k = 1; k < width; ++k)
+    if (!checkRest(reader, shape, ignored, error) || !readRows(bytes, reader, shape, table, ignored, error) ||
+        !readYears(table, years, error))
+        return false;
+    for (std::size_t k = 1; k < shape.width; ++k)
         out.series.push_back(columnSeries(names[k].trimmed(), table.values[k], years, options.missing));
+    if (ignored.lines > 0) out.warnings.push_back(ignoredWarning(ignored, shape.width));
     return true;
 }
 

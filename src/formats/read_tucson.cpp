@@ -1,8 +1,6 @@
 #include "formats/read_tucson.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <limits>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -10,168 +8,21 @@
 
 #include "formats/fields.hpp"
 #include "formats/lines.hpp"
+#include "formats/tucson_lines.hpp"
 
 namespace detrend::formats {
 namespace {
 
+using tucson::DataLine;
+using tucson::Reading;
+
 constexpr long long hundredthsMarker = 999;
 constexpr long long thousandthsMarker = -9999;
-constexpr std::size_t npos = std::string_view::npos;
-
-struct LineValue {
-    long long raw;
-    long column;
-};
-
-struct DataLine {
-    std::string_view id;
-    long long year = 0;
-    long yearColumn = 0;
-    std::vector<LineValue> values;
-};
-
-std::string columnRange(std::size_t offset, std::size_t width) {
-    return "columns " + std::to_string(offset + 1) + "-" + std::to_string(offset + width);
-}
-
-// An integer right-aligned in `field`: blanks, then the number to the end.
-bool alignedInteger(std::string_view field, long long& value) {
-    const std::size_t first = field.find_first_not_of(' ');
-    return first != npos && parseInteger(field.substr(first), value);
-}
-
-std::size_t leadingBlanks(std::string_view field) { return std::min(field.find_first_not_of(' '), field.size()); }
-
-enum class Reading { ok, failed, gap };
-
-// The reading by the fixed columns. `yearRead` tells whether the year field
-// held a year, even when the values then did not fit.
-Reading readColumns(std::string_view line, DataLine& out, Fault& fault, bool& yearRead) {
-    out.values.clear();
-    yearRead = false;
-    std::string_view idField;
-    if (line.size() >= 12 && line[7] == '-' && line.substr(8, 4).find_first_not_of("0123456789") == npos) {
-        parseInteger(line.substr(7, 5), out.year);
-        idField = line.substr(0, 7);
-        out.yearColumn = 8;
-    } else {
-        const std::string_view field = line.substr(std::min<std::size_t>(8, line.size()), 4);
-        if (field.size() < 4 || !alignedInteger(field, out.year)) {
-            fault = {columnOf(8 + leadingBlanks(field)),
-                     "expected a year in columns 9-12, found " + quoted(trimmed(field))};
-            return Reading::failed;
-        }
-        idField = line.substr(0, 8);
-        out.yearColumn = columnOf(8 + leadingBlanks(field));
-    }
-    yearRead = true;
-    out.id = trimmed(idField);
-
-    std::size_t blankField = npos, gap = npos;  // the first blank field since the last value; one before a value
-    for (std::size_t start = 12, k = 0; start < line.size(); start += 6, ++k) {
-        if (k == 10) {
-            const std::size_t more = line.find_first_not_of(' ', start);
-            if (more == npos) break;
-            fault = {columnOf(more), "expected nothing after column 72, found " + quoted(trimmed(line.substr(more)))};
-            return Reading::failed;
-        }
-        const std::string_view field = line.substr(start, 6);
-        if (field.find_first_not_of(' ') == npos) {
-            if (blankField == npos) blankField = start;
-            continue;
-        }
-        long long value = 0;
-        if (field.size() < 6 || !alignedInteger(field, value)) {
-            fault = {columnOf(start + leadingBlanks(field)),
-                     "expected an integer in " + columnRange(start, 6) + ", found " + quoted(trimmed(field))};
-            return Reading::failed;
-        }
-        if (gap == npos) gap = blankField;
-        blankField = npos;
-        out.values.push_back({value, columnOf(start + leadingBlanks(field))});
-    }
-    if (gap != npos) {
-        fault = {columnOf(gap), "expected a value in " + columnRange(gap, 6) + ", found blanks"};
-        return Reading::gap;
-    }
-    if (out.values.empty()) {
-        fault = {13, "expected values from column 13 on"};
-        return Reading::failed;
-    }
-    return Reading::ok;
-}
-
-// The reading as blank-separated items. `endsAtYear` tells whether an item
-// ends in column 12, as a year in the fixed columns would.
-bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtYear) {
-    out.values.clear();
-    endsAtYear = false;
-    std::size_t item = 0;
-    for (std::size_t start = line.find_first_not_of(" \t"); start != npos; ++item) {
-        const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
-        const std::string_view text = line.substr(start, end - start);
-        endsAtYear = endsAtYear || end == 12;
-        if (item == 0) {
-            out.id = text;
-        } else if (item == 1) {
-            if (!parseInteger(text, out.year)) {
-                fault = {columnOf(start), "expected a year after the series id, found " + quoted(text)};
-                return false;
-            }
-            out.yearColumn = columnOf(start);
-        } else {
-            long long value = 0;
-            if (!parseInteger(text, value)) {
-                fault = {columnOf(start), "expected an integer value, found " + quoted(text)};
-                return false;
-            }
-            out.values.push_back({value, columnOf(start)});
-        }
-        start = line.find_first_not_of(" \t", end);
-    }
-    if (item < 2) {
-        fault = {columnOf(line.size()), "expected a year after the series id"};
-        return false;
-    }
-    if (out.values.empty()) {
-        fault = {columnOf(line.size()), "expected values after the year"};
-        return false;
-    }
-    return true;
-}
-
-enum class LineKind { data, other, faulty };
-
-// Reads `line` by the fixed columns or else as items. `other` is a line that
-// is not a data line (a header before the first data line); `faulty` a data
-// line that cannot be read.
-LineKind readLine(std::string_view line, DataLine& out, DataLine& scratch, Fault& fault) {
-    bool yearRead = false;
-    Fault columnsFault;
-    const Reading reading = readColumns(line, out, columnsFault, yearRead);
-    if (reading == Reading::ok) return LineKind::data;
-    if (reading == Reading::gap) {
-        fault = std::move(columnsFault);
-        return LineKind::faulty;
-    }
-    bool endsAtYear = false;
-    Fault itemsFault;
-    if (readItems(line, scratch, itemsFault, endsAtYear)) {
-        if (!yearRead || scratch.year == out.year) {
-            std::swap(out, scratch);
-            return LineKind::data;
-        }
-        fault = {out.yearColumn, "year " + std::to_string(out.year) + " in columns 9-12 differs from the year " +
-                                     std::to_string(scratch.year) + " after the series id"};
-        return LineKind::other;
-    }
-    fault = std::move(yearRead || endsAtYear ? columnsFault : itemsFault);
-    return LineKind::other;
-}
 
 struct Entry {
     long long year;
     long long raw;
+    long line;
 };
 
 // A series while the file is read.
@@ -179,19 +30,58 @@ struct Gathered {
     std::string id;
     std::vector<Entry> entries;  // in the order of the file
     bool hundredths = false, thousandths = false;  // stop markers seen
+    long crossingLine = 0;  // the first line holding values past its decade's end
+    long long crossingFirst = 0, crossingLast = 0;  // the years of that line's values
 };
+
+std::string shownId(const std::string& id) { return id.empty() ? std::string("without an id") : "\"" + id + "\""; }
+
+// "first-last", or "first" alone.
+std::string range(long long first, long long last) {
+    return first == last ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last);
+}
+
+// The first year of the sorted entries given twice, with its lines; empty
+// when there is none.
+std::string givenTwice(const std::vector<Entry>& entries) {
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        if (entries[i].year == entries[i - 1].year)
+            return "year " + std::to_string(entries[i].year) + " is given twice (lines " +
+                   std::to_string(entries[i - 1].line) + " and " + std::to_string(entries[i].line) + ")";
+    return {};
+}
+
+// The first years without a line among the entries [first, last), with the
+// lines around them; empty when there are none.
+std::string hole(std::vector<Entry>::const_iterator first, std::vector<Entry>::const_iterator last) {
+    for (auto e = first + 1; e != last; ++e)
+        if (e->year != (e - 1)->year + 1)
+            return "it has no values for " + range((e - 1)->year + 1, e->year - 1) + ", between lines " +
+                   std::to_string((e - 1)->line) + " and " + std::to_string(e->line);
+    return {};
+}
+
+// The notes about a series read: no stop marker, absent rings, a line past
+// its decade.
+void noteSeries(const Gathered& gathered, long absent, long long firstAbsent, std::vector<std::string>& warnings) {
+    if (!gathered.hundredths && !gathered.thousandths)
+        warnings.push_back("series " + (gathered.id.empty() ? std::string("without an id") : gathered.id) +
+                           " has no stop marker; its values are read as hundredths of a millimetre");
+    if (absent > 0)
+        warnings.push_back("series " + shownId(gathered.id) + ": " + std::to_string(absent) + " absent ring" +
+                           (absent == 1 ? "" : "s") + " read as 0, first in " + std::to_string(firstAbsent));
+    if (gathered.crossingLine > 0)
+        warnings.push_back("series " + shownId(gathered.id) + ": line " + std::to_string(gathered.crossingLine) +
+                           " holds values past the end of its decade (" +
+                           range(gathered.crossingFirst, gathered.crossingLast) + "), read as consecutive years");
+}
 
 Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
     Series series;
     series.name = gathered.id;
     std::vector<Entry>& entries = gathered.entries;
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.year < b.year; });
-    for (std::size_t i = 1; i < entries.size(); ++i) {
-        if (entries[i].year == entries[i - 1].year) {
-            series.problem = "year " + std::to_string(entries[i].year) + " is given twice";
-            break;
-        }
-    }
+    series.problem = givenTwice(entries);
     // Of a year given twice the first stays.
     const auto sameYear = [](const Entry& a, const Entry& b) { return a.year == b.year; };
     entries.erase(std::unique(entries.begin(), entries.end(), sameYear), entries.end());
@@ -204,28 +94,32 @@ Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
     }
     const auto last = std::find_if(entries.rbegin(), entries.rend(), present).base();
     series.firstYear = first->year;
-    const long long span = (last - 1)->year - first->year + 1;
-    const auto given = static_cast<long long>(std::count_if(first, last, present));
-    if (span > tucsonSpanLimit(given)) {
-        if (series.problem.empty())
-            series.problem = "it spans " + std::to_string(span) + " years with only " + std::to_string(given) +
-                             (given == 1 ? " value" : " values") + "; is a year mistyped?";
+    if (std::string gap = hole(first, last); !gap.empty()) {
+        if (series.problem.empty()) series.problem = std::move(gap);
         return series;
     }
     if (gathered.hundredths && gathered.thousandths && series.problem.empty())
         series.problem = "its stop markers disagree (999 and -9999)";
-    if (!gathered.hundredths && !gathered.thousandths)
-        warnings.push_back("series " + (gathered.id.empty() ? std::string("without an id") : gathered.id) +
-                           " has no stop marker; its values are read as hundredths of a millimetre");
-
     const double divisor = gathered.thousandths && !gathered.hundredths ? 1000.0 : 100.0;
-    series.values.assign(static_cast<std::size_t>(span), std::numeric_limits<double>::quiet_NaN());
+    series.values.reserve(static_cast<std::size_t>(last - first));
+    long absent = 0;
+    long long firstAbsent = 0;
     for (auto e = first; e != last; ++e) {
-        if (e->raw >= 0)
-            series.values[static_cast<std::size_t>(e->year - first->year)] = static_cast<double>(e->raw) / divisor;
+        if (e->raw < 0 && absent++ == 0) firstAbsent = e->year;
+        series.values.push_back(e->raw < 0 ? 0.0 : static_cast<double>(e->raw) / divisor);
     }
+    noteSeries(gathered, absent, firstAbsent, warnings);
     return series;
 }
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// The last year of the decade of `year` (decades begin at years ending in 0).
+long long decadeEnd(long long year) { return year - ((year % 10) + 10) % 10 + 9; }
 
 // One Tucson file while it is read. A run is consecutive data lines of one
 // series, ended by another id or by -9999. The last value of its latest line
@@ -233,27 +127,25 @@ Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
 class TucsonReader {
 public:
     TucsonReader(std::string_view bytes, SeriesSet& out, InputError& error)
-        : lines_(bytes, "tucson", LineRules::batch(false)), out_(out), error_(error) {}
+        : lines_(bytes, "the file", LineRules::batch(false)), out_(out), error_(error) {}
 
     bool read() {
-        bool seenData = false;
         while (lines_.next()) {
-            if (isBlankLine(lines_.line())) continue;
-            Fault fault;
-            const LineKind kind = readLine(lines_.line(), line_, scratch_, fault);
-            if (kind == LineKind::faulty || (kind == LineKind::other && seenData))
-                return fail(fault.column, std::move(fault.message));
-            if (kind == LineKind::other) continue;
-            seenData = true;
-            if (line_.year < -yearLimit || line_.year > yearLimit)
-                return fail(line_.yearColumn, yearOutOfRange(line_.year));
-            if (!gather()) return false;
+            const std::string_view line = lines_.line();
+            if (isBlankLine(line)) continue;
+            ++nonBlank_;
+            if (skipHeader(tucson::archiveNumber(line))) continue;
+            endBlock();
+            if (!readLine(line)) return false;
         }
+        if (!lines_.error().empty()) return fail(0, lines_.error());
+        endBlock();
         endRun();
-        if (!seenData) {
-            error_ = {0, 0, "no data line (a series id, a year and its values)"};
+        if (!seenData_) {
+            error_ = {0, 0, "the file holds no data line (a series id, a year and its values)"};
             return false;
         }
+        if (gluedLines_ > 0) out_.warnings.push_back(gluedWarning());
         out_.series.reserve(gathered_.size());
         for (Gathered& series : gathered_) out_.series.push_back(finish(series, out_.warnings));
         return true;
@@ -265,47 +157,64 @@ private:
         return false;
     }
 
-    // Adds the values of the data line just read to its series.
-    bool gather() {
-        const auto [found, added] = byId_.try_emplace(line_.id, gathered_.size());
-        if (added) gathered_.push_back({std::string(line_.id), {}, false, false});
-        if (!inRun_ || found->second != run_) {
-            endRun();
-            run_ = found->second;
-            inRun_ = true;
-        } else if (waiting_) {
-            gathered_[run_].entries.push_back(*waiting_);
-            waiting_.reset();
+    // Whether a line of the archive's header shape numbered `number` (0:
+    // not of that shape) is skipped: among the first three lines, or in a
+    // block numbered from 1 after the first data line.
+    bool skipHeader(int number) {
+        if (number == 0) return false;
+        if (!seenData_) return nonBlank_ <= 3;
+        if (number == 1) {
+            endBlock();
+            blockFirst_ = lines_.lineNumber();
+        } else if (blockFirst_ == 0 || number != blockNext_) {
+            return false;
         }
-        Gathered& series = gathered_[run_];
-        const std::size_t count = line_.values.size();
-        for (std::size_t i = 0; i < count; ++i) {
-            const Entry entry{line_.year + static_cast<long long>(i), line_.values[i].raw};
-            if (entry.raw == thousandthsMarker) {
-                if (i + 1 < count)
-                    return fail(line_.values[i + 1].column, "expected nothing after the stop marker -9999");
-                series.thousandths = true;
-                inRun_ = false;
-            } else if (i + 1 == count) {
-                waiting_ = entry;
-            } else {
-                series.entries.push_back(entry);
-            }
-        }
+        blockNext_ = number + 1;
+        blockLast_ = lines_.lineNumber();
         return true;
     }
 
-    void endRun() {
-        if (inRun_ && waiting_) {
-            if (waiting_->raw == hundredthsMarker) {
-                gathered_[run_].hundredths = true;
-            } else {
-                gathered_[run_].entries.push_back(*waiting_);
-            }
-        }
-        waiting_.reset();
-        inRun_ = false;
+    void endBlock() {
+        if (blockFirst_ == 0) return;
+        out_.warnings.push_back((blockFirst_ == blockLast_ ? "line " + std::to_string(blockFirst_)
+                                                           : "lines " + range(blockFirst_, blockLast_)) +
+                                " skipped: a header as at the top of a file (files joined?)");
+        blockFirst_ = 0;
     }
+
+    std::string gluedWarning() const {
+        std::string text = "line " + std::to_string(firstGluedLine_) +
+                           " holds two records that lost their line break; each is read as a line of its own";
+        if (gluedLines_ > 1) text += " (so are " + std::to_string(gluedLines_ - 1) + " more lines)";
+        return text;
+    }
+
+    // Reads a line that is no header: one record, or several glued.
+    bool readLine(std::string_view line) {
+        std::size_t start = 0;
+        for (std::size_t next = tucson::gluedAt(line); next != std::string_view::npos;
+             next = tucson::gluedAt(line, start)) {
+            if (!readRecord(line.substr(0, next), start, false)) return false;
+            if (start == 0 && gluedLines_++ == 0) firstGluedLine_ = lines_.lineNumber();
+            start = next;
+        }
+        return readRecord(line, start, start == 0);
+    }
+
+    // Reads the record that begins at line[start] and ends at the end of
+    // `line`; `alone`: the only record of its line, which may be a header.
+    bool readRecord(std::string_view line, std::size_t start, bool alone) {
+        Fault fault;
+        const Reading reading = tucson::readRecord(line, start, line_, scratch_, fault);
+        if (reading == Reading::other && alone && !seenData_ && nonBlank_ <= 3) return true;  // a header
+        if (reading != Reading::data) return fail(fault.column, std::move(fault.message));
+        seenData_ = true;
+        return gather();
+    }
+
+    bool gather();
+    bool continuesInOtherCase() const;
+    void endRun();
 
     LineReader lines_;
     SeriesSet& out_;
@@ -315,20 +224,102 @@ private:
     // Ids point into the bytes read: batch lines without tab expansion are
     // views of them, never rewritten copies.
     std::unordered_map<std::string_view, std::size_t> byId_;
+    long nonBlank_ = 0;  // lines that are not blank so far
+    bool seenData_ = false;
+    long blockFirst_ = 0, blockLast_ = 0;  // a block of header lines after data
+    int blockNext_ = 0;
+    long gluedLines_ = 0, firstGluedLine_ = 0;
     bool inRun_ = false;
     std::size_t run_ = 0;
+    long long runNextYear_ = 0;  // the year after the last value of the run's latest line
     std::optional<Entry> waiting_;
 };
 
+// Whether the data line just read continues the run, whose series has no
+// stop marker, under an id that differs in letter case alone.
+bool TucsonReader::continuesInOtherCase() const {
+    if (!inRun_ || (waiting_ && waiting_->raw == hundredthsMarker)) return false;
+    const Gathered& series = gathered_[run_];
+    return !series.hundredths && !series.thousandths && line_.year == runNextYear_ &&
+           sameIgnoringCase(series.id, line_.id);
+}
+
+// Adds the values of the data line just read to its series.
+bool TucsonReader::gather() {
+    if (line_.year < -9999 || line_.year > 9999)
+        return fail(line_.yearColumn, "year " + std::to_string(line_.year) + " has more than four digits");
+    auto found = byId_.find(line_.id);
+    if (found == byId_.end() && continuesInOtherCase()) {
+        out_.warnings.push_back("series \"" + gathered_[run_].id + "\" is written \"" + std::string(line_.id) +
+                                "\" from line " + std::to_string(lines_.lineNumber()) + "; read as one series");
+        found = byId_.emplace(line_.id, run_).first;
+    } else if (found == byId_.end()) {
+        found = byId_.emplace(line_.id, gathered_.size()).first;
+        gathered_.push_back({std::string(line_.id), {}, false, false, 0, 0, 0});
+    }
+    if (!inRun_ || found->second != run_) {
+        endRun();
+        run_ = found->second;
+        inRun_ = true;
+    } else if (waiting_) {
+        gathered_[run_].entries.push_back(*waiting_);
+        waiting_.reset();
+    }
+    Gathered& series = gathered_[run_];
+    const std::size_t count = line_.values.size();
+    const long number = lines_.lineNumber();
+    for (std::size_t i = 0; i < count; ++i) {
+        const Entry entry{line_.year + static_cast<long long>(i), line_.values[i].raw, number};
+        if (entry.raw == thousandthsMarker) {
+            if (i + 1 < count) return fail(line_.values[i + 1].column, "expected nothing after the stop marker -9999");
+            series.thousandths = true;
+            inRun_ = false;
+        } else if (i + 1 == count) {
+            waiting_ = entry;
+        } else {
+            series.entries.push_back(entry);
+        }
+    }
+    const long long last = line_.year + static_cast<long long>(tucson::ringCount(line_)) - 1;
+    if (last > decadeEnd(line_.year) && series.crossingLine == 0) {
+        series.crossingLine = number;
+        series.crossingFirst = line_.year;
+        series.crossingLast = last;
+    }
+    runNextYear_ = line_.year + static_cast<long long>(count);
+    return true;
+}
+
+void TucsonReader::endRun() {
+    if (inRun_ && waiting_) {
+        if (waiting_->raw == hundredthsMarker) {
+            gathered_[run_].hundredths = true;
+        } else {
+            gathered_[run_].entries.push_back(*waiting_);
+        }
+    }
+    waiting_.reset();
+    inRun_ = false;
+}
+
 }  // namespace
 
-bool readTucsonColumns(std::string_view line, TucsonColumns& out) {
-    DataLine data;
+TucsonLine classifyTucsonLine(std::string_view line) {
+    TucsonLine out;
+    if (isBlankLine(line)) return out;
+    if (tucson::archiveNumber(line) != 0) {
+        out.kind = TucsonLine::Kind::header;
+        return out;
+    }
+    DataLine data, scratch;
     Fault fault;
-    bool yearRead = false;
-    if (readColumns(line, data, fault, yearRead) != Reading::ok) return false;
-    out = {data.id, data.year, data.values.size(), data.values.back().raw};
-    return true;
+    const std::size_t glued = tucson::gluedAt(line);
+    const Reading reading = tucson::readRecord(line.substr(0, std::min(glued, line.size())), 0, data, scratch, fault);
+    out.kind = reading == Reading::data     ? TucsonLine::Kind::data
+               : reading == Reading::faulty ? TucsonLine::Kind::faulty
+                                            : TucsonLine::Kind::other;
+    if (reading == Reading::data) out = {out.kind, data.id, data.year, data.values.size(), data.values.back().raw};
+    return out;
 }
 
 bool readTucson(std::string_view bytes, SeriesSet& out, InputError& error) {

@@ -1,23 +1,48 @@
 // The reader of Tucson decadal ring-width files (.rwl).
 //
 // A data line holds a series id, the year of the line's first value and up
-// to ten integer values. It is read by the fixed columns when they fit: id in
+// to ten values. It is read by the fixed columns when they fit: id in
 // columns 1-8 (blanks around it dropped), year right-aligned in columns 9-12
 // (a negative year may start in column 8, the id then ending in column 7),
 // values right-aligned in 6-column fields from column 13 to 72. Otherwise it
-// is read as blank-separated items: id, year, values. When columns 9-12 hold
-// a year, the items must give the same year; a line whose aligned fields
-// leave a blank field between values is an error, not read as items.
+// is read as items separated by blanks or tabs: id, year, values (empty tab
+// fields after the last value allowed). When columns 9-12 hold a year, the
+// items must give the same year; a line whose aligned fields leave a blank
+// field between values is an error, not read as items. A value is an
+// integer, or "." for an absent ring.
 //
-// Lines before the first data line are header lines and skipped; after it,
-// a line that is not a data line is an error. Blank lines are skipped.
+// A line has the shape of a data line when it holds an id and then a year,
+// by the fixed columns or as its second item. Such a line that cannot be
+// read is an error wherever it stands. Header lines are skipped: the
+// archive's header lines (a site id, the line's number 1 to 3 alone, ending
+// in columns 6-9, then text other than integers alone), recognised before
+// anything else, and lines without the shape of a data line, among the first
+// three lines that are not blank. After the first data line, a block of the
+// archive's header lines numbered from 1 (files joined one after the other)
+// is skipped with a warning; any other line that is not a data line is an
+// error. Blank lines are skipped.
+//
+// A line that goes on, after its stop marker (or after ten values) and
+// blanks, with another id and year holds two records that lost their line
+// break: each is read as a line of its own, with a warning.
+//
+// Doubtful lines refused: a '-' in column 8 against a four-digit year after
+// an id that itself holds a '-' ("PINE-01-1921": the id "PINE-01-" or the
+// year -1921?); a year of more than four digits, also when it reaches into
+// column 8 ("ABC01  12345").
 //
 // Values: 999 as the last value of a series' run of lines, or -9999
 // anywhere, is the stop marker: hundredths or thousandths of a millimetre.
 // Nothing may follow -9999 on its line. A series without a stop marker is
-// read as hundredths, with a warning. 0 is a value; any other negative value
-// is a missing ring. An id that comes back later continues its series, the
-// years in between missing.
+// read as hundredths, with a warning. 0 is a value; a negative value or "."
+// inside a series is an absent ring, read as 0 (one warning per series),
+// and before its first or after its last value it is missing. An id that
+// comes back later continues its series; years left without a line inside
+// a series make it unusable. A line whose id differs only in letter case
+// from the id of the series before it, which had no stop marker, and whose
+// year continues that series' lines, continues that series (with a
+// warning). A line holding values past the end of its decade is read as
+// written, the values on consecutive years (with a warning per series).
 #pragma once
 
 #include <cstddef>
@@ -27,30 +52,31 @@
 
 namespace detrend::formats {
 
-// The longest span, first to last value, of a series of `given` values: a
-// series may be incomplete, but one whose years lie far apart for the values
-// it has points at a mistyped year (and would take memory out of all
-// proportion to the file). A longer series is kept with a problem and no
-// values.
-inline constexpr long long tucsonSpanLimit(long long given) { return 10 * given + 100; }
-
 // Reads the whole file `bytes` into `out` (replacing what it held): one
 // series per id in the order of first appearance, from its first to its last
-// non-missing year, or with a problem (a year given twice, no values, too
-// long a span, stop markers that disagree). Returns false and fills `error`
-// (line, column, message) when the file cannot be read; never throws.
-// Years outside -1000000..1000000 are an error.
+// present year, or with a problem naming the lines concerned (a year given
+// twice, years without a line inside it, no values, stop markers that
+// disagree). Returns false and fills `error` (line, column, message) when the
+// file cannot be read; never throws. Years outside -9999..9999 are an error.
 bool readTucson(std::string_view bytes, SeriesSet& out, InputError& error);
 
-struct TucsonColumns {
+// One line of a Tucson file as format detection sees it.
+struct TucsonLine {
+    enum class Kind {
+        blank,
+        header,  // of the archive's header shape
+        data,  // read as one or more records (glued)
+        faulty,  // of the shape of a data line, but not readable
+        other,  // neither
+    };
+    Kind kind = Kind::blank;
+    // Of a data line's first record: id (pointing into the line), year, the
+    // number of values and the last of them.
     std::string_view id;
     long long year = 0;
     std::size_t valueCount = 0;
     long long lastValue = 0;
 };
-
-// True when `line` (without its line end) is a data line by the fixed
-// columns alone; `out` then describes it, its id pointing into `line`.
-bool readTucsonColumns(std::string_view line, TucsonColumns& out);
+TucsonLine classifyTucsonLine(std::string_view line);
 
 }  // namespace detrend::formats

@@ -218,7 +218,8 @@ TEST(Batch, SeveralInputsIntoADirectory) {
     EXPECT_EQ(o.err,
               "detrend: two.txt: 2 series detrended, 0 skipped\n"
               "detrend: missing.txt: cannot read: No such file or directory\n"
-              "detrend: bad.txt:3:6: Illegal character in numeric input (item 2: \"x\")\n" +
+              "detrend: bad.txt:3:6: Illegal character in numeric input (item 2: \"x\") [read as a free-layout table; "
+              "if it is not one, give --format]\n" +
                   mixedSkips + "detrend: t.txt: 3 series detrended, 3 skipped\n");
     EXPECT_EQ(readFile(s.path("out/two.out")), golden("two_series_cutoff5.listing"));
     EXPECT_EQ(readFile(s.path("out/two.csv")).substr(0, 17), "year,Site A,SiteB");
@@ -240,7 +241,10 @@ TEST(Batch, OutputsAreNeverInputsAndSurviveUnreadableInputs) {
     EXPECT_EQ(o.files.at("t.txt"), golden("two_series.txt"));
     o = batch(s, {"-c", "5", "-o", "old.out", "bad.txt"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "detrend: bad.txt:3:1: years do not rise by one: 1902 follows 1900\n");
+    EXPECT_EQ(
+        o.err,
+        "detrend: bad.txt:3:1: years do not rise by one: 1902 follows 1900 [read as a free-layout table; if it is "
+        "not one, give --format]\n");
     EXPECT_EQ(o.files.at("old.out"), "previous results\n");
 }
 
@@ -318,6 +322,69 @@ TEST(Batch, TucsonAndCsvExamplesGiveTheSameListing) {
     const Outcome bad = batch(s, {"-c", "20", "bad.rwl", "--format", "tucson"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err.substr(0, 19), "detrend: bad.rwl:2:");
+}
+
+// What standard error says of a file read in the end: the format assumed,
+// the notes of the readers, a chronology refused.
+TEST(Batch, ReadersSayWhatTheyAssumedAndRead) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> options;
+        int status;
+        std::string err;
+    };
+    const std::string ring = "A       1850   100   110   120   130   140   150   160   170   180   190\n";
+    const Case cases[] = {
+        {"t.rwl",
+         "A       1850   100   110   120\nA       1853   1x0   999\n",
+         {},
+         1,
+         "t.rwl:2:16: expected an integer in columns 13-18, found \"1x0\" [read as a Tucson file; if it is not one, "
+         "give --format]\n"},
+        {"t.rwl",
+         "A  1850 1 2 3 4 5 6 7 8 9\n",
+         {"--format", "tucson"},
+         0,
+         "t.rwl: series A has no stop marker; its values are read as hundredths of a millimetre\n"
+         "t.rwl: 1 series detrended, 0 skipped\n"},
+        {"s.crn",
+         ring,
+         {},
+         1,
+         "s.crn: a .crn file holds a chronology, not ring widths (--format tucson reads it all the same)\n"},
+        {"t.rwl",
+         ring + "A       1860     .   -99   120   999   B       1850   100   110   120   130   140  -9999\n",
+         {},
+         0,
+         "t.rwl: line 2 holds two records that lost their line break; each is read as a line of its own\n"
+         "t.rwl: series \"A\": 2 absent rings read as 0, first in 1860\n"
+         "t.rwl: 2 series detrended, 0 skipped\n"},
+        {"t.txt",
+         "Year A\n1900 1 9\n1901 2 9\n1902 1 9\n1903 3 9\n",
+         {"--columns", "2"},
+         0,
+         "t.txt: line 2: 3 items found, 2 columns given (--columns); the extra ones are ignored, on this line and 3 "
+         "more\nt.txt: 1 series detrended, 0 skipped\n"},
+        {"r.csv",
+         "A,B\n1900,1.1,2.3\n1901,2.2,1.4\n1902,1.3,3.5\n1903,3.4,2.1\n1904,1.2,2.9\n",
+         {},
+         0,
+         "r.csv: line 1, the header, names 2 series for rows of 3 cells: the first column is read as the years, as R "
+         "writes row names\nr.csv: 2 series detrended, 0 skipped\n"},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write(c.name, c.bytes);
+        std::vector<std::string> arguments = {"-c", "3", "-o", "l.out", c.name};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const Outcome o = batch(s, arguments);
+        EXPECT_EQ(o.status, c.status) << c.bytes;
+        std::string expected;
+        for (std::size_t at = 0; at < c.err.size(); at = c.err.find('\n', at) + 1)
+            expected += "detrend: " + c.err.substr(at, c.err.find('\n', at) + 1 - at);
+        EXPECT_EQ(o.err, expected) << c.bytes;
+    }
 }
 
 TEST(Batch, PlotFilesForEverySeriesDetrended) {

@@ -89,15 +89,16 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
         std::string err;
     };
     const std::string longCell(70, 'x');
+    const std::string readAsCsv = " [read as CSV; if it is not one, give --format]\n";
     const Case cases[] = {
         {"evil.csv",
          "Year,A\n1900,\x1B]0;pwned\a\x1B[2J\n",
          {"evil.csv"},
-         "detrend: evil.csv:2:6: expected a number, found \"\\x1B]0;pwned\\x07\\x1B[2J\"\n"},
+         "detrend: evil.csv:2:6: expected a number, found \"\\x1B]0;pwned\\x07\\x1B[2J\"" + readAsCsv},
         {"long.csv",
          "Year,A\n1900," + longCell + "\n",
          {"long.csv"},
-         "detrend: long.csv:2:6: expected a number, found \"" + longCell.substr(0, 60) + "...\"\n"},
+         "detrend: long.csv:2:6: expected a number, found \"" + longCell.substr(0, 60) + "...\"" + readAsCsv},
         {"names.csv",
          "Year,\"B\x1B[31m\xC2\x9B\"\n1900,1\n1901,2\n",
          {"names.csv"},

@@ -13,6 +13,7 @@ TEST(InputFormat, DetectedFromContent) {
         const char* what;
         std::string text;
         InputFormat format;
+        const char* name = "";
     };
     const std::vector<Case> cases = {
         {"tucson with header", "ABC  1 Site\nABC  2 x\nABC01   1850   104   999\n", InputFormat::tucson},
@@ -27,11 +28,32 @@ TEST(InputFormat, DetectedFromContent) {
         {"table with commas between values", "Year A B\n1850, 1.2, 1.3\n", InputFormat::table},
         {"aligned integer table", "Year    A     B\n1901    1234  5678\n", InputFormat::table},
         {"empty", "", InputFormat::table},
+        {"tucson, a bad field in the first line", "OAK01   1921   228   22O\nOAK01   1930   146   999\n",
+         InputFormat::tucson},
+        {"csv, years as pandas writes them", "Year,Oak,Pine\n1900.0,,2.5\n1901.0,1.5,2.6\n", InputFormat::csv},
+        {"csv, R's header", "Oak,Pine\n1900,1.2,2.5\n", InputFormat::csv},
+        {"tucson separated by blanks", "SeriesA  1   10 30 50 70 999\nSeriesB  1   200 400 600 800 -9999\n",
+         InputFormat::tucson},
+        {"tucson separated by tabs", "TEST5A\t1734\t1230\t456\t789\t12\t34\t999\n", InputFormat::tucson},
+        {"csv, the separator consistent over the lines", "Year;Oak, North\n1900;1,2\n", InputFormat::csv},
+        {"tucson, CR alone", "ABC01   1850   104\rABC01   1851   999\r", InputFormat::tucson},
+        {"tucson, empty tab fields at the end", "bbc03a\t1805\t2428\t1203\t\t\t\nbbc03a\t1807\t999\t\t\n",
+         InputFormat::tucson},
+        {"tucson, glued records", "WFS08a  2000   429   343   332 -9999        WFS09a  1880  1935   100   999\n",
+         InputFormat::tucson},
+        {"integer table, a 999 at a row's end", "Year A B\n1901 1234 999\n1902 1235 5678\n", InputFormat::table},
+        // The name breaks a tie.
+        {"tucson and csv both: content order", "101\t1850\t104\t999\n205\t1850\t100\t999\n", InputFormat::tucson},
+        {"tucson and csv both: .csv", "101\t1850\t104\t999\n205\t1850\t100\t999\n", InputFormat::csv, "d/a.CSV"},
+        {"tucson-like lines without a marker", "ABC01   1850   104\nABC01   1870   100\n", InputFormat::table},
+        {"tucson-like lines without a marker: .rwl", "ABC01   1850   104\nABC01   1870   100\n", InputFormat::tucson,
+         "a.rwl"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(detectFormat(c.text), c.format);
+        EXPECT_EQ(detectFormat(c.text, c.name).format, c.format);
     }
+    EXPECT_TRUE(detectFormat("ABC01   1850   104   999\n", "site.crn").chronology);
 }
 
 }  // namespace

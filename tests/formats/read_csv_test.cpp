@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +14,8 @@
 
 namespace detrend::formats {
 namespace {
+
+using namespace std::string_literals;
 
 Read read(const std::string& text, double missing = -999.0) {
     Read r;
@@ -47,35 +53,54 @@ TEST(Csv, SeparatorsAndMissingFlag) {
         const char* what;
         std::string text;
         double missing;
-        std::vector<double> values;
+        std::vector<double> values;  // of the first series, from 1850
+        std::size_t series = 1;
     };
     const std::vector<Case> cases = {
         {"semicolon, decimal comma", "Jahr;A\n1850;1,25\n1851;\"0,5\"\n", -999.0, {1.25, 0.5}},
         {"tab, blanks kept apart", "Year\tA\n1850\t 1.25\n1851\t+0.5\n", -999.0, {1.25, 0.5}},
-        {"most frequent separator", "Year;A,x;B\n1850;1.25;2\n", -999.0, {1.25}},
+        {"most frequent separator", "Year;A,x;B\n1850;1.25;2\n", -999.0, {1.25}, 2},
         {"flag as written", "Year,A\n1850,1.5\n1851,-99.99\n1852,2\n", -99.99, {1.5, nan, 2.0}},
         {"flag as a float", "Year,A\n1850,1.5\n1851,-99.98999786376953\n1852,2\n", -99.99, {1.5, nan, 2.0}},
         {"other flag: -999 a number", "Year,A\n1850,-999\n1851,2\n", -1.0, {-999.0, 2.0}},
+        {"years with a zero fraction",
+         "Year,A,B\n1850.0,1.25,\n1851.00,,2\n1852.0,0.5,3\n",
+         -999.0,
+         {1.25, nan, 0.5},
+         2},
+        {"R's header: one cell fewer than the rows", "A,B\n1850,1.25,2\n\"1851\",0.5,3\n", -999.0, {1.25, 0.5}, 2},
+        {"separator consistent over the lines", "Year;A, North\n1850;1,25\n", -999.0, {1.25}},
+        {"CR alone", "Year,A\r1850,1.25\r1851,0.5\r", -999.0, {1.25, 0.5}},
+        {"a separator ending every line", "Year,A,\n1850,1.25,\n1851,0.5,\n", -999.0, {1.25, 0.5}},
+        {"a separator ending every row", "Year,A\n1850,1.25,\n1851,0.5,\n", -999.0, {1.25, 0.5}},
+        {"quick and general numbers",
+         "Year\tA\n1850\t 12345678901234567890 \n1851\t1e-30\n",
+         -999.0,
+         {12345678901234567890.0, 1e-30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Read r = read(c.text, c.missing);
         ASSERT_TRUE(r.ok) << r.error.message;
+        EXPECT_EQ(r.set.series.size(), c.series);
         expectValues(r.set.series[0], 1850, c.values);
     }
 }
 
 TEST(Csv, ErrorsNameLineAndColumn) {
     const std::vector<ReadErrorCase> cases = {
-        {"Year,A,B\n1850,1,2\n1851,1\n", 3, 7, "expected 3 cells as in the header, found 2"},
-        {"Year,A,B\n1850,1,2\n1851,1,2,3\n", 3, 10, "expected 3 cells as in the header, found 4"},
+        {"Year,A,B\n1850,1\n", 2, 7, "2 cells, the header has 3"},
+        {"Year,A,B\n1850,1,2\n1851,1,2,3\n", 3, 10, "4 cells, the header has 3"},
+        {"A,B\n1850,1,2\n1851,1\n", 3, 7, "2 cells where the rows have 3 (the header names 2 series)"},
+        {"Year,A\n1850,1d2\n", 2, 6, R"(expected a number, found "1d2")"},
+        {"Year,A\n1850,1\0002\n"s, 2, 6, "expected a number, found \"1\0002\""s},  // the messages escape it
         {"Year,A\n1850,1\n1852,1\n", 3, 1, "expected year 1851, found 1852"},
         {"Year,A\n1850,1\n1850,1\n", 3, 1, "expected year 1851, found 1850"},
         {"Year,A\n1850.5,1\n", 2, 1, R"(expected a year, found "1850.5")"},
         {"Year,A\nNA,1\n", 2, 1, R"(expected a year, found "NA")"},
         {"Year,A\n1850, 1.2x\n", 2, 7, R"(expected a number, found "1.2x")"},
         {"Year,A\n1850,abcdefghijklmnopqrstuvwxyz\n", 2, 6, R"(expected a number, found "abcdefghijklmnopqrstuvwxyz")"},
-        {"Year,A\n1850,1,2\n", 2, 8, "expected 2 cells as in the header, found 3"},
+        {"Year,A\n1850,1\n1851,1,2\n", 3, 8, "3 cells, the header has 2"},
         {"Year,A\n1850,inf\n", 2, 6, R"(expected a number, found "inf")"},
         {"Year,A\n1850,1;5\n", 2, 6, R"(expected a number, found "1;5")"},
         {"Year,\"A\n1850,1\n", 1, 6, "expected a closing quote on the same line"},
@@ -88,11 +113,67 @@ TEST(Csv, ErrorsNameLineAndColumn) {
     expectReadErrors(cases, [](const std::string& text) { return read(text); });
 }
 
-TEST(Csv, SeparatorOfHeader) {
-    EXPECT_EQ(csvSeparator("Year,A,B"), ',');
-    EXPECT_EQ(csvSeparator("\"Year,x\";A;B"), ';');  // commas in quotes do not count
-    EXPECT_EQ(csvSeparator("Year\tA"), '\t');
-    EXPECT_EQ(csvSeparator("Year A B"), '\0');
+TEST(Csv, SeparatorConsistentOverTheFirstLines) {
+    struct Case {
+        std::string text;
+        char separator;
+        bool consistent;
+    };
+    const std::vector<Case> cases = {
+        {"Year,A,B\n1850,1,2\n", ',', true},
+        {"\"Year,x\";A;B\n1850;1;2\n", ';', true},  // commas in quotes do not count
+        {"Year\tA\n1850\t1\n", '\t', true},
+        {"Year A B\n1850 1 2\n", '\0', false},
+        {"Year;Oak, North\n1900;1,2\n", ';', true},  // one of each in the header
+        {"Oak,Pine\n1900,1.2,2.5\n", ',', true},  // R's header: one cell fewer
+        {"Year,A,B\n1850,1\n1851,1,2\n", ',', false},  // a faulty row: a loose fit
+    };
+    for (const Case& c : cases) {
+        const CsvFit fit = csvFit(c.text);
+        EXPECT_EQ(fit.separator, c.separator) << c.text;
+        EXPECT_EQ(fit.consistent, c.consistent) << c.text;
+    }
+}
+
+// What std::from_chars makes of a cell's number: the reference the CSV
+// reader's quick reading must match to the bit.
+bool referenceNumber(std::string text, bool decimalComma, double& value) {
+    if (decimalComma && text.find('.') == std::string::npos && std::count(text.begin(), text.end(), ',') == 1)
+        text[text.find(',')] = '.';
+    if (text.starts_with('+') && !text.starts_with("+-")) text.erase(0, 1);
+    const char* end = text.data() + text.size();
+    const auto [stop, status] = std::from_chars(text.data(), end, value);
+    return !text.empty() && status == std::errc() && stop == end && std::isfinite(value);
+}
+
+// Random numbers of the usual shapes about the limits of the exact
+// conversions, alone and as cells of rows, against std::from_chars.
+TEST(Csv, NumbersMatchFromCharsToTheBit) {
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&](std::uint64_t n) {
+        state ^= state >> 12, state ^= state << 25, state ^= state >> 27;
+        return ((state * 2685821657736338717ull) >> 11) % n;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string token = std::vector<std::string>{"", "-", "+", "+-"}[next(4)];
+        for (std::uint64_t k = 1 + next(22); k > 0; --k) token += static_cast<char>('0' + next(10));
+        if (next(4) != 0) token.insert(token.size() - next(token.size() + 1), 1, next(8) == 0 ? ',' : '.');
+        if (next(2) != 0) token += std::string(1, "eEdx"[next(4)]) + std::to_string(static_cast<int>(next(61)) - 30);
+        double value = 0, reference = 0;
+        const bool ok = referenceNumber(token, false, reference);
+        ASSERT_EQ(parseCsvNumber(token, false, value), ok) << token;
+        if (ok) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(reference)) << token;
+        }
+        // As a cell of a row, a decimal comma allowed.
+        const Read r = read("Year\tA\n1850\t " + token + " \n", nan);
+        ASSERT_EQ(r.ok, referenceNumber(token, true, reference)) << token;
+        if (r.ok) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(r.set.series[0].values.at(0)),
+                      std::bit_cast<std::uint64_t>(reference))
+                << token;
+        }
+    }
 }
 
 }  // namespace

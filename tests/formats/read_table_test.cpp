@@ -19,6 +19,7 @@ std::string summary(const SeriesSet& set) {
         if (!s.problem.empty()) out << '|' << s.problem;
         out << ' ';
     }
+    for (const std::string& w : set.warnings) out << "~ " << w;
     return out.str();
 }
 
@@ -53,6 +54,34 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
         {"years that jump", "Y A\n1 1\n2 2\n4 4\n", {}, "error 4:1: years do not rise by one: 4 follows 2"},
         {"a year far too large", "Y A\n1e300 1\n", {}, "error 2:1: the year is not a number of at most 15 digits"},
         {"a letter in a value", "Y A\n1 1\n2 x\n", {}, "error 3:3: Illegal character in numeric input (item 2: \"x\")"},
+        {"years named at their column", "Y A\n1 1\n  3 3\n", {}, "error 3:3: years do not rise by one: 3 follows 1"},
+        {"CR alone", "Y A\r1 1\r2 2\r", {}, "A@1:1,2, "},
+        // More values on a row than the names line has columns.
+        {"no year label",
+         "Oak1 Oak2\n1961 2.84 3.10\n",
+         {},
+         "error 2:11: 3 values where the names line has 2 columns: is the year column's label missing from the names "
+         "line?"},
+        {"decimal commas",
+         "Year Oak1 Oak2\n1961 2,84 3,10\n",
+         {},
+         "error 2:11: 5 values where the names line has 3 columns: are these decimal commas? Write 2.84, not 2,84"},
+        {"a slash in a name",
+         "Year Oak/1 Oak/2\n1961 2.84 3.10\n",
+         {},
+         "error 2:11: 3 values where the names line has 2 columns: a \"/\" ends the names line early (a name may not "
+         "hold \"/\")"},
+        {"the extra values on the second line of a row",
+         "Y A B\n1 1\n2 9\n",
+         {},
+         "error 3:3: 4 values where the names line has 3 columns (the row begins on line 2: does it lack a value "
+         "there?)"},
+        {"--columns: extra values ignored with one warning",
+         "Year A B\n1 1 9\n2 2 9\n",
+         {2, -999},
+         "A@1:1,2, ~ line 1: 3 items found, 2 columns given (--columns); the extra ones are ignored, on this line and "
+         "2 "
+         "more"},
     };
     for (const Case& c : cases) {
         SeriesSet set;

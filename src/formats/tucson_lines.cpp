@@ -1,0 +1,289 @@
+#include "formats/tucson_lines.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "formats/decimal.hpp"
+
+namespace detrend::formats::tucson {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+constexpr long long absentRing = -1;  // "." as a value
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The first position at or after `pos` that is not a blank or tab (npos:
+// none), and the end of the item that starts at `pos`. (A loop: the string
+// searches for a set of characters make a call per character.)
+std::size_t nextItem(std::string_view line, std::size_t pos) {
+    while (pos < line.size() && isBlank(line[pos])) ++pos;
+    return pos < line.size() ? pos : npos;
+}
+std::size_t itemEnd(std::string_view line, std::size_t pos) {
+    while (pos < line.size() && !isBlank(line[pos])) ++pos;
+    return pos;
+}
+
+std::string columnRange(std::size_t offset, std::size_t width) {
+    return "columns " + std::to_string(offset + 1) + "-" + std::to_string(offset + width);
+}
+
+// A value as written: an integer, or "." for an absent ring.
+bool parseRing(std::string_view text, long long& value) {
+    if (text == ".") {
+        value = absentRing;
+        return true;
+    }
+    return parseInteger(text, value);
+}
+
+// A value right-aligned in `field`: blanks, then the value to the end.
+bool alignedRing(std::string_view field, long long& value) {
+    const std::size_t first = field.find_first_not_of(' ');
+    return first != npos && parseRing(field.substr(first), value);
+}
+
+bool alignedInteger(std::string_view field, long long& value) {
+    const std::size_t first = field.find_first_not_of(' ');
+    return first != npos && parseInteger(field.substr(first), value);
+}
+
+std::size_t leadingBlanks(std::string_view field) { return std::min(field.find_first_not_of(' '), field.size()); }
+
+bool allDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return isDigit(c); });
+}
+
+const char* const noValues = "the line has a series id and a year but no values";
+
+enum class Columns { ok, failed, faulty };
+
+// The id and year by the fixed columns. A '-' in column 8 before four
+// digits is the year's sign, unless the id holds a '-' itself (then it is
+// doubtful); four digits in columns 9-12 after a digit in column 8 that
+// follows a blank are a year of five digits.
+Columns readIdAndYear(std::string_view line, DataLine& out, Fault& fault, bool& yearRead) {
+    if (line.size() >= 12 && line[7] == '-' && allDigits(line.substr(8, 4))) {
+        yearRead = true;
+        if (!isBlank(line[6]) && line.substr(0, 7).find('-') != npos) {
+            fault = {8, "\"-\" in column 8 may end the id " + quoted(trimmed(line.substr(0, 8))) +
+                            " or begin the year -" + std::string(line.substr(8, 4)) +
+                            "; put a blank between the id and the year"};
+            return Columns::faulty;
+        }
+        parseInteger(line.substr(7, 5), out.year);
+        out.id = trimmed(line.substr(0, 7));
+        out.yearColumn = 8;
+        return Columns::ok;
+    }
+    const std::string_view field = line.substr(std::min<std::size_t>(8, line.size()), 4);
+    if (field.size() < 4 || !alignedInteger(field, out.year)) {
+        fault = {columnOf(8 + leadingBlanks(field)),
+                 "expected a year in columns 9-12, found " + quoted(trimmed(field))};
+        return Columns::failed;
+    }
+    yearRead = true;
+    if (isDigit(line[7]) && isDigit(line[8]) && isBlank(line[6])) {
+        fault = {8, "the year " + quoted(line.substr(7, 5)) +
+                        " reaches into column 8; a year has at most four digits, in columns 9-12"};
+        return Columns::faulty;
+    }
+    out.id = trimmed(line.substr(0, 8));
+    out.yearColumn = columnOf(8 + leadingBlanks(field));
+    return Columns::ok;
+}
+
+// The reading by the fixed columns. `yearRead` tells whether the year field
+// held a year, even when the values then did not fit.
+Columns readColumns(std::string_view line, DataLine& out, Fault& fault, bool& yearRead) {
+    out.values.clear();
+    yearRead = false;
+    if (const Columns c = readIdAndYear(line, out, fault, yearRead); c != Columns::ok) return c;
+    std::size_t blankField = npos, gap = npos;  // the first blank field since the last value; one before a value
+    for (std::size_t start = 12, k = 0; start < line.size(); start += 6, ++k) {
+        if (k == 10) {
+            const std::size_t more = line.find_first_not_of(' ', start);
+            if (more == npos) break;
+            fault = {columnOf(more), "expected nothing after column 72, found " + quoted(trimmed(line.substr(more)))};
+            return Columns::failed;
+        }
+        const std::string_view field = line.substr(start, 6);
+        if (field.find_first_not_of(' ') == npos) {
+            if (blankField == npos) blankField = start;
+            continue;
+        }
+        long long value = 0;
+        if (field.size() < 6 || !alignedRing(field, value)) {
+            fault = {columnOf(start + leadingBlanks(field)),
+                     "expected an integer in " + columnRange(start, 6) + ", found " + quoted(trimmed(field))};
+            return Columns::failed;
+        }
+        if (gap == npos) gap = blankField;
+        blankField = npos;
+        out.values.push_back({value, columnOf(start + leadingBlanks(field))});
+    }
+    if (gap != npos) {
+        fault = {columnOf(gap), "expected a value in " + columnRange(gap, 6) + ", found blanks"};
+        return Columns::faulty;
+    }
+    if (out.values.empty()) {
+        fault = {std::min(13L, columnOf(line.size())), noValues};
+        return Columns::failed;
+    }
+    return Columns::ok;
+}
+
+// Whether two tabs with nothing but blanks between them lie in `separators`.
+bool emptyTabField(std::string_view separators, std::size_t& second) {
+    const std::size_t first = separators.find('\t');
+    second = first == npos ? npos : separators.find('\t', first + 1);
+    return second != npos;
+}
+
+// The reading as items separated by blanks or tabs. `endsAtYear` tells
+// whether an item ends in column 12, as a year in the fixed columns would;
+// `yearRead` whether a year followed the id.
+bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtYear, bool& yearRead) {
+    out.values.clear();
+    endsAtYear = yearRead = false;
+    std::size_t item = 0;
+    for (std::size_t start = nextItem(line, 0); start != npos; ++item) {
+        const std::size_t end = itemEnd(line, start);
+        const std::string_view text = line.substr(start, end - start);
+        endsAtYear = endsAtYear || end == 12;
+        long long value = 0;
+        if (item == 0) {
+            out.id = text;
+        } else if (item == 1) {
+            if (!parseInteger(text, out.year)) {
+                fault = {columnOf(start), "expected a year after the series id, found " + quoted(text)};
+                return false;
+            }
+            out.yearColumn = columnOf(start);
+            yearRead = true;
+        } else if (parseRing(text, value)) {
+            out.values.push_back({value, columnOf(start)});
+        } else {
+            fault = {columnOf(start), "expected an integer value, found " + quoted(text)};
+            return false;
+        }
+        start = nextItem(line, end);
+        std::size_t secondTab = 0;
+        if (start != npos && emptyTabField(line.substr(end, start - end), secondTab)) {
+            fault = {columnOf(end + secondTab), "expected a value between two tabs, found nothing"};
+            yearRead = true;  // tabs between the fields: a data line
+            return false;
+        }
+    }
+    if (item < 2) {
+        fault = {columnOf(line.size()), "expected a year after the series id"};
+        return false;
+    }
+    if (out.values.empty()) {
+        fault = {columnOf(line.size()), noValues};
+        return false;
+    }
+    return true;
+}
+
+// readRecord on a line of its own (columns counted from its start).
+Reading readAlone(std::string_view line, DataLine& out, DataLine& scratch, Fault& fault) {
+    bool yearRead = false;
+    Fault columnsFault;
+    const Columns columns = readColumns(line, out, columnsFault, yearRead);
+    if (columns == Columns::ok) return Reading::data;
+    if (columns == Columns::faulty) {
+        fault = std::move(columnsFault);
+        return Reading::faulty;
+    }
+    bool endsAtYear = false, itemYear = false;
+    Fault itemsFault;
+    if (readItems(line, scratch, itemsFault, endsAtYear, itemYear)) {
+        if (!yearRead || scratch.year == out.year) {
+            std::swap(out, scratch);
+            return Reading::data;
+        }
+        fault = {out.yearColumn, "year " + std::to_string(out.year) + " in columns 9-12 differs from the year " +
+                                     std::to_string(scratch.year) + " after the series id"};
+        return Reading::faulty;
+    }
+    fault = std::move(yearRead || endsAtYear ? columnsFault : itemsFault);
+    return yearRead || itemYear ? Reading::faulty : Reading::other;
+}
+
+// Whether `line` reads by its fixed columns as ten values.
+bool tenByColumns(std::string_view line) {
+    DataLine data;
+    Fault fault;
+    bool yearRead = false;
+    return readColumns(line, data, fault, yearRead) == Columns::ok && data.values.size() == 10;
+}
+
+}  // namespace
+
+int archiveNumber(std::string_view line) {
+    if (line.empty() || isBlank(line[0])) return 0;
+    const std::size_t idEnd = itemEnd(line, 0);
+    for (std::size_t at = std::max<std::size_t>(5, idEnd + 1); at <= 8 && at < line.size(); ++at) {
+        if (line[at] < '1' || line[at] > '3' || (at + 1 < line.size() && !isBlank(line[at + 1]))) continue;
+        if (nextItem(line, idEnd) != at) return 0;
+        // Integers alone after the number make a data line (a year of 1 to 3).
+        bool integersAlone = true, any = false;
+        for (std::size_t start = nextItem(line, at + 1); start != npos && integersAlone;
+             start = nextItem(line, start)) {
+            const std::size_t end = itemEnd(line, start);
+            long long value = 0;
+            integersAlone = parseRing(line.substr(start, end - start), value);
+            any = true;
+            start = end;
+        }
+        return any && integersAlone ? 0 : line[at] - '0';
+    }
+    return 0;
+}
+
+Reading readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch, Fault& fault) {
+    const Reading reading = readAlone(line.substr(start), out, scratch, fault);
+    const auto offset = static_cast<long>(start);
+    if (reading != Reading::data) {
+        fault.column += offset;
+        return reading;
+    }
+    out.yearColumn += offset;
+    for (LineValue& value : out.values) value.column += offset;
+    return reading;
+}
+
+std::size_t gluedAt(std::string_view line, std::size_t from) {
+    std::string_view previous;
+    std::size_t item = 0;
+    for (std::size_t start = nextItem(line, from); start != npos; start = nextItem(line, start), ++item) {
+        const std::size_t end = itemEnd(line, start);
+        const std::string_view text = line.substr(start, end - start);
+        if (item >= 3 && text != ".") {
+            long long value = 0;
+            const bool integer = parseInteger(text, value);
+            const bool afterMarker = previous == "-9999" || (previous == "999" && !integer);
+            const bool afterTen =
+                (item >= 12 && !integer) || (start - from >= 72 && tenByColumns(line.substr(from, 72)));
+            if (afterMarker || afterTen) {
+                DataLine data, scratch;
+                Fault fault;
+                if (readAlone(line.substr(start), data, scratch, fault) != Reading::other) return start;
+            }
+        }
+        previous = text;
+        start = end;
+    }
+    return npos;
+}
+
+std::size_t ringCount(const DataLine& line) {
+    const std::size_t count = line.values.size();
+    const long long last = count == 0 ? 0 : line.values.back().raw;
+    return count > 0 && (last == 999 || last == -9999) ? count - 1 : count;
+}
+
+}  // namespace detrend::formats::tucson
