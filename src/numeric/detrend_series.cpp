@@ -49,8 +49,9 @@ bool centre(std::span<const double> values, int cutoff, int capacity, SeriesFit&
     return true;
 }
 
-// After the filter: the series extended into `extended`, which grows to hold
-// it. False, with the outcome set, when the extended series is too long.
+// After the filter: the series extended into `extended`; it and `smoothed`,
+// for the spline, grow to hold it. False, with the outcome set, when the
+// extended series is too long.
 bool extendSeries(int cutoff, int capacity, std::vector<float>& extended, std::vector<float>& smoothed,
                   SeriesFit& fit) {
     const int n = static_cast<int>(fit.series.size());
