@@ -2,6 +2,7 @@
 // child's peak memory (maximum resident set size).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -55,16 +56,39 @@ inline Measured runCommand(const std::vector<std::string>& argv, const std::stri
     return m;
 }
 
+// The best (shortest) of a number of runs, its peak memory with it, and the
+// median time (the mean of the middle two for an even number of runs).
+struct Repeated {
+    Measured best;
+    double median = 0;
+};
+
+// `runs` runs of a measurement returning Measured.
+template <class Measure>
+Repeated repeat(int runs, Measure&& measure) {
+    Repeated r;
+    r.best.seconds = 1e300;
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const Measured m = measure();
+        times.push_back(m.seconds);
+        if (m.seconds < r.best.seconds) r.best = m;
+    }
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    if (n > 0) r.median = n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    return r;
+}
+
+inline Repeated repeatRuns(int runs, const std::vector<std::string>& argv, const std::string& dir,
+                           const std::string& input = "", const std::string& output = "") {
+    return repeat(runs, [&] { return runCommand(argv, dir, input, output); });
+}
+
 // The best (shortest) of `runs` runs; its peak memory with it.
 inline Measured bestOf(int runs, const std::vector<std::string>& argv, const std::string& dir,
                        const std::string& input = "", const std::string& output = "") {
-    Measured best;
-    best.seconds = 1e300;
-    for (int r = 0; r < runs; ++r) {
-        const Measured m = runCommand(argv, dir, input, output);
-        if (m.seconds < best.seconds) best = m;
-    }
-    return best;
+    return repeatRuns(runs, argv, dir, input, output).best;
 }
 
 // Runs `work` in a child process and waits for it.

@@ -18,6 +18,7 @@ struct SeriesScratch {
     std::vector<double> forwardErrors, backwardErrors, previousCoefficients;
     SplineBand band;
     FilterLanesScratch lanes;  // detrendSeriesGroup's filters
+    std::vector<float> groupExtended[filterLanes], groupSmoothed[filterLanes];  // and its splines
 };
 
 enum class SeriesOutcome {
@@ -56,8 +57,9 @@ struct SeriesFit {
 void detrendSeries(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch, SeriesFit& fit);
 
 // detrendSeries(values[i], cutoff, capacity, scratch, fits[i]) for every i,
-// to the bit, with the filters of up to filterLanes series computed at once
-// (pefilterLanes). Requires fits.size() >= values.size().
+// to the bit, with the filters and the splines of up to filterLanes series
+// computed at once (pefilterLanes, splineLanes). Requires fits.size() >=
+// values.size().
 void detrendSeriesGroup(std::span<const std::span<const double>> values, int cutoff, int capacity,
                         SeriesScratch& scratch, std::span<SeriesFit> fits);
 

@@ -14,17 +14,18 @@
 #include <cmath>
 #include <cstring>
 
+#include "numeric/lanes.hpp"
 #include "numeric/pefilter.hpp"
 
 namespace detrend::numeric {
 namespace {
 
-// One double per lane; the arithmetic is element-wise, rounded per lane as
-// the scalar operation is. Compiled with AVX2 one register holds all four
-// lanes; on SSE2 the compiler splits each operation in two.
-typedef double Lanes __attribute__((vector_size(32)));
+using lanes::broadcast;
+using lanes::Lanes;
+using lanes::load;
+using lanes::store;
 constexpr int width = filterLanes;
-static_assert(sizeof(Lanes) == width * sizeof(double));
+static_assert(width == lanes::width);
 
 // The call's series and storage, unpacked from the spans.
 struct Work {
@@ -40,10 +41,6 @@ struct Work {
     double* w = nullptr;  // the previous stage's coefficients
     double* c = nullptr;  // the current stage's coefficients
 };
-
-[[gnu::always_inline]] inline void load(Lanes& v, const double* p) { std::memcpy(&v, p, sizeof v); }
-[[gnu::always_inline]] inline void store(double* p, const Lanes& v) { std::memcpy(p, &v, sizeof v); }
-[[gnu::always_inline]] inline void broadcast(Lanes& v, double value) { v = Lanes{value, value, value, value}; }
 
 [[gnu::always_inline]] inline bool burg(const Work& work) {
     const Lanes zero = {0.0, 0.0, 0.0, 0.0};

@@ -148,6 +148,8 @@ TEST(FilterLanes, GroupsDetrendLikeOneSeriesAtATime) {
         {5, 10000, {1, 2, 3, 60}},  // no spline, m >= n
         {3, 0, {10, 0, 7}},  // no values at all
         {12, 10000, {40, 41, 42, 43, 44, 45}},  // more than one lane group
+        {1, 10000, {1, 0, 50, 7}},  // splines too short among fitted ones
+        {2, 10000, {9, 300, 10, 299}},
         {10001, 10000, {20, 30}},  // the filter too long
         {0, 10000, {20, 30, 40}},  // no filter
         {-2, 10000, {20, 30}},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -159,6 +160,53 @@ TEST(Spline, KeptFactorizationGivesTheBitsOfAFreshOne) {
         const SplineResult b = spline(N, y, fresh, p2, cutoff, band);
         ASSERT_EQ(a, b) << call;
         ASSERT_EQ(std::memcmp(reused.data(), fresh.data(), reused.size() * sizeof(float)), 0) << call;
+    }
+}
+
+// Each lane must give its series exactly the bits of spline alone, on both
+// paths: lengths ending in different lanes, series that never reach the
+// substitutions, leading zeros (lane 1 a quarter, lane 3 all), a NaN and an
+// infinity (NaNs from inf - inf).
+TEST(Spline, LanesHaveTheBitsOfOneSeriesAtATime) {
+    const struct {
+        int cutoff;
+        std::vector<int> lengths;
+        int badAt = -1;  // in lane 0
+        float bad = std::bit_cast<float>(0xffc01234u);
+    } cases[] = {
+        {30, {500, 37, 4, 9}},     {30, {9, 4, 37, 500}},
+        {7, {200, 3, 201, 60}, 0}, {7, {61, 60, 62}, 30, std::numeric_limits<float>::infinity()},
+        {2, {3, 2, 1, 0}},         {2, {5, 6, 4, 5}},
+        {1, {40, 6, 5}},           {0, {50, 60}},
+        {30, {9940 + 60, 4, 640}},
+    };
+    const auto paths = {splineLanes, splineLanesBaseline};
+    std::mt19937 random(5);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    for (const auto path : paths) {
+        SplineBand kept;  // serves every call, as in a thread
+        for (const auto& c : cases) {
+            std::vector<std::vector<float>> y, s, expected;
+            for (std::size_t l = 0; l < c.lengths.size(); ++l) {
+                const int n = c.lengths[l], zeros = l == 3 ? n : static_cast<int>(l % 2) * n / 4;
+                y.emplace_back(static_cast<std::size_t>(n));
+                for (int i = 0; i < n; ++i) y[l][i] = i < zeros ? (i % 2 == 1 ? -0.0f : 0.0f) : noise(random);
+                if (l == 0 && c.badAt >= 0) y[l][c.badAt] = c.bad;
+                s.emplace_back(y[l].size() + 1, 5.0f);
+                expected.push_back(s[l]);
+            }
+            std::vector<std::span<const float>> ys(y.begin(), y.end());
+            std::vector<std::span<float>> ss(s.begin(), s.end());
+            std::vector<SplineResult> results(y.size());
+            path(ys, ss, c.cutoff, kept, results);
+            for (std::size_t l = 0; l < y.size(); ++l) {
+                float p;
+                SplineBand band;
+                EXPECT_EQ(results[l], spline(c.lengths[l], y[l], expected[l], p, c.cutoff, band));
+                EXPECT_EQ(std::memcmp(s[l].data(), expected[l].data(), s[l].size() * sizeof(float)), 0)
+                    << "cutoff " << c.cutoff << " lane " << l << " N " << c.lengths[l];
+            }
+        }
     }
 }
 
