@@ -49,9 +49,43 @@ bool warnIgnoredItems(FreeReader& file, Console& console, const ScanResult& resu
     return true;
 }
 
+// Rows are read into a block of rows and copied into the table's columns a
+// block at a time: a column's stretch of the block is one run of memory.
+// A row cut short by the end of the file leaves no trace.
+class RowBlock {
+public:
+    static constexpr int rowsPerBlock = 32;
+
+    explicit RowBlock(std::size_t width) : width_(width), values_(width * rowsPerBlock) {}
+
+    // The next row, zeroed.
+    std::span<double> next() {
+        const std::span<double> row(values_.data() + static_cast<std::size_t>(held_) * width_, width_);
+        std::fill(row.begin(), row.end(), 0.0);
+        return row;
+    }
+    // Keeps the row next() gave, the table's row `row`; full: into the table.
+    void keep(SeriesTable& table, int row) {
+        if (++held_ == rowsPerBlock) copyInto(table, row + 1);
+    }
+    // Copies the rows held, which end before row `end`, into the table.
+    void copyInto(SeriesTable& table, int end) {
+        const int first = end - held_;
+        for (std::size_t k = 0; k < width_; ++k) {
+            double* to = table.column(static_cast<int>(k) + 1) + first;
+            for (int r = 0; r < held_; ++r) to[r] = values_[static_cast<std::size_t>(r) * width_ + k];
+        }
+        held_ = 0;
+    }
+
+private:
+    const std::size_t width_;
+    std::vector<double> values_;
+    int held_ = 0;
+};
+
 // Reads the names and every complete row into the table; returns the number
-// of rows. Rows are read into a zeroed row and copied into the table once
-// complete, so that a row cut short by the end of the file leaves no trace.
+// of rows.
 int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTable& table) {
     const std::size_t width = static_cast<std::size_t>(std::max(columns, 0));
     const ScanResult names = file.read(std::span(table.names.data(), width));
@@ -59,11 +93,10 @@ int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTabl
     // One warning at most: about the names, or else about the first data row.
     const bool namesWarned = warnIgnoredItems(file, console, names, columns, "names");
     bool firstRow = true;
-    std::vector<double> row(width);
+    RowBlock block(width);
     int rows = 0;
     for (;;) {
-        std::fill(row.begin(), row.end(), 0.0);
-        const ScanResult result = file.read(std::span(row));
+        const ScanResult result = file.read(block.next());
         if (result.status == ScanStatus::endOfFile) break;
         checkRead(result, file);
         if (firstRow && !namesWarned) warnIgnoredItems(file, console, result, columns, "values");
@@ -72,102 +105,63 @@ int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTabl
         if (rows == SeriesTable::maxRows)
             failTable(file, "too many rows: more than " + std::to_string(SeriesTable::maxRows) + " data rows (line " +
                                 std::to_string(result.line) + ")");
-        for (int k = 1; k <= columns; ++k) table.column(k)[rows] = row[static_cast<std::size_t>(k - 1)];
-        ++rows;
+        block.keep(table, rows++);
     }
+    block.copyInto(table, rows);
     return rows;
 }
 
-// The table's years and missing values while it is checked.
-class TableColumns {
-public:
-    TableColumns(SeriesTable& table, int rows, float flag)
-        : table_(table), rows_(rows), flag_(static_cast<double>(flag)) {}
-
-    bool missing(double v) const { return v == flag_ || std::isnan(v); }
-    // The whole part of the year of row i (1-based).
-    int wholeYear(int i) const { return static_cast<int>(std::trunc(table_.column(1)[i - 1])); }
-
-    void checkYearsFit(FreeReader& file) const {
-        for (int i = 1; i <= rows_; ++i) {
-            const double whole = std::trunc(table_.column(1)[i - 1]);
-            if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
-                failTable(file, "the year of data row " + std::to_string(i) + " does not fit a 32-bit integer");
-        }
+// The whole parts of the years, checked to fit the table's 32-bit years.
+std::vector<int> wholeYears(FreeReader& file, const SeriesTable& table, int rows) {
+    std::vector<int> years(static_cast<std::size_t>(rows));
+    for (int i = 1; i <= rows; ++i) {
+        const double whole = std::trunc(table.column(1)[i - 1]);
+        if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
+            failTable(file, "the year of data row " + std::to_string(i) + " does not fit a 32-bit integer");
+        years[static_cast<std::size_t>(i - 1)] = static_cast<int>(whole);
     }
+    return years;
+}
 
-    // The first and last year of column k: those of the first and last row,
-    // moved to a value that follows or precedes a missing one. A later row
-    // overrides an earlier one.
-    void spanOfColumn(int k) {
-        const double* v = table_.column(k);
-        int first = wholeYear(1), last = wholeYear(rows_);
-        for (int i = 1; i <= rows_; ++i) {
-            if (missing(v[i - 1])) continue;
-            if (i > 1 && missing(v[i - 2])) first = wholeYear(i);
-            if (i < rows_ && missing(v[i])) last = wholeYear(i);
-        }
-        const std::size_t s = static_cast<std::size_t>(k - 2);
-        table_.firstYear[s] = first;
-        table_.lastYear[s] = last;
-        table_.length[s] = static_cast<int>(static_cast<long long>(last) - first + 1);
+// The first row (from 2) whose year is not its predecessor's plus one, or 0.
+int firstYearJump(const std::vector<int>& years) {
+    for (std::size_t i = 1; i < years.size(); ++i)
+        if (static_cast<long long>(years[i]) != static_cast<long long>(years[i - 1]) + 1)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+// What is wrong with a column for the listing: nothing, no values, or a
+// missing value between its first and last.
+enum class ColumnProblem { none, noValues, gap };
+
+// One pass over column k: its first and last year, as the Series Read list
+// shows them (those of the first and last row, moved to a value that follows
+// or precedes a missing one, a later row overriding an earlier one), whether
+// it describes a series, and its values moved up to row 1 of column k - 1,
+// missing ones left out.
+ColumnProblem settleColumn(SeriesTable& table, int k, const std::vector<int>& years, double flag) {
+    const auto missing = [flag](double v) { return v == flag || std::isnan(v); };
+    const int rows = static_cast<int>(years.size());
+    const double* v = table.column(k);
+    double* to = table.column(k - 1);
+    int first = years.front(), last = years.back();
+    int present = 0, lastPresent = -1, firstPresent = -1;
+    for (int i = 0; i < rows; ++i) {
+        const double value = v[i];
+        if (missing(value)) continue;
+        if (i > 0 && missing(v[i - 1])) first = years[static_cast<std::size_t>(i)];
+        if (i + 1 < rows && missing(v[i + 1])) last = years[static_cast<std::size_t>(i)];
+        if (firstPresent < 0) firstPresent = i;
+        lastPresent = i;
+        to[present++] = value;
     }
-
-    // The table must describe its series: the listing labels value i of a
-    // series with the year firstYear + i - 1.
-    void checkDescribesSeries(FreeReader& file, int columns) const {
-        for (int i = 2; i <= rows_; ++i) {
-            if (static_cast<long long>(wholeYear(i)) != static_cast<long long>(wholeYear(i - 1)) + 1)
-                failTable(
-                    file,
-                    "years do not rise by one at row " + std::to_string(i) +
-                        (i == 2 ? " (the number of columns may be wrong: " + std::to_string(columns) + " typed)" : ""));
-        }
-        for (int k = 2; k <= columns; ++k) {
-            const std::span<const double> v(table_.column(k), static_cast<std::size_t>(rows_));
-            const auto span = formats::presentSpan(v, [&](double x) { return !missing(x); });
-            const std::string name(table_.names[static_cast<std::size_t>(k - 1)].trimmed());
-            if (span.empty()) failTable(file, "series " + name + " has no values");
-            for (std::size_t i = span.first; i < span.end; ++i)
-                if (missing(v[i])) failTable(file, "series " + name + " has a missing value inside it");
-        }
-    }
-
-    // Every series' values move up to row 1 of its own column, one column
-    // to the left, missing values left out; so do the names.
-    void compact() {
-        for (int s = 1; s <= table_.columnCount; ++s) {
-            const double* from = table_.column(s + 1);
-            double* to = table_.column(s);
-            int next = 0;
-            for (int i = 0; i < rows_; ++i)
-                if (!missing(from[i])) to[next++] = from[i];
-        }
-        for (std::size_t s = 1; s <= static_cast<std::size_t>(std::max(table_.columnCount, 0)); ++s)
-            table_.names[s - 1] = table_.names[s];
-    }
-
-private:
-    SeriesTable& table_;
-    const int rows_;
-    const double flag_;  // the single-precision flag, widened
-};
-
-void printSeriesRead(Console& console, TableColumns& columns, SeriesTable& table) {
-    console.emptyLine();
-    console.line(" Series Read:________________________");
-    console.line(" Name                     IYR     LYR");
-    output::Line line;
-    for (int k = 2; k <= table.columnCount; ++k) {
-        columns.spanOfColumn(k);
-        const std::size_t s = static_cast<std::size_t>(k - 2);
-        line.clear();
-        line.blank()
-            .text(table.names[static_cast<std::size_t>(k - 1)].view())
-            .integer(table.firstYear[s], 8)
-            .integer(table.lastYear[s], 8);
-        console.line(line.view());
-    }
+    const std::size_t s = static_cast<std::size_t>(k - 2);
+    table.firstYear[s] = first;
+    table.lastYear[s] = last;
+    table.length[s] = static_cast<int>(static_cast<long long>(last) - first + 1);
+    if (present == 0) return ColumnProblem::noValues;
+    return present == lastPresent - firstPresent + 1 ? ColumnProblem::none : ColumnProblem::gap;
 }
 
 }  // namespace
@@ -207,12 +201,42 @@ void readSeriesTable(FreeReader& file, int columns, float flag, Console& console
     const int rows = readNamesAndRows(file, columns, console, table);
     const bool hasSeries = columns >= 2;
     if (hasSeries && rows == 0) failTable(file, "no data rows after the names");
-    TableColumns checked(table, rows, flag);
-    if (hasSeries) checked.checkYearsFit(file);
-    printSeriesRead(console, checked, table);
-    if (hasSeries) checked.checkDescribesSeries(file, columns);
+    const std::vector<int> years = hasSeries ? wholeYears(file, table, rows) : std::vector<int>{};
+    const int yearJump = firstYearJump(years);
+
+    console.emptyLine();
+    console.line(" Series Read:________________________");
+    console.line(" Name                     IYR     LYR");
+    output::Line line;
+    int problemColumn = 0;
+    ColumnProblem problem = ColumnProblem::none;
+    for (int k = 2; k <= columns; ++k) {
+        const ColumnProblem found = settleColumn(table, k, years, static_cast<double>(flag));
+        if (problem == ColumnProblem::none && found != ColumnProblem::none) problem = found, problemColumn = k;
+        const std::size_t s = static_cast<std::size_t>(k - 2);
+        line.clear();
+        line.blank()
+            .text(table.names[static_cast<std::size_t>(k - 1)].view())
+            .integer(table.firstYear[s], 8)
+            .integer(table.lastYear[s], 8);
+        console.line(line.view());
+    }
+
+    // The table must describe its series: the listing labels value i of a
+    // series with the year firstYear + i - 1.
+    if (yearJump > 0)
+        failTable(
+            file,
+            "years do not rise by one at row " + std::to_string(yearJump) +
+                (yearJump == 2 ? " (the number of columns may be wrong: " + std::to_string(columns) + " typed)" : ""));
+    if (problem != ColumnProblem::none) {
+        const std::string name(table.names[static_cast<std::size_t>(problemColumn - 1)].trimmed());
+        failTable(file, "series " + name +
+                            (problem == ColumnProblem::noValues ? " has no values" : " has a missing value inside it"));
+    }
     table.columnCount = columns - 1;
-    checked.compact();
+    for (std::size_t s = 1; s <= static_cast<std::size_t>(std::max(table.columnCount, 0)); ++s)
+        table.names[s - 1] = table.names[s];
 }
 
 }  // namespace detrend::dialogue
