@@ -15,6 +15,7 @@
 #include "formats/read_series.hpp"
 #include "formats/read_table.hpp"
 #include "formats/read_tucson.hpp"
+#include "output/messages.hpp"
 
 using namespace detrend::formats;
 
@@ -29,9 +30,12 @@ void check(bool condition) {
 
 // The error names no line or a line of the input, and a column of that line
 // or just after its end (`tabsExpanded`: counted with tabs expanded to 8
-// columns at most each), in a message that is not cut by a NUL byte.
+// columns at most each), in a message that, as the messages show it, holds
+// no control character: input text quoted in it may hold any byte.
 void checkError(const InputError& error, const std::vector<std::string_view>& lines, bool tabsExpanded = false) {
-    check(!error.message.empty() && error.message.find('\0') == std::string::npos);
+    check(!error.message.empty());
+    const std::string shown = detrend::output::escapedControls(error.message);
+    check(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     if (error.line == 0) return check(error.column == 0);
     check(error.line >= 1 && static_cast<std::size_t>(error.line) <= lines.size());
     const std::string_view line = lines[static_cast<std::size_t>(error.line - 1)];
