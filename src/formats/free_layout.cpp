@@ -210,6 +210,26 @@ ScanStatus takeItem(Items& items, std::string_view text, std::size_t& pos, std::
     return ScanStatus::ok;
 }
 
+// Most items are plain numbers: one read in one pass when it ends at a
+// separator, into items[index], moving pos and index past it. False, with
+// nothing moved, for anything else (a repeat count, a bad or hard number),
+// which is left to takeItem.
+template <class Items>
+[[gnu::always_inline]] inline bool takeQuickNumber(Items& items, std::string_view text, std::size_t& pos,
+                                                   std::size_t& index) {
+    if constexpr (Items::decimal) {
+        typename Items::Value value{};
+        const char* const textEnd = text.data() + text.size();
+        const char* stop;
+        if (quickDecimal(text.data() + pos, textEnd, value, stop) && (stop == textEnd || isSeparator(*stop))) {
+            items.store(index++, value);
+            pos = static_cast<std::size_t>(stop - text.data());
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string_view reasonText(ScanStatus status) {
@@ -309,21 +329,10 @@ ScanResult FreeReader::readItems(Items& items) {
             continue;
         }
 
-        if constexpr (Items::decimal) {
-            typename Items::Value value{};
-            // Most items are plain numbers: read in one pass when they end
-            // at a separator, anything else (a repeat count, a bad or hard
-            // number) is left to the general reading below.
-            const char* const textEnd = text.data() + text.size();
-            const char* stop;
-            if (quickDecimal(text.data() + pos, textEnd, value, stop) && (stop == textEnd || isSeparator(*stop))) {
-                items.store(index++, value);
-                pos = static_cast<std::size_t>(stop - text.data());
-                afterItem = true;
-                continue;
-            }
+        if (takeQuickNumber(items, text, pos, index)) {
+            afterItem = true;
+            continue;
         }
-
         if (const ScanStatus status = takeItem(items, text, pos, index); status != ScanStatus::ok)
             return itemFailure(status, lines_.lineNumber(), index, text, pos);
         afterItem = true;
