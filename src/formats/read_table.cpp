@@ -208,7 +208,10 @@ std::string ignoredWarning(const Ignored& ignored, std::size_t width) {
 
 bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& out, InputError& error) {
     out = {};
-    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    // The byte order mark and end-of-file marks the line splitter skips are
+    // no content either.
+    const std::string_view content = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
+    if (content.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos) {
         error = {0, 0, "the file is empty"};
         return false;
     }

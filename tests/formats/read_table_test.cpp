@@ -46,6 +46,7 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
         {"--columns for names over two lines", "Year A\nB\n1 1 2\n2 3 4\n", {3, -999}, "A@1:1,3, B@1:2,4, "},
         {"years as whole parts", "Y A\n1850.9 1\n1851.2 2\n", {}, "A@1850:1,2, "},
         {"nothing but blank lines", " \r\n\n\t\n", {}, "error 0:0: the file is empty"},
+        {"nothing but a byte order mark", "\xEF\xBB\xBF", {}, "error 0:0: the file is empty"},
         {"only a year column",
          "Year\n1\n",
          {},
