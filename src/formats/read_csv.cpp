@@ -161,10 +161,20 @@ CsvFit csvFit(std::string_view bytes) {
             same = same && count == inFirstRow && year;
             holds = holds && count >= 1 && year;
         }
-        if (same) return {separator, true, fit.inHeader, fit.lastLine};
+        if (same) {
+            loose = {separator, true, fit.inHeader, fit.lastLine};
+            break;
+        }
         if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
     }
-    return loose.separator != '\0' ? loose : fit;
+    if (loose.separator == '\0') return fit;
+    const std::size_t inHeader = separatorCount(header, loose.separator);
+    for (const std::string& row : rows) {
+        const std::size_t count = separatorCount(row, loose.separator);
+        loose.rowsOneMore += count == inHeader + 1 ? 1 : 0;
+        loose.rowsAsHeader += count == inHeader ? 1 : 0;
+    }
+    return loose;
 }
 
 namespace {
@@ -239,6 +249,7 @@ private:
     std::string unquoted_;  // a quoted cell's text with "" made one quote
     std::size_t width_ = 0;  // cells per row, the year's included; 0 before the first row
     bool rowNames_ = false;  // the header names every column but the year's
+    bool rowNamesLikely_ = false;  // most rows examined have a cell more than the header
     std::vector<std::vector<double>> columns_;
     long long firstYear_ = 0, year_ = 0;
     bool anyRow_ = false;
@@ -250,7 +261,9 @@ bool CsvReader::readHeader() {
     if (lines_.lineNumber() == 0 || isBlankLine(lines_.line())) return fail(0, 0, "the file is empty");
     headerLine_ = lines_.lineNumber();
     const std::string_view header = lines_.line();
-    separator_ = csvFit(bytes_).separator;
+    const CsvFit fit = csvFit(bytes_);
+    separator_ = fit.separator;
+    rowNamesLikely_ = fit.rowsOneMore > fit.rowsAsHeader;
     if (separator_ == '\0') {  // none fits the rows: the one most frequent in the header
         std::size_t most = 0;
         for (char separator : {',', ';', '\t'})
@@ -266,10 +279,12 @@ bool CsvReader::readHeader() {
 }
 
 // Takes the table's width from the first row: that of the header, or one
-// cell more, as R writes row names -- unless that cell is empty, after a
-// separator ending the row: then a column without a name.
+// cell more, as R writes row names, when more of the rows examined have that
+// one cell more than have the header's -- unless that cell is empty, after a
+// separator ending the row: then a column without a name. Otherwise a first
+// row with a cell more is a faulty row.
 bool CsvReader::shapeFrom(std::string_view row) {
-    const bool oneMore = separatorCount(row, separator_) == header_.size();
+    const bool oneMore = rowNamesLikely_ && separatorCount(row, separator_) == header_.size();
     const bool endsInSeparator = trimmed(row, blanks_).ends_with(separator_);
     rowNames_ = oneMore && !endsInSeparator;
     if (!rowNames_ && header_.size() < 2)

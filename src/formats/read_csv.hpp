@@ -51,6 +51,9 @@ struct CsvFit {
     bool consistent = false;
     bool inHeader = false;  // the header holds one of the three
     long lastLine = 0;  // the last line examined
+    // Of the rows examined: how many hold one separator more than the header
+    // (as R writes row names), and how many as many as the header.
+    std::size_t rowsOneMore = 0, rowsAsHeader = 0;
 };
 // The first separator of tab, ';' and ',' that fits consistently; else the
 // first that fits loosely.

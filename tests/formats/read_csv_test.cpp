@@ -91,7 +91,8 @@ TEST(Csv, ErrorsNameLineAndColumn) {
     const std::vector<ReadErrorCase> cases = {
         {"Year,A,B\n1850,1\n", 2, 7, "2 cells, the header has 3"},
         {"Year,A,B\n1850,1,2\n1851,1,2,3\n", 3, 10, "4 cells, the header has 3"},
-        {"A,B\n1850,1,2\n1851,1\n", 3, 7, "2 cells where the rows have 3 (the header names 2 series)"},
+        {"A,B\n1850,1,2\n1851,1,2\n1852,1\n", 4, 7, "2 cells where the rows have 3 (the header names 2 series)"},
+        {"Year,A,B\n1850,1,2,5\n1851,1,2\n1852,1,2\n", 2, 10, "4 cells, the header has 3"},  // a typo, not R
         {"Year,A\n1850,1d2\n", 2, 6, R"(expected a number, found "1d2")"},
         {"Year,A\n1850,1\0002\n"s, 2, 6, "expected a number, found \"1\0002\""s},  // the messages escape it
         {"Year,A\n1850,1\n1852,1\n", 3, 1, "expected year 1851, found 1852"},
