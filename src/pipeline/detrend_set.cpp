@@ -121,8 +121,6 @@ private:
         picture.index = prepared.index;
         picture.title = title;
         picture.indexKind = outputs_.index;
-        const std::string indexLabel = std::string(output::indexName(outputs_.index)) + " index";
-        picture.indexLabel = indexLabel;
         plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
         prepared.picture = std::move(rendered.bytes);
         prepared.pictureError = std::move(rendered.error);

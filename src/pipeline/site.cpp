@@ -59,8 +59,6 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.depths = chronology.depth;
     picture.title = title;
     picture.indexKind = outputs.index;
-    const std::string indexLabel = std::string(output::indexName(outputs.index)) + " index";
-    picture.indexLabel = indexLabel;
     const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, plots.format);
     const output::Status written =
         rendered.error.empty()

@@ -455,6 +455,11 @@ void drawPage(const Canvas& canvas, const Page& page, const std::string& upperLa
     drawLegend(canvas, legend);
 }
 
+// The index's label: the caller's, or the kind's name.
+std::string labelOf(IndexKind kind, std::string_view given) {
+    return given.empty() ? std::string(output::indexName(kind)) + " index" : std::string(given);
+}
+
 double baseline(IndexKind kind) { return kind == IndexKind::ratio ? 1 : 0; }
 
 void drawSeries(const Canvas& canvas, const SeriesPicture& s) {
@@ -468,7 +473,7 @@ void drawSeries(const Canvas& canvas, const SeriesPicture& s) {
     const Page page =
         layOut(canvas, 0.58, yearAxis(s.firstYear, s.series.size()), valueAxis(top, 6), valueAxis(bottom, 4));
     const Panel &upper = page.upper, &lower = page.lower;
-    const std::string indexLabel = displayText(s.indexLabel);
+    const std::string indexLabel = displayText(labelOf(s.indexKind, s.indexLabel));
     const double year = s.firstYear;
     drawPage(canvas, page, displayText(s.valueLabel), indexLabel, displayText(s.title),
              {{"series", red, pixel}, {"spline", blue, 2 * pixel}, {indexLabel, black, pixel}}, [&] {
@@ -488,7 +493,7 @@ void drawChronology(const Canvas& canvas, const ChronologyPicture& c) {
     const Axis depth = makeAxis(0, deepest * 1.08, 4, true);
     const Page page = layOut(canvas, 0.66, yearAxis(c.firstYear, c.values.size()), valueAxis(top, 6), depth);
     const Panel &upper = page.upper, &lower = page.lower;
-    const std::string label = displayText(c.indexLabel);
+    const std::string label = displayText(labelOf(c.indexKind, c.indexLabel));
     const double year = c.firstYear;
     drawPage(canvas, page, label, "sample depth", displayText(c.title),
              {{"chronology", black, pixel}, {"sample depth", blue, pixel}}, [&] {

@@ -35,7 +35,9 @@ struct SeriesPicture {
     std::string_view title;  // e.g. "OAK01 - spline, 50% at 32 years"
     std::string_view valueLabel = "value";  // the upper panel's y axis, e.g. "ring width"
     IndexKind indexKind = IndexKind::ratio;
-    std::string_view indexLabel = "ratio index";  // the lower panel's y axis and legend
+    // The lower panel's y axis and legend; empty: "ratio index" or
+    // "difference index", after indexKind.
+    std::string_view indexLabel = {};
 };
 
 // A chronology above (black, with its reference line) and its sample depth,
@@ -46,7 +48,7 @@ struct ChronologyPicture {
     std::span<const int> depths;  // as many as values; negative ones count as 0
     std::string_view title;  // e.g. "site - chronology of 12 series"
     IndexKind indexKind = IndexKind::ratio;
-    std::string_view indexLabel = "ratio index";
+    std::string_view indexLabel = {};  // as in SeriesPicture
 };
 
 // The file's bytes, or what went wrong (then bytes is empty).
