@@ -43,9 +43,6 @@ public:
     const Status& opened() const { return opened_; }
     // Whether it is a terminal.
     bool isTerminal() const;
-    // The file being written: the temporary, or the target itself. For
-    // writers that open the file by name (such as a plot library).
-    const std::string& writtenPath() const { return written_; }
     // Writes `bytes`; "cannot write ..." with the cause when that fails.
     Status write(std::string_view bytes);
     // Completes the file: closes it (emptied if nothing was written) and,
