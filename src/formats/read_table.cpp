@@ -15,6 +15,16 @@ namespace {
 // Years are kept as 64-bit integers; beyond this a year is surely a mistake.
 constexpr double largestYear = 1e15;
 
+// Without repeat counts every value takes at least two bytes of the file;
+// with them (1000*0) a few bytes can stand for any number of values. A table
+// of more values than this is refused rather than left to fill the memory.
+std::size_t valueLimit(std::string_view bytes) { return std::max<std::size_t>(bytes.size(), std::size_t{1} << 22); }
+
+std::string tooManyValuesForFile(std::size_t limit, std::size_t bytes) {
+    return "the table would hold more than " + std::to_string(limit) + " values, from a file of " +
+           std::to_string(bytes) + " bytes: is a repeat count (r*v) too large?";
+}
+
 bool readError(const ScanResult& result, const LineReader& lines, InputError& error) {
     if (result.status == ScanStatus::unreadable) {
         error = {0, 0, lines.error()};
@@ -93,8 +103,9 @@ bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Co
     const std::size_t width = shape.width;
     columns.values.assign(width, {});
     // No more rows than lines: enough room from the start, no regrowth.
-    const std::size_t lineCount = lineCountBound(bytes);
-    for (auto& c : columns.values) c.reserve(lineCount);
+    const std::size_t limit = valueLimit(bytes);
+    const std::size_t rowLimit = limit / width;
+    for (auto& c : columns.values) c.reserve(std::min(lineCountBound(bytes), rowLimit));
     std::vector<double> row(width);
     for (;;) {
         std::fill(row.begin(), row.end(), 0.0);
@@ -102,6 +113,11 @@ bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Co
         if (r.status == ScanStatus::endOfFile) break;
         if (r.status != ScanStatus::ok) return readError(r, reader.lines(), error);
         if (!checkRest(reader, shape, ignored, error)) return false;
+        if (columns.yearPlaces.size() == rowLimit) {
+            error = {reader.firstItemLine(), static_cast<long>(reader.firstItemColumn()),
+                     tooManyValuesForFile(limit, bytes.size())};
+            return false;
+        }
         for (std::size_t k = 0; k < width; ++k) columns.values[k].push_back(row[k]);
         columns.yearPlaces.push_back({reader.firstItemLine(), static_cast<long>(reader.firstItemColumn()), {}});
     }
@@ -218,6 +234,10 @@ bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& o
     const int columns = options.columns > 0 ? options.columns : countFirstLineNames(bytes);
     if (columns < 2) {
         error = {1, 1, "the first line must name the year column and at least one series"};
+        return false;
+    }
+    if (static_cast<std::size_t>(columns) > valueLimit(bytes)) {
+        error = {1, 1, tooManyValuesForFile(valueLimit(bytes), bytes.size())};
         return false;
     }
     const Shape shape{static_cast<std::size_t>(columns), options.columns > 0, slashEndsNames(bytes)};

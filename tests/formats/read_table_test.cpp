@@ -77,6 +77,17 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
          {},
          "error 3:3: 4 values where the names line has 3 columns (the row begins on line 2: does it lack a value "
          "there?)"},
+        // Repeat counts that would make more values than memory holds.
+        {"a names line of a billion columns",
+         "Y 999999999*\n1 2\n",
+         {},
+         "error 1:1: the table would hold more than 4194304 values, from a file of 17 bytes: is a repeat count (r*v) "
+         "too large?"},
+        {"rows of a million values each",
+         "Y 999999*\n" + std::string(10, '\n') + "1 999999*1\n2 999999*1\n3 999999*1\n4 999999*1\n5 999999*1\n",
+         {},
+         "error 16:1: the table would hold more than 4194304 values, from a file of 75 bytes: is a repeat count (r*v) "
+         "too large?"},
         {"--columns: extra values ignored with one warning",
          "Year A B\n1 1 9\n2 2 9\n",
          {2, -999},
