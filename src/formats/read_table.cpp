@@ -18,7 +18,7 @@ constexpr double largestYear = 1e15;
 // Without repeat counts every value takes at least two bytes of the file;
 // with them (1000*0) a few bytes can stand for any number of values. A table
 // of more values than this is refused rather than left to fill the memory.
-std::size_t valueLimit(std::string_view bytes) { return std::max<std::size_t>(bytes.size(), std::size_t{1} << 22); }
+std::size_t valueLimit(std::string_view bytes) { return std::max<std::size_t>(bytes.size(), std::size_t{1} << 20); }
 
 std::string tooManyValuesForFile(std::size_t limit, std::size_t bytes) {
     return "the table would hold more than " + std::to_string(limit) + " values, from a file of " +
@@ -105,7 +105,8 @@ bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Co
     // No more rows than lines: enough room from the start, no regrowth.
     const std::size_t limit = valueLimit(bytes);
     const std::size_t rowLimit = limit / width;
-    for (auto& c : columns.values) c.reserve(std::min(lineCountBound(bytes), rowLimit));
+    const std::size_t rowsReserved = std::min(lineCountBound(bytes), rowLimit);
+    for (auto& c : columns.values) c.reserve(rowsReserved);
     std::vector<double> row(width);
     for (;;) {
         std::fill(row.begin(), row.end(), 0.0);
