@@ -230,6 +230,14 @@ struct Panel {
 
     double px(double v) const { return left + x.fraction(v) * (right - left); }
     double py(double v) const { return bottom - y.fraction(v) * (bottom - top); }
+
+    // Saves the drawing state and clips what follows to the frame; the
+    // caller restores it.
+    void clipTo(cairo_t* cr) const {
+        cairo_save(cr);
+        cairo_rectangle(cr, left, top, right - left, bottom - top);
+        cairo_clip(cr);
+    }
 };
 
 // The height of a digit at the current font size, to centre labels on ticks.
@@ -325,9 +333,7 @@ template <typename T>
 void drawValues(const Canvas& canvas, const Panel& p, double firstYear, std::span<const T> values, Colour colour,
                 double width) {
     cairo_t* cr = canvas.cr;
-    cairo_save(cr);
-    cairo_rectangle(cr, p.left, p.top, p.right - p.left, p.bottom - p.top);
-    cairo_clip(cr);
+    p.clipTo(cr);
     canvas.colour(colour);
     cairo_set_line_width(cr, width);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -354,9 +360,7 @@ void drawValues(const Canvas& canvas, const Panel& p, double firstYear, std::spa
 // Sample depths as steps a year wide around each year.
 void drawDepths(const Canvas& canvas, const Panel& p, double firstYear, std::span<const int> depths) {
     cairo_t* cr = canvas.cr;
-    cairo_save(cr);
-    cairo_rectangle(cr, p.left, p.top, p.right - p.left, p.bottom - p.top);
-    cairo_clip(cr);
+    p.clipTo(cr);
     canvas.colour(blue);
     cairo_set_line_width(cr, pixel);
     for (std::size_t i = 0; i < depths.size(); ++i) {
