@@ -34,7 +34,7 @@ void check(bool condition) {
 // no control character: input text quoted in it may hold any byte.
 void checkError(const InputError& error, const std::vector<std::string_view>& lines, bool tabsExpanded = false) {
     check(!error.message.empty());
-    const std::string shown = detrend::output::escapedControls(error.message);
+    const std::string shown = detrend::base::escapedControls(error.message);
     check(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     if (error.line == 0) return check(error.column == 0);
     check(error.line >= 1 && static_cast<std::size_t>(error.line) <= lines.size());

@@ -119,10 +119,10 @@ private:
             if (!dir) continue;
             bool made = false;
             if (const int error = makeDirectory(*dir, made); error != 0) {
-                messages_.error(std::string(what) + " " + formats::quoted(*dir) + ": " + std::strerror(error));
+                messages_.error(std::string(what) + " " + base::quoted(*dir) + ": " + std::strerror(error));
                 return false;
             }
-            if (made) messages_.note("made the " + std::string(what) + " " + formats::quoted(*dir));
+            if (made) messages_.note("made the " + std::string(what) + " " + base::quoted(*dir));
         }
         return true;
     }
@@ -217,7 +217,7 @@ private:
             statisticsRows_ += row;
             return result.complete;
         }
-        output::Status written = files.statistics->write(output::statisticsCsvHeader() + row);
+        base::Status written = files.statistics->write(output::statisticsCsvHeader() + row);
         if (written.ok()) written = files.statistics->close();
         if (!written.ok()) messages_.error(label(input) + ": " + written.why());
         return result.complete && written.ok();
@@ -247,7 +247,7 @@ private:
             messages_.error(reason);
             return false;
         }
-        const output::Status written = output::writeWholeFile(path, output::statisticsCsvHeader() + statisticsRows_);
+        const base::Status written = output::writeWholeFile(path, output::statisticsCsvHeader() + statisticsRows_);
         if (!written.ok()) messages_.error(written.why());
         return written.ok();
     }

@@ -33,7 +33,7 @@ constexpr const char* notEnoughMemory = "not enough memory to go on";
 // A file name reply without its trailing blanks; a longer name than the
 // dialogue takes ends the run rather than being cut to another file's name.
 std::string fileName(const std::string& reply, const char* file) {
-    const std::string_view name = formats::withoutTrailingBlanks(reply);
+    const std::string_view name = base::withoutTrailingBlanks(reply);
     if (name.size() > fileNameLength)
         fail(std::string("the ") + file + " file name is longer than " + std::to_string(fileNameLength) +
              " characters (" + std::to_string(name.size()) + " typed)");

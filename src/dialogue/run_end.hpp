@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "output/status.hpp"
+#include "base/result.hpp"
 
 namespace detrend::dialogue {
 
@@ -20,7 +20,7 @@ struct RunEnd {
 [[noreturn]] inline void fail(std::string report) { throw RunEnd{1, std::move(report)}; }
 
 // Ends the run with status 1 when `status` is a failure.
-inline void check(const output::Status& status) {
+inline void check(const base::Status& status) {
     if (!status.ok()) fail(status.why());
 }
 

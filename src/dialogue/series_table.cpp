@@ -24,7 +24,7 @@ void checkRead(const ScanResult& result, FreeReader& file) {
     std::string where = file.lines().description();
     if (result.status != ScanStatus::endOfFile) {
         where += ", line " + std::to_string(result.line);
-        if (result.item > 0) where += ", item " + std::to_string(result.item) + ": " + formats::quoted(result.token);
+        if (result.item > 0) where += ", item " + std::to_string(result.item) + ": " + base::quoted(result.token);
     } else if (result.line == 0) {
         where += ", which is empty";
     } else {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.hpp"
+
 namespace detrend::formats {
 
 // Why a field of a line cannot be read, and where (1-based; 0: not known).
@@ -24,26 +26,8 @@ inline constexpr long long yearLimit = 1000000;
 // "year Y is out of range (-1000000 to 1000000)".
 std::string yearOutOfRange(long long year);
 
-// `text` in double quotes for a message, cut after 60 characters (a byte
-// outside UTF-8 sequences counting as one) with "..." after the cut. The
-// messages show control characters in it escaped.
-std::string quoted(std::string_view text);
-
-// The length of the UTF-8 sequence that starts at text[pos] (1 to 4), or 0
-// when no valid one does (a stray continuation byte, a cut or overlong
-// sequence, a surrogate, a code point past U+10FFFF).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t pos);
-
 // All of `text` as a decimal integer with an optional minus sign.
 bool parseInteger(std::string_view text, long long& value);
-
-// `text` without the characters of `blanks` at its start and end.
-std::string_view trimmed(std::string_view text, std::string_view blanks = " \t");
-// `text` without the blanks at its end.
-inline std::string_view withoutTrailingBlanks(std::string_view text) {
-    const auto last = text.find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
-}
 
 // At least the number of lines in `bytes`, whatever ends them (LF, CR LF or
 // CR): room enough for one value per line.

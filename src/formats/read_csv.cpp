@@ -61,12 +61,12 @@ bool splitCells(std::string_view line, char separator, std::vector<Cell>& cells,
             pos = std::min(line.find_first_not_of(blanks, pos), line.size());
             if (pos < line.size() && line[pos] != separator) {
                 fault = {columnOf(pos), "expected a separator after the closing quote, found " +
-                                            quoted(line.substr(pos, line.find(separator, pos) - pos))};
+                                            base::quoted(line.substr(pos, line.find(separator, pos) - pos))};
                 return false;
             }
         } else {
             const std::size_t end = std::min(line.find(separator, pos), line.size());
-            cell.text = trimmed(line.substr(pos, end - pos), blanks);
+            cell.text = base::trimmed(line.substr(pos, end - pos), blanks);
             pos = end;
         }
         cells.push_back(std::move(cell));
@@ -105,10 +105,10 @@ std::size_t separatorCount(std::string_view line, char separator) {
 
 // Whether the first cell of `line` is a year, quoted or not.
 bool startsWithYear(std::string_view line, char separator) {
-    std::string_view cell = trimmed(line.substr(0, line.find(separator)), blanksFor(separator));
+    std::string_view cell = base::trimmed(line.substr(0, line.find(separator)), blanksFor(separator));
     if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
     long long year = 0;
-    return parseYear(trimmed(cell, " "), year);
+    return parseYear(base::trimmed(cell, " "), year);
 }
 
 }  // namespace
@@ -285,7 +285,7 @@ bool CsvReader::readHeader() {
 // row with a cell more is a faulty row.
 bool CsvReader::shapeFrom(std::string_view row) {
     const bool oneMore = rowNamesLikely_ && separatorCount(row, separator_) == header_.size();
-    const bool endsInSeparator = trimmed(row, blanks_).ends_with(separator_);
+    const bool endsInSeparator = base::trimmed(row, blanks_).ends_with(separator_);
     rowNames_ = oneMore && !endsInSeparator;
     if (!rowNames_ && header_.size() < 2)
         return fail(headerLine_, headerEnd_, "expected series names after the year column's title");
@@ -329,10 +329,10 @@ bool CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell
         pos = std::min(line.find_first_not_of(blanks_, close), line.size());
         if (pos < line.size() && line[pos] != separator_)
             return fail({columnOf(pos), "expected a separator after the closing quote, found " +
-                                            quoted(line.substr(pos, line.find(separator_, pos) - pos))});
+                                            base::quoted(line.substr(pos, line.find(separator_, pos) - pos))});
     } else {
         const std::size_t end = std::min(line.find(separator_, pos), line.size());
-        cell.text = trimmed(line.substr(pos, end - pos), blanks_);
+        cell.text = base::trimmed(line.substr(pos, end - pos), blanks_);
         pos = end;
     }
     cell.last = pos >= line.size();
@@ -354,7 +354,7 @@ bool CsvReader::readRow(std::string_view line) {
         last = cell.last;
         double value = missingValue;
         if (!isMissingMark(cell.text) && !parseCsvNumber(cell.text, separator_ != ',', value))
-            return fail({cell.column, "expected a number, found " + quoted(cell.text)});
+            return fail({cell.column, "expected a number, found " + base::quoted(cell.text)});
         store(k, value);
     }
     if (!last) return cellCountFault(line);
@@ -382,7 +382,8 @@ bool CsvReader::quickCell(std::string_view line, std::size_t& pos, bool& last, s
 bool CsvReader::readYear(const CellView& cell) {
     const long number = lines_.lineNumber();
     long long rowYear = 0;
-    if (!parseYear(cell.text, rowYear)) return fail(number, cell.column, "expected a year, found " + quoted(cell.text));
+    if (!parseYear(cell.text, rowYear))
+        return fail(number, cell.column, "expected a year, found " + base::quoted(cell.text));
     if (rowYear < -yearLimit || rowYear > yearLimit) return fail(number, cell.column, yearOutOfRange(rowYear));
     if (!anyRow_) {
         firstYear_ = rowYear;

@@ -34,7 +34,8 @@ bool readError(const ScanResult& result, const LineReader& lines, InputError& er
     error.column = static_cast<long>(result.column);
     error.message = std::string(reasonText(result.status));
     if (result.status == ScanStatus::endOfFile) error.message = "the file ends before all the names are read";
-    if (result.item > 0) error.message += " (item " + std::to_string(result.item) + ": " + quoted(result.token) + ")";
+    if (result.item > 0)
+        error.message += " (item " + std::to_string(result.item) + ": " + base::quoted(result.token) + ")";
     return false;
 }
 

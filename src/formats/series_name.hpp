@@ -24,7 +24,7 @@ struct SeriesName {
     // All 20 characters, trailing blanks included.
     std::string_view view() const { return {chars.data(), chars.size()}; }
     // The name without its trailing blanks.
-    std::string_view trimmed() const { return withoutTrailingBlanks(view()); }
+    std::string_view trimmed() const { return base::withoutTrailingBlanks(view()); }
 };
 
 }  // namespace detrend::formats

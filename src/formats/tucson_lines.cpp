@@ -1,4 +1,5 @@
 #include "formats/tucson_lines.hpp"
+#include "base/text.hpp"
 
 #include <algorithm>
 #include <string>
@@ -68,29 +69,29 @@ Columns readIdAndYear(std::string_view line, DataLine& out, Fault& fault, bool& 
     if (line.size() >= 12 && line[7] == '-' && allDigits(line.substr(8, 4))) {
         yearRead = true;
         if (!isBlank(line[6]) && line.substr(0, 7).find('-') != npos) {
-            fault = {8, "\"-\" in column 8 may end the id " + quoted(trimmed(line.substr(0, 8))) +
+            fault = {8, "\"-\" in column 8 may end the id " + base::quoted(base::trimmed(line.substr(0, 8))) +
                             " or begin the year -" + std::string(line.substr(8, 4)) +
                             "; put a blank between the id and the year"};
             return Columns::faulty;
         }
         parseInteger(line.substr(7, 5), out.year);
-        out.id = trimmed(line.substr(0, 7));
+        out.id = base::trimmed(line.substr(0, 7));
         out.yearColumn = 8;
         return Columns::ok;
     }
     const std::string_view field = line.substr(std::min<std::size_t>(8, line.size()), 4);
     if (field.size() < 4 || !alignedInteger(field, out.year)) {
         fault = {columnOf(8 + leadingBlanks(field)),
-                 "expected a year in columns 9-12, found " + quoted(trimmed(field))};
+                 "expected a year in columns 9-12, found " + base::quoted(base::trimmed(field))};
         return Columns::failed;
     }
     yearRead = true;
     if (isDigit(line[7]) && isDigit(line[8]) && isBlank(line[6])) {
-        fault = {8, "the year " + quoted(line.substr(7, 5)) +
+        fault = {8, "the year " + base::quoted(line.substr(7, 5)) +
                         " reaches into column 8; a year has at most four digits, in columns 9-12"};
         return Columns::faulty;
     }
-    out.id = trimmed(line.substr(0, 8));
+    out.id = base::trimmed(line.substr(0, 8));
     out.yearColumn = columnOf(8 + leadingBlanks(field));
     return Columns::ok;
 }
@@ -106,7 +107,8 @@ Columns readColumns(std::string_view line, DataLine& out, Fault& fault, bool& ye
         if (k == 10) {
             const std::size_t more = line.find_first_not_of(' ', start);
             if (more == npos) break;
-            fault = {columnOf(more), "expected nothing after column 72, found " + quoted(trimmed(line.substr(more)))};
+            fault = {columnOf(more),
+                     "expected nothing after column 72, found " + base::quoted(base::trimmed(line.substr(more)))};
             return Columns::failed;
         }
         const std::string_view field = line.substr(start, 6);
@@ -116,8 +118,8 @@ Columns readColumns(std::string_view line, DataLine& out, Fault& fault, bool& ye
         }
         long long value = 0;
         if (field.size() < 6 || !alignedRing(field, value)) {
-            fault = {columnOf(start + leadingBlanks(field)),
-                     "expected an integer in " + columnRange(start, 6) + ", found " + quoted(trimmed(field))};
+            fault = {columnOf(start + leadingBlanks(field)), "expected an integer in " + columnRange(start, 6) +
+                                                                 ", found " + base::quoted(base::trimmed(field))};
             return Columns::failed;
         }
         if (gap == npos) gap = blankField;
@@ -158,7 +160,7 @@ bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtY
             out.id = text;
         } else if (item == 1) {
             if (!parseInteger(text, out.year)) {
-                fault = {columnOf(start), "expected a year after the series id, found " + quoted(text)};
+                fault = {columnOf(start), "expected a year after the series id, found " + base::quoted(text)};
                 return false;
             }
             out.yearColumn = columnOf(start);
@@ -166,7 +168,7 @@ bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtY
         } else if (parseRing(text, value)) {
             out.values.push_back({value, columnOf(start)});
         } else {
-            fault = {columnOf(start), "expected an integer value, found " + quoted(text)};
+            fault = {columnOf(start), "expected an integer value, found " + base::quoted(text)};
             return false;
         }
         start = nextItem(line, end);

@@ -1,4 +1,5 @@
 #include "output/messages.hpp"
+#include "base/text.hpp"
 
 #include <unistd.h>
 
@@ -11,7 +12,7 @@ void Messages::write(std::string_view prefix, std::string_view text) {
     if (console_ != nullptr) std::fflush(console_);
     endStatus();
     if (!prefix.empty()) std::fwrite(prefix.data(), 1, prefix.size(), stream_);
-    escapeControls(text, [&](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stream_); });
+    base::escapeControls(text, [&](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stream_); });
     std::fputc('\n', stream_);
     std::fflush(stream_);
 }
@@ -36,12 +37,6 @@ void Messages::endStatus() {
     if (!statusShown_) return;
     std::fputs("\r\033[K", stream_);
     statusShown_ = false;
-}
-
-std::string escapedControls(std::string_view text) {
-    std::string out;
-    escapeControls(text, [&](std::string_view piece) { out += piece; });
-    return out;
 }
 
 std::string located(std::string_view label, const formats::InputError& error) {

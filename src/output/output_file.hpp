@@ -6,9 +6,11 @@
 #include <string_view>
 #include <sys/stat.h>
 
-#include "output/status.hpp"
+#include "base/result.hpp"
 
 namespace detrend::output {
+
+using base::Status;
 
 // When an existing file's contents are replaced.
 enum class Replace {

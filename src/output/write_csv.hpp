@@ -7,9 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "output/status.hpp"
+#include "base/result.hpp"
 
 namespace detrend::output {
+
+using base::Status;
 
 struct IndexColumn {
     std::string name;

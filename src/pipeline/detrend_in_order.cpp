@@ -128,8 +128,8 @@ void onWorkers(int workers, const std::function<void()>& work) {
     arena.execute(work);
 }
 
-output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver) {
-    if (work.count <= 0) return output::Status::success();
+base::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver) {
+    if (work.count <= 0) return base::Status::success();
     const int threads = work.workers > 0 ? work.workers : tbb::task_arena(tbb::task_arena::automatic).max_concurrency();
     OrderedRun run(work, deliver, threads);
     try {
@@ -151,9 +151,9 @@ output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& del
         if (run.seriesFailed()) throw;
         // The library could not start its worker threads: thread stacks are
         // address space like any other.
-        return output::Status::failure(std::string("not enough memory to start the worker threads (") + e.what() + ")");
+        return base::Status::failure(std::string("not enough memory to start the worker threads (") + e.what() + ")");
     }
-    return output::Status::success();
+    return base::Status::success();
 }
 
 }  // namespace detrend::pipeline

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "numeric/detrend_series.hpp"
-#include "output/status.hpp"
+#include "base/result.hpp"
 
 namespace detrend::pipeline {
 
@@ -51,6 +51,6 @@ void onWorkers(int workers, const std::function<void()>& work);
 // Detrends the series of `work` and hands each fit, with what `prepare` made
 // of it, to `deliver` in order. Fails only when the worker threads cannot be
 // started.
-output::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver);
+base::Status detrendInOrder(const OrderedWork& work, const SeriesDelivery& deliver);
 
 }  // namespace detrend::pipeline

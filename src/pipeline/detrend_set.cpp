@@ -14,7 +14,7 @@
 namespace detrend::pipeline {
 namespace {
 
-std::string quotedName(const std::string& name) { return formats::quoted(name); }
+std::string quotedName(const std::string& name) { return base::quoted(name); }
 
 // A figure of the summary line: three decimals, NA or Inf.
 std::string figure(double value) {
@@ -62,7 +62,7 @@ public:
         work.prepare = [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
             prepare(index, fit, prepared);
         };
-        const output::Status pipeline =
+        const base::Status pipeline =
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
                 return deliver(index, fit, prepared);
             });
@@ -86,7 +86,7 @@ private:
     // CSV, laid out by year, the chronology and the statistics.
     bool keepIndices() const { return outputs_.csv || outputs_.chronology || outputs_.statistics; }
 
-    bool fail(const output::Status& status) {
+    bool fail(const base::Status& status) {
         messages_.error(std::string(label_) + ": " + status.why());
         return false;
     }
@@ -100,7 +100,7 @@ private:
         if (outputs_.listing) {
             // On a terminal the names cannot drive it, as in messages.
             const formats::SeriesName name =
-                formats::SeriesName::from(listingToTerminal_ ? output::escapedControls(s.name) : s.name);
+                formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
             output::formatListingBlock(prepared.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
         if (keepIndices() || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
@@ -165,19 +165,19 @@ private:
     void writePicture(int index, const Prepared& prepared) {
         const std::string path = outputs_.plots->dir + "/" + plotNames_[static_cast<std::size_t>(index)];
         if (!prepared.pictureError.empty())
-            return plotFailures_.push_back("cannot draw plot file " + formats::quoted(path) + ": " +
+            return plotFailures_.push_back("cannot draw plot file " + base::quoted(path) + ": " +
                                            prepared.pictureError);
-        const output::Status written = output::writeWholeFile(path, prepared.picture, "plot file");
+        const base::Status written = output::writeWholeFile(path, prepared.picture, "plot file");
         if (!written.ok()) plotFailures_.push_back(written.why());
     }
 
     // Closes the listing and writes the CSV, which needs every series.
     bool finishOutputs() {
         if (outputs_.listing) {
-            if (const output::Status closed = outputs_.listing->close(); !closed.ok()) return fail(closed);
+            if (const base::Status closed = outputs_.listing->close(); !closed.ok()) return fail(closed);
         }
         if (outputs_.csv) {
-            output::Status csv =
+            base::Status csv =
                 output::writeWideCsv(indices_, [&](std::string_view piece) { return outputs_.csv->write(piece); });
             if (csv.ok()) csv = outputs_.csv->close();
             if (!csv.ok()) return fail(csv);
@@ -193,7 +193,7 @@ private:
     std::vector<std::string> plotNames_;
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
-    output::Status written_ = output::Status::success();
+    base::Status written_ = base::Status::success();
     const bool listingToTerminal_;
     int noSpline_ = 0;
 };

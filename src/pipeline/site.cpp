@@ -41,7 +41,7 @@ bool writeChronology(const numeric::Chronology& chronology, const ChronologyFile
     } else {
         text = output::chronologyCsv(chronology);
     }
-    output::Status written = file.file->write(text);
+    base::Status written = file.file->write(text);
     if (written.ok()) written = file.file->close();
     return written.ok() || fail(written.why());
 }
@@ -60,10 +60,10 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.title = title;
     picture.indexKind = outputs.index;
     const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, plots.format);
-    const output::Status written =
+    const base::Status written =
         rendered.error.empty()
             ? output::writeWholeFile(path, rendered.bytes, "plot file")
-            : output::Status::failure("cannot draw plot file " + formats::quoted(path) + ": " + rendered.error);
+            : base::Status::failure("cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
     if (!written.ok()) messages.error(std::string(label) + ": " + written.why());
     return written.ok();
 }
@@ -80,7 +80,7 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SetOutputs
     });
     if (!chronology) return true;
     for (std::size_t s : chronology->leftOutOfResidual)
-        messages.note(std::string(label) + ": series " + formats::quoted(indices[s].name) +
+        messages.note(std::string(label) + ": series " + base::quoted(indices[s].name) +
                       ": its index has no value inside it (a spline not positive there); it is left out of the "
                       "residual chronology");
     bool complete = true;

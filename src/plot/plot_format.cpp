@@ -8,7 +8,7 @@ namespace detrend::plot {
 namespace {
 
 std::string sanitizedName(std::string_view name) {
-    std::string out(formats::withoutTrailingBlanks(name));
+    std::string out(base::withoutTrailingBlanks(name));
     for (char& c : out) {
         const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
                           c == '_' || c == '.';
@@ -39,7 +39,7 @@ std::string_view plotFormatExtension(PlotFormat format) {
 }
 
 std::string plotFileTitle(std::string_view name, int cutoff) {
-    return std::string(formats::withoutTrailingBlanks(name)) + " - spline, 50% at " + std::to_string(cutoff) + " years";
+    return std::string(base::withoutTrailingBlanks(name)) + " - spline, 50% at " + std::to_string(cutoff) + " years";
 }
 
 std::vector<std::string> plotFileNames(std::string_view base, const std::vector<std::string>& seriesNames,

@@ -24,6 +24,6 @@ void buildPlotData(std::span<const float> extended, std::span<const float> smoot
     data.ymax = ymax;
 }
 
-std::string_view plotTitle(std::string_view name) { return formats::withoutTrailingBlanks(name); }
+std::string_view plotTitle(std::string_view name) { return base::withoutTrailingBlanks(name); }
 
 }  // namespace detrend::plot

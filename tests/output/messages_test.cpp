@@ -21,16 +21,16 @@ TEST(Messages, ControlBytesAndInvalidUtf8AreEscaped) {
         {"latin-1 \xE9t\xE9, cut \xE2\x80", "latin-1 \\xE9t\\xE9, cut \\xE2\\x80"},
         {"overlong \xC0\xAF, surrogate \xED\xA0\x80", "overlong \\xC0\\xAF, surrogate \\xED\\xA0\\x80"},
     };
-    for (const auto& c : cases) EXPECT_EQ(escapedControls(c.text), c.shown) << c.shown;
+    for (const auto& c : cases) EXPECT_EQ(base::escapedControls(c.text), c.shown) << c.shown;
 }
 
 TEST(Messages, QuotesAreCutAfterSixtyCharacters) {
     const std::string sixty(60, 'x');
-    EXPECT_EQ(formats::quoted(sixty), "\"" + sixty + "\"");
-    EXPECT_EQ(formats::quoted(sixty + "y"), "\"" + sixty + "...\"");
+    EXPECT_EQ(base::quoted(sixty), "\"" + sixty + "\"");
+    EXPECT_EQ(base::quoted(sixty + "y"), "\"" + sixty + "...\"");
     std::string trees;  // 61 two-byte characters: the cut keeps whole characters
     for (int i = 0; i < 61; ++i) trees += "\xC3\xA9";
-    EXPECT_EQ(formats::quoted(trees), "\"" + trees.substr(0, 120) + "...\"");
+    EXPECT_EQ(base::quoted(trees), "\"" + trees.substr(0, 120) + "...\"");
 }
 
 }  // namespace

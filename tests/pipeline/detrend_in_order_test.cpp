@@ -48,7 +48,7 @@ std::string deliveredWith(int workers) {
     numeric::SeriesScratch scratch;
     numeric::SeriesFit alone;
     try {
-        const output::Status status =
+        const base::Status status =
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
                 if (index != expected++) delivered += "out of order ";
                 if (index == 50) throw Stop{};
