@@ -127,11 +127,13 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
     switch (c) {
         case chronOption:
             if (argument != nullptr && value.empty()) return "--chron=: expected a file name after the =";
-            o.chronology = value;
-            if (value.ends_with(".crn")) o.chronologyCrn = true;
+            o.chronology = Destination{value};
+            if (value.ends_with(".crn")) o.chronologyFormat = output::ChronologyFormat::crn;
             return std::nullopt;
         case chronFormatOption:
-            return takeChoice("--chron-format", value, {{"csv", false}, {"crn", true}}, "csv or crn", o.chronologyCrn);
+            return takeChoice("--chron-format", value,
+                              {{"csv", output::ChronologyFormat::csv}, {"crn", output::ChronologyFormat::crn}},
+                              "csv or crn", o.chronologyFormat);
         case chronMeanOption:
             return takeChoice(
                 "--chron-mean", value,
@@ -139,7 +141,7 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
                 "biweight or arithmetic", o.chronologyMean);
         case statsOption:
             if (argument != nullptr && value.empty()) return "--stats=: expected a file name after the =";
-            o.statistics = value;
+            o.statistics = Destination{value};
             return std::nullopt;
         case corOption:
             return takeChoice(
@@ -163,8 +165,10 @@ Refusal takeOption(int c, const char* argument, Options& o) {
         case csvOption: o.csv = value; return std::nullopt;
         case plotOption: o.plotDir = value; return std::nullopt;
         case plotFormatOption:
-            return takeChoice<std::string>("--plot-format", value, {{"png", "png"}, {"svg", "svg"}, {"pdf", "pdf"}},
-                                           "png, svg or pdf", o.plotFormat);
+            return takeChoice(
+                "--plot-format", value,
+                {{"png", plot::PlotFormat::png}, {"svg", plot::PlotFormat::svg}, {"pdf", plot::PlotFormat::pdf}},
+                "png, svg or pdf", o.plotFormat);
         case 'j': {
             const auto j = wholeNumber(value, 1, 1024);
             if (!j) return "--jobs " + value + ": expected a whole number from 1 to 1024";
@@ -202,17 +206,17 @@ Refusal takeOption(int c, const char* argument, Options& o) {
 // What is wrong with the chronology and statistics options together.
 Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
     const bool several = o.inputs.size() > 1;
-    if (o.chronology && o.chronology->empty() && !o.outputDir)
+    if (o.chronology && o.chronology->perInput() && !o.outputDir)
         return "--chron without a file writes one per input into -d DIR: give -d, or --chron=FILE";
-    if (o.statistics && o.statistics->empty() && !o.outputDir)
+    if (o.statistics && o.statistics->perInput() && !o.outputDir)
         return "--stats without a file writes one per input into -d DIR: give -d, or --stats=FILE";
-    if (several && o.chronology && !o.chronology->empty())
+    if (several && o.chronology && !o.chronology->perInput())
         return "--chron=FILE names one chronology: with several inputs use -d DIR and --chron";
     if (!o.chronology && (given.contains(chronFormatOption) || given.contains(chronMeanOption)))
         return "--chron-format and --chron-mean describe the chronology: give --chron too";
     if (!o.statistics && given.contains(corOption))
         return "--cor chooses the statistics' correlation: give --stats too";
-    if (o.chronology && o.chronologyCrn && o.index != output::IndexKind::ratio)
+    if (o.chronology && o.chronologyFormat == output::ChronologyFormat::crn && o.index != output::IndexKind::ratio)
         return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
     return std::nullopt;
 }
@@ -225,7 +229,7 @@ Refusal checkCombination(const Options& o, const std::set<int>& given) {
     const bool several = o.inputs.size() > 1;
     if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
     if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
-    if (several && !o.outputDir && !(o.statistics && !o.statistics->empty()))
+    if (several && !o.outputDir && !(o.statistics && !o.statistics->perInput()))
         return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
     if (o.output && o.csv && *o.output == "-" && *o.csv == "-")
@@ -325,7 +329,7 @@ const char* const helpText =
     "      --cor C            the correlation of the statistics: spearman (the\n"
     "                         default) or pearson\n"
     "      --plot DIR         one picture per series: DIR/BASE-NAME.png, and\n"
-    "                         DIR/BASE.chron.png with --chron\n"
+    "                         DIR/BASE-chron.png with --chron\n"
     "      --plot-format F    png (1200 x 700, the default), svg or pdf\n"
     "      --format F         auto (from the content, the file name breaking a\n"
     "                         tie; the default), table, tucson or csv\n"

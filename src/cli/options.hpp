@@ -9,10 +9,19 @@
 #include "formats/read_series.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "output/chronology_files.hpp"
 #include "output/indices.hpp"
 #include "pipeline/series_outcome.hpp"
+#include "plot/plot_format.hpp"
 
 namespace detrend::cli {
+
+// An output named by a file, or one per input in the output directory
+// (DIR/BASE + the kind's suffix).
+struct Destination {
+    std::string file;  // empty: one per input
+    bool perInput() const { return file.empty(); }
+};
 
 struct Options {
     pipeline::Cutoff cutoff;
@@ -20,14 +29,13 @@ struct Options {
     std::optional<std::string> csv;  // --csv ("-": standard output)
     std::optional<std::string> outputDir;  // -d
     std::optional<std::string> plotDir;  // --plot
-    std::string plotFormat = "png";  // --plot-format
+    plot::PlotFormat plotFormat = plot::PlotFormat::png;  // --plot-format
     output::IndexKind index = output::IndexKind::ratio;
-    // --chron: "" when given without FILE (one per input, with -d).
-    std::optional<std::string> chronology;
-    bool chronologyCrn = false;  // --chron-format crn, or a FILE ending in .crn
+    std::optional<Destination> chronology;  // --chron[=FILE]
+    // --chron-format, or a FILE ending in .crn
+    output::ChronologyFormat chronologyFormat = output::ChronologyFormat::csv;
     numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;
-    // --stats: "" when given without FILE (one per input, with -d).
-    std::optional<std::string> statistics;
+    std::optional<Destination> statistics;  // --stats[=FILE]
     numeric::CorrelationMethod correlation = numeric::CorrelationMethod::spearman;
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
@@ -36,8 +44,8 @@ struct Options {
     std::vector<std::string> inputs;
     // The listing goes to standard output: one input and no output named.
     bool listingToStandardOutput() const {
-        return !output && !csv && !outputDir && !(chronology && !chronology->empty()) &&
-               !(statistics && !statistics->empty());
+        return !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
+               !(statistics && !statistics->perInput());
     }
 };
 

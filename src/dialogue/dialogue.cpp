@@ -122,7 +122,7 @@ public:
         return {table_.column(index + 1), static_cast<std::size_t>(table_.length[static_cast<std::size_t>(index)])};
     }
 
-    void show(int index, const numeric::SeriesFit& fit, const pipeline::Prepared& prepared) {
+    void show(int index, const numeric::SeriesFit& fit, const std::string& block) {
         showFilter(fit);
         if (fit.outcome == numeric::SeriesOutcome::notPositiveDefinite)
             console_.line(">> sbr spline: matrix not positive definite");
@@ -133,7 +133,7 @@ public:
                           ": no spline: " + pipeline::noSplineReason(cutoff_, values(index), fit));
             status_ = 1;
         }
-        check(listing_.write(prepared.listing));
+        check(listing_.write(block));
         console_.flush();
         plot(fit, s);
     }
@@ -199,15 +199,17 @@ int detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile
     work.capacity = dialogueCapacity;
     work.cutoff = [&](int) { return cutoff; };
     work.values = [&](int index) { return show.values(index); };
-    // The listing block is laid out on the worker threads.
-    work.prepare = [&](int index, const numeric::SeriesFit& fit, pipeline::Prepared& prepared) {
-        if (fit.series.empty()) return prepared.listing.clear();  // too long: the run ends before its block
+    // The listing blocks are laid out on the worker threads.
+    std::vector<std::string> blocks;
+    work.reserveSlots = [&](std::size_t slots) { blocks.resize(slots); };
+    work.prepare = [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+        std::string& block = blocks[slot];
+        if (fit.series.empty()) return block.clear();  // too long: the run ends before its block
         const std::size_t s = static_cast<std::size_t>(index);
-        output::formatListingBlock(prepared.listing, table.names[s], table.firstYear[s], fit.series, fit.spline,
-                                   fit.residual);
+        output::formatListingBlock(block, table.names[s], table.firstYear[s], fit.series, fit.spline, fit.residual);
     };
-    check(pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, pipeline::Prepared& prepared) {
-        show.show(index, fit, prepared);
+    check(pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+        show.show(index, fit, blocks[slot]);
         return true;
     }));
     return show.status();

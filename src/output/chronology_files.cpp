@@ -74,21 +74,12 @@ std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatist
     return out;
 }
 
-TextResult tucsonChronology(std::string_view site, const numeric::Chronology& chronology) {
-    TextResult result;
-    const std::size_t years = chronology.standard.size();
-    if (years == 0) return result;
-    const long first = chronology.first;
-    const long last = first + static_cast<long>(years) - 1;
-    for (long year : {first, last})
-        if (year < -999 || year > 9999) {
-            result.error = "year " + std::to_string(year) + ": outside -999 .. 9999";
-            return result;
-        }
-    std::string id(site.substr(0, 6));
-    id.resize(6, ' ');
+namespace {
 
-    std::string& out = result.text;
+// The decade lines of the years first..last into `out`; the failure names
+// the year that the layout cannot hold.
+base::Status appendDecades(std::string& out, const std::string& id, const numeric::Chronology& chronology, long first,
+                           long last) {
     char field[16];
     for (long decade = decadeOf(first); decade <= last; decade += 10) {
         std::snprintf(field, sizeof field, "%4ld", decade < first ? first : decade);
@@ -102,28 +93,40 @@ TextResult tucsonChronology(std::string_view site, const numeric::Chronology& ch
                 if (!std::isnan(index)) {
                     const double scaled = std::round(index * 1000.0);
                     if (!(scaled < 9990.0 && scaled >= -999.0)) {
-                        result.error = "year " + std::to_string(year) + ": index ";
-                        appendNumber(result.error, index);
-                        result.error += " does not fit four columns as thousandths";
-                        break;
+                        std::string why = "year " + std::to_string(year) + ": index ";
+                        appendNumber(why, index);
+                        return base::Status::failure(why + " does not fit four columns as thousandths");
                     }
                     value = static_cast<long>(scaled);
                     depth = chronology.depth[y];
-                    if (depth > 999) {
-                        result.error = "year " + std::to_string(year) + ": sample depth " + std::to_string(depth) +
-                                       " does not fit three columns";
-                        break;
-                    }
+                    if (depth > 999)
+                        return base::Status::failure("year " + std::to_string(year) + ": sample depth " +
+                                                     std::to_string(depth) + " does not fit three columns");
                 }
             }
             std::snprintf(field, sizeof field, "%4ld%3ld", value, depth);
             out += field;
         }
-        if (!result.ok()) break;
         out += '\n';
     }
-    if (!result.ok()) result.text.clear();
-    return result;
+    return base::Status::success();
+}
+
+}  // namespace
+
+base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology) {
+    const std::size_t years = chronology.standard.size();
+    if (years == 0) return std::string();
+    const long first = chronology.first;
+    const long last = first + static_cast<long>(years) - 1;
+    for (long year : {first, last})
+        if (year < -999 || year > 9999) return base::failure("year " + std::to_string(year) + ": outside -999 .. 9999");
+    std::string id(site.substr(0, 6));
+    id.resize(6, ' ');
+    std::string text;
+    if (const base::Status decades = appendDecades(text, id, chronology, first, last); !decades.ok())
+        return decades.error();
+    return text;
 }
 
 }  // namespace detrend::output

@@ -9,10 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/signal_statistics.hpp"
 
 namespace detrend::output {
+
+// The layouts of a chronology file: CSV, or the Tucson decade layout (.crn).
+enum class ChronologyFormat { csv, crn };
 
 // "year,std,res,samp.depth" and one row per year of the chronology: numbers
 // in their shortest form that reads back to the same double, NA for NaN.
@@ -26,13 +30,6 @@ std::string statisticsCsvHeader();
 std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatistics& statistics,
                              std::string_view cutoff, std::string_view index);
 
-// Text, or an error naming the year that the layout cannot hold.
-struct TextResult {
-    std::string text;  // empty after an error
-    std::string error;  // empty on success; else "year Y: " and why
-    bool ok() const { return error.empty(); }
-};
-
 // The standard chronology in Tucson decade lines: columns 1-6 the site ID
 // (cut to six bytes or padded with blanks), 7-10 the year, then ten fields
 // of a four-column round(index x 1000), halves away from zero, and a
@@ -43,6 +40,6 @@ struct TextResult {
 // it starts at 10 floor(year / 10), so -5 lies in the decade of -10 .. -1.
 // Errors: a year outside -999 .. 9999, an index rounding to 9990 or more or
 // to less than -999, a depth over 999. No series gives no line.
-TextResult tucsonChronology(std::string_view site, const numeric::Chronology& chronology);
+base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology);
 
 }  // namespace detrend::output

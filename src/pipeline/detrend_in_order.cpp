@@ -36,8 +36,9 @@ public:
           // per token: the in-order last stage ends group g before group g +
           // tokens can enter the pipeline.
           tokens_(std::min((work.count + lanes_ - 1) / lanes_, 2 * threads + 1)),
-          fits_(static_cast<std::size_t>(tokens_ * lanes_)),
-          prepared_(fits_.size()) {}
+          fits_(static_cast<std::size_t>(tokens_ * lanes_)) {
+        if (work.reserveSlots) work.reserveSlots(fits_.size());
+    }
 
     int tokens() const { return tokens_; }
     // Whether an exception came from the work or the delivery of a series
@@ -79,7 +80,7 @@ public:
                                         std::span(fits_).subspan(group.slot * lanes_, size));
             for (std::size_t i = 0; work_.prepare && i < size; ++i) {
                 const std::size_t at = group.slot * lanes_ + i;
-                work_.prepare(group.first + static_cast<int>(i), fits_[at], prepared_[at]);
+                work_.prepare(group.first + static_cast<int>(i), fits_[at], at);
             }
         });
     }
@@ -89,7 +90,7 @@ public:
         guarded([&] {
             for (int i = 0; i < group.size && !stopped_; ++i) {
                 const std::size_t at = group.slot * lanes_ + static_cast<std::size_t>(i);
-                if (!deliver_(group.first + i, fits_[at], prepared_[at])) stopped_ = true;
+                if (!deliver_(group.first + i, fits_[at], at)) stopped_ = true;
             }
         });
     }
@@ -109,7 +110,6 @@ private:
     const SeriesDelivery& deliver_;
     const int lanes_, tokens_;
     std::vector<numeric::SeriesFit> fits_;
-    std::vector<Prepared> prepared_;  // what `prepare` made of each fit
     tbb::enumerable_thread_specific<numeric::SeriesScratch> scratch_;
     std::atomic<bool> seriesFailed_{false};
     std::atomic<bool> stopped_{false};  // a delivery said not to go on

@@ -2,10 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 #include "formats/fields.hpp"
 #include "formats/series_name.hpp"
+#include "output/chronology_files.hpp"
 #include "output/listing.hpp"
+#include "output/output_file.hpp"
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
 #include "pipeline/site.hpp"
@@ -32,50 +35,98 @@ std::string statisticsSummary(const std::optional<numeric::SignalStatistics>& st
            figure(statistics->snr);
 }
 
+// What a series yields for the outputs, made on the worker threads.
+struct SeriesYield {
+    std::string listing;  // its listing block
+    std::vector<float> index;  // its index, one value a year
+    base::Result<std::string> picture = std::string();  // the bytes of its picture, or why there is none
+};
+
+// The files of one input, opened.
+class SetFiles {
+public:
+    // Opens every file `input` names, in the order of the kinds; the first
+    // refusal or failure ends the opening.
+    base::Status open(const InputPlan& input, output::OutputClaims& claims) {
+        for (int k = 0; k < output::outputKinds; ++k) {
+            const std::optional<std::string>& path = input.files[k];
+            if (!path) continue;
+            if (base::Status allowed = claims.check(*path, input.input); !allowed.ok()) return allowed;
+            std::optional<output::OutputFile>& file = files_[k];
+            if (*path == output::standardStream) {
+                file.emplace(STDOUT_FILENO, "standard output");
+                continue;
+            }
+            file.emplace(*path, output::Replace::whenComplete);
+            if (!file->opened().ok()) return file->opened();
+            claims.claim(*path, input.input);
+        }
+        return base::Status::success();
+    }
+
+    // The open file of `kind`, or nullptr when none is written.
+    output::OutputFile* operator[](output::OutputKind kind) {
+        std::optional<output::OutputFile>& file = files_[static_cast<int>(kind)];
+        return file ? &*file : nullptr;
+    }
+
+private:
+    std::optional<output::OutputFile> files_[output::outputKinds];
+};
+
 // One set while it is detrended and delivered.
 class SetRun {
 public:
-    SetRun(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
-           output::Messages& messages)
+    SetRun(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
+           SetFiles& files, output::Messages& messages, const std::function<void()>& seriesDone)
         : set_(set),
           plan_(plan),
-          outputs_(outputs),
-          label_(label),
+          settings_(settings),
+          input_(input),
+          label_(input.label),
           messages_(messages),
-          listingToTerminal_(outputs.listing && outputs.listing->isTerminal()) {
-        if (outputs_.plots) {
+          seriesDone_(seriesDone),
+          listing_(files[output::OutputKind::listing]),
+          csv_(files[output::OutputKind::indices]),
+          chronologyFile_(files[output::OutputKind::chronology]),
+          listingToTerminal_(listing_ && listing_->isTerminal()) {
+        if (settings_.pictures) {
             std::vector<std::string> names;
             for (std::size_t i : plan_.usable) names.push_back(set_.series[i].name);
-            plotNames_ =
-                plot::plotFileNames(outputs_.plots->base, names, plot::plotFormatExtension(outputs_.plots->format));
+            const std::string_view extension = plot::plotFormatExtension(*settings_.pictures);
+            for (const std::string& stem : output::seriesStems(names))
+                picturePaths_.push_back(
+                    output::outputPath(*input_.pictureDir, input_.base, output::seriesPictureSuffix(stem, extension)));
         }
     }
 
     SetResult run() {
         OrderedWork work;
         work.count = static_cast<int>(plan_.usable.size());
-        work.workers = outputs_.jobs;
+        work.workers = settings_.jobs;
         work.cutoff = [&](int index) { return plan_.cutoffs[static_cast<std::size_t>(index)]; };
         work.values = [&](int index) { return std::span<const double>(series(index).values); };
         // The listing block, the index and the picture are made on the
         // worker threads.
-        work.prepare = [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
-            prepare(index, fit, prepared);
+        work.reserveSlots = [&](std::size_t slots) { yields_.resize(slots); };
+        work.prepare = [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+            prepare(index, fit, yields_[slot]);
         };
         const base::Status pipeline =
-            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
-                return deliver(index, fit, prepared);
+            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+                return deliver(index, fit, yields_[slot]);
             });
         if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}};
         if (!finishOutputs()) return {};
         SetResult result;
-        const bool site = buildSite(indices_, outputs_, label_, messages_, result.statistics);
+        const SiteOutputs site{settings_, input_, chronologyFile_};
+        const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         const int skipped = plan_.skipped + noSpline_;
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
                        std::to_string(skipped) + " skipped" + statisticsSummary(result.statistics));
-        result.complete = skipped == 0 && plotFailures_.empty() && site;
+        result.complete = skipped == 0 && plotFailures_.empty() && siteWritten;
         return result;
     }
 
@@ -84,56 +135,55 @@ private:
 
     // The indices of every series are needed after the last one: for the
     // CSV, laid out by year, the chronology and the statistics.
-    bool keepIndices() const { return outputs_.csv || outputs_.chronology || outputs_.statistics; }
+    bool keepIndices() const { return csv_ || settings_.chronology || settings_.statistics; }
 
     bool fail(const base::Status& status) {
         messages_.error(std::string(label_) + ": " + status.why());
         return false;
     }
 
-    void prepare(int index, const numeric::SeriesFit& fit, Prepared& prepared) {
-        prepared.listing.clear();
-        prepared.picture.clear();
-        prepared.pictureError.clear();
+    void prepare(int index, const numeric::SeriesFit& fit, SeriesYield& yield) {
+        yield.listing.clear();
+        yield.picture = std::string();
         if (!hasSpline(fit)) return;
         const formats::Series& s = series(index);
-        if (outputs_.listing) {
+        if (listing_) {
             // On a terminal the names cannot drive it, as in messages.
             const formats::SeriesName name =
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
-            output::formatListingBlock(prepared.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
+            output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
-        if (keepIndices() || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
-        if (outputs_.plots) drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], prepared);
+        if (keepIndices() || settings_.pictures) output::indexValues(fit, settings_.index, yield.index);
+        if (settings_.pictures)
+            yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
     }
 
-    void drawPicture(const formats::Series& s, const numeric::SeriesFit& fit, int cutoff, Prepared& prepared) const {
+    base::Result<std::string> drawPicture(const formats::Series& s, const numeric::SeriesFit& fit, int cutoff,
+                                          std::span<const float> index) const {
         constexpr long long latestYear = 1000000000;  // the pictures' years are int
-        if (s.firstYear < -latestYear || s.firstYear > latestYear) {
-            prepared.pictureError = "its years lie beyond what a picture can show";
-            return;
-        }
+        if (s.firstYear < -latestYear || s.firstYear > latestYear)
+            return base::failure("its years lie beyond what a picture can show");
         const std::string title = plot::plotFileTitle(s.name, cutoff);
         plot::SeriesPicture picture;
         picture.firstYear = static_cast<int>(s.firstYear);
         picture.series = fit.series;
         picture.spline = fit.spline;
-        picture.index = prepared.index;
+        picture.index = index;
         picture.title = title;
-        picture.indexKind = outputs_.index;
-        plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
-        prepared.picture = std::move(rendered.bytes);
-        prepared.pictureError = std::move(rendered.error);
+        picture.indexKind = settings_.index;
+        plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, *settings_.pictures);
+        if (!rendered.error.empty()) return base::failure(std::move(rendered.error));
+        return std::move(rendered.bytes);
     }
 
-    bool deliver(int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+    bool deliver(int index, const numeric::SeriesFit& fit, SeriesYield& yield) {
         formats::Series& s = series(index);
         // The values are not needed after their delivery.
         struct Release {
             std::vector<double>& values;
             ~Release() { std::vector<double>().swap(values); }
         } release{s.values};
-        if (outputs_.seriesDone) outputs_.seriesDone();
+        if (seriesDone_) seriesDone_();
         const int cutoff = plan_.cutoffs[static_cast<std::size_t>(index)];
         if (!hasSpline(fit)) {
             messages_.error(std::string(label_) + ": series " + quotedName(s.name) +
@@ -141,19 +191,19 @@ private:
             ++noSpline_;
             return true;
         }
-        if (outputs_.listing) {
-            written_ = outputs_.listing->write(prepared.listing);
+        if (listing_) {
+            written_ = listing_->write(yield.listing);
             if (!written_.ok()) return false;
         }
-        if (outputs_.csv) warnRatio(s, fit);
-        if (keepIndices()) indices_.push_back({s.name, s.firstYear, prepared.index});
-        if (outputs_.plots) writePicture(index, prepared);
+        if (csv_) warnRatio(s, fit);
+        if (keepIndices()) indices_.push_back({s.name, s.firstYear, yield.index});
+        if (settings_.pictures) writePicture(index, yield);
         return true;
     }
 
     // The ratio index has no meaning where the spline is not positive.
     void warnRatio(const formats::Series& s, const numeric::SeriesFit& fit) {
-        if (outputs_.index != output::IndexKind::ratio) return;
+        if (settings_.index != output::IndexKind::ratio) return;
         const std::size_t years = output::yearsWithoutRatio(fit);
         if (years > 0)
             messages_.error(std::string(label_) + ": series " + quotedName(s.name) +
@@ -162,24 +212,23 @@ private:
     }
 
     // The picture goes to a temporary, renamed into place once complete.
-    void writePicture(int index, const Prepared& prepared) {
-        const std::string path = outputs_.plots->dir + "/" + plotNames_[static_cast<std::size_t>(index)];
-        if (!prepared.pictureError.empty())
-            return plotFailures_.push_back("cannot draw plot file " + base::quoted(path) + ": " +
-                                           prepared.pictureError);
-        const base::Status written = output::writeWholeFile(path, prepared.picture, "plot file");
+    void writePicture(int index, const SeriesYield& yield) {
+        const std::string& path = picturePaths_[static_cast<std::size_t>(index)];
+        if (!yield.picture.ok())
+            return plotFailures_.push_back("cannot draw plot file " + base::quoted(path) + ": " + yield.picture.why());
+        const base::Status written = output::writeWholeFile(path, yield.picture.value(), "plot file");
         if (!written.ok()) plotFailures_.push_back(written.why());
     }
 
     // Closes the listing and writes the CSV, which needs every series.
     bool finishOutputs() {
-        if (outputs_.listing) {
-            if (const base::Status closed = outputs_.listing->close(); !closed.ok()) return fail(closed);
+        if (listing_) {
+            if (const base::Status closed = listing_->close(); !closed.ok()) return fail(closed);
         }
-        if (outputs_.csv) {
+        if (csv_) {
             base::Status csv =
-                output::writeWideCsv(indices_, [&](std::string_view piece) { return outputs_.csv->write(piece); });
-            if (csv.ok()) csv = outputs_.csv->close();
+                output::writeWideCsv(indices_, [&](std::string_view piece) { return csv_->write(piece); });
+            if (csv.ok()) csv = csv_->close();
             if (!csv.ok()) return fail(csv);
         }
         return true;
@@ -187,16 +236,33 @@ private:
 
     formats::SeriesSet& set_;
     const SetPlan& plan_;
-    const SetOutputs& outputs_;
+    const RunSettings& settings_;
+    const InputPlan& input_;
     std::string_view label_;
     output::Messages& messages_;
-    std::vector<std::string> plotNames_;
+    const std::function<void()>& seriesDone_;
+    output::OutputFile* const listing_;
+    output::OutputFile* const csv_;
+    output::OutputFile* const chronologyFile_;
+    const bool listingToTerminal_;
+    std::vector<std::string> picturePaths_;  // one per usable series
+    std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
     base::Status written_ = base::Status::success();
-    const bool listingToTerminal_;
     int noSpline_ = 0;
 };
+
+// The statistics row of the input, into its own statistics file.
+bool writeStatisticsFile(output::OutputFile& file, const InputPlan& input, const RunSettings& settings,
+                         const numeric::SignalStatistics& statistics, output::Messages& messages) {
+    const std::string row =
+        output::statisticsCsvRow(input.input, statistics, settings.cutoff, output::indexName(settings.index));
+    base::Status written = file.write(output::statisticsCsvHeader() + row);
+    if (written.ok()) written = file.close();
+    if (!written.ok()) messages.error(input.label + ": " + written.why());
+    return written.ok();
+}
 
 }  // namespace
 
@@ -227,9 +293,21 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string
     return plan;
 }
 
-SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
-                     output::Messages& messages) {
-    return SetRun(set, plan, outputs, label, messages).run();
+SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
+                     output::OutputClaims& claims, output::Messages& messages,
+                     const std::function<void()>& seriesDone) {
+    // The outputs are opened only now that their input was read.
+    SetFiles files;
+    if (const base::Status opened = files.open(input, claims); !opened.ok()) {
+        messages.error(input.label + ": " + opened.why());
+        return {};
+    }
+    SetResult result = SetRun(set, plan, settings, input, files, messages, seriesDone).run();
+    output::OutputFile* statisticsFile = files[output::OutputKind::statistics];
+    if (result.statistics && statisticsFile)
+        result.complete =
+            writeStatisticsFile(*statisticsFile, input, settings, *result.statistics, messages) && result.complete;
+    return result;
 }
 
 }  // namespace detrend::pipeline

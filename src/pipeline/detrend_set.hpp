@@ -10,14 +10,11 @@
 #include <vector>
 
 #include "formats/series_set.hpp"
-#include "numeric/chronology.hpp"
-#include "numeric/correlation.hpp"
 #include "numeric/signal_statistics.hpp"
-#include "output/indices.hpp"
 #include "output/messages.hpp"
-#include "output/output_file.hpp"
+#include "output/naming.hpp"
 #include "pipeline/series_outcome.hpp"
-#include "plot/plot_format.hpp"
+#include "pipeline/run_plan.hpp"
 
 namespace detrend::pipeline {
 
@@ -35,47 +32,24 @@ struct SetPlan {
 SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string_view label,
                 output::Messages& messages);
 
-struct PlotFiles {
-    std::string dir;
-    plot::PlotFormat format = plot::PlotFormat::png;
-    std::string base;  // file names are BASE-NAME.EXT, the chronology's BASE.chron.EXT
-};
-
-// The site chronology of the indices of the series detrended.
-struct ChronologyFile {
-    output::OutputFile* file = nullptr;  // its CSV or .crn file, or none
-    bool crn = false;  // the Tucson chronology format, else CSV
-    numeric::ChronologyMean mean = numeric::ChronologyMean::biweight;
-    std::string site;  // the .crn's site ID and the picture's title: the input's base name
-};
-
-// Where the results of a set go; outputs left out are not written.
-struct SetOutputs {
-    output::OutputFile* listing = nullptr;
-    output::OutputFile* csv = nullptr;  // the indices, one column per series
-    output::IndexKind index = output::IndexKind::difference;
-    std::optional<PlotFiles> plots;
-    std::optional<ChronologyFile> chronology;
-    // The signal statistics of the series detrended, with this correlation.
-    std::optional<numeric::CorrelationMethod> statistics;
-    int jobs = 0;  // see detrendInOrder
-    std::function<void()> seriesDone;  // after each series, for a progress line
-};
-
 struct SetResult {
     bool complete = false;  // every series detrended and every output written
     std::optional<numeric::SignalStatistics> statistics;  // when asked for
 };
 
-// Detrends the planned series of `set` (whose values are released as they
-// are delivered) and writes their results: the listing, the indices, the
-// pictures, then the chronology and the statistics of the indices. A series
-// without a spline is skipped with a message; with the ratio index written,
-// a series whose spline is not positive everywhere is named. Ends with the
-// summary line "LABEL: N series detrended, M skipped", with the statistics
-// when asked for, unless an output could not be written, which is reported
-// instead.
-SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const SetOutputs& outputs, std::string_view label,
-                     output::Messages& messages);
+// Opens the outputs `input` names (each checked by `claims` and claimed),
+// detrends the planned series of `set` (whose values are released as they
+// are delivered) and writes what `settings` asks for: the listing, the
+// indices, the pictures, then the chronology and the statistics of the
+// indices (into the input's own statistics file when it has one). An output
+// refused or not opened ends the input with "LABEL: WHY" before any series
+// is detrended. A series without a spline is skipped with a message; with
+// the ratio index written, a series whose spline is not positive everywhere
+// is named. Ends with the summary line "LABEL: N series detrended, M
+// skipped", with the statistics when asked for, unless an output could not
+// be written, which is reported instead. `seriesDone` is called after each
+// series (for a progress line).
+SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
+                     output::OutputClaims& claims, output::Messages& messages, const std::function<void()>& seriesDone);
 
 }  // namespace detrend::pipeline

@@ -1,6 +1,6 @@
 #include "pipeline/site.hpp"
 
-#include "formats/fields.hpp"
+#include "base/text.hpp"
 #include "output/chronology_files.hpp"
 #include "pipeline/detrend_in_order.hpp"
 #include "plot/picture.hpp"
@@ -26,67 +26,67 @@ IndexSet widened(const std::vector<output::IndexColumn>& indices) {
 
 // The chronology's file: its text, written through the output file; on any
 // failure the file is not written.
-bool writeChronology(const numeric::Chronology& chronology, const ChronologyFile& file, std::string_view label,
-                     output::Messages& messages) {
+bool writeChronology(const numeric::Chronology& chronology, const SiteOutputs& outputs, output::Messages& messages) {
     const auto fail = [&](const std::string& why) {
-        messages.error(std::string(label) + ": " + why);
+        messages.error(outputs.input.label + ": " + why);
         return false;
     };
     if (chronology.depth.empty()) return fail("no series detrended: no chronology is written");
     std::string text;
-    if (file.crn) {
-        output::TextResult crn = output::tucsonChronology(file.site, chronology);
-        if (!crn.ok()) return fail("the chronology does not fit the .crn layout: " + crn.error);
-        text = std::move(crn.text);
+    if (outputs.settings.chronology == output::ChronologyFormat::crn) {
+        base::Result<std::string> crn = output::tucsonChronology(outputs.input.base, chronology);
+        if (!crn.ok()) return fail("the chronology does not fit the .crn layout: " + crn.why());
+        text = std::move(crn).value();
     } else {
         text = output::chronologyCsv(chronology);
     }
-    base::Status written = file.file->write(text);
-    if (written.ok()) written = file.file->close();
+    base::Status written = outputs.chronologyFile->write(text);
+    if (written.ok()) written = outputs.chronologyFile->close();
     return written.ok() || fail(written.why());
 }
 
-// The chronology's picture, PLOTDIR/BASE.chron.EXT.
-bool drawChronology(const numeric::Chronology& chronology, std::size_t series, const SetOutputs& outputs,
-                    std::string_view label, output::Messages& messages) {
-    const PlotFiles& plots = *outputs.plots;
-    const std::string path =
-        plots.dir + "/" + plots.base + ".chron." + std::string(plot::plotFormatExtension(plots.format));
-    const std::string title = outputs.chronology->site + " - chronology of " + std::to_string(series) + " series";
+// The chronology's picture, PLOTDIR/BASE-chron.EXT.
+bool drawChronology(const numeric::Chronology& chronology, std::size_t series, const SiteOutputs& outputs,
+                    output::Messages& messages) {
+    const plot::PlotFormat format = *outputs.settings.pictures;
+    const std::string path = output::outputPath(*outputs.input.pictureDir, outputs.input.base,
+                                                output::chronologyPictureSuffix(plot::plotFormatExtension(format)));
+    const std::string title = outputs.input.base + " - chronology of " + std::to_string(series) + " series";
     plot::ChronologyPicture picture;
     picture.firstYear = chronology.first;
     picture.values = chronology.standard;
     picture.depths = chronology.depth;
     picture.title = title;
-    picture.indexKind = outputs.index;
-    const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, plots.format);
+    picture.indexKind = outputs.settings.index;
+    const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, format);
     const base::Status written =
         rendered.error.empty()
             ? output::writeWholeFile(path, rendered.bytes, "plot file")
             : base::Status::failure("cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
-    if (!written.ok()) messages.error(std::string(label) + ": " + written.why());
+    if (!written.ok()) messages.error(outputs.input.label + ": " + written.why());
     return written.ok();
 }
 
 }  // namespace
 
-bool buildSite(const std::vector<output::IndexColumn>& indices, const SetOutputs& outputs, std::string_view label,
-               output::Messages& messages, std::optional<numeric::SignalStatistics>& statistics) {
+bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutputs& outputs, output::Messages& messages,
+               std::optional<numeric::SignalStatistics>& statistics) {
+    const RunSettings& settings = outputs.settings;
     const IndexSet set = widened(indices);
     std::optional<numeric::Chronology> chronology;
-    onWorkers(outputs.jobs, [&] {
-        if (outputs.chronology) chronology = numeric::buildChronology(set.series, outputs.chronology->mean);
-        if (outputs.statistics) statistics = numeric::signalStatistics(set.series, *outputs.statistics);
+    onWorkers(settings.jobs, [&] {
+        if (settings.chronology) chronology = numeric::buildChronology(set.series, settings.chronologyMean);
+        if (settings.statistics) statistics = numeric::signalStatistics(set.series, *settings.statistics);
     });
     if (!chronology) return true;
     for (std::size_t s : chronology->leftOutOfResidual)
-        messages.note(std::string(label) + ": series " + base::quoted(indices[s].name) +
+        messages.note(outputs.input.label + ": series " + base::quoted(indices[s].name) +
                       ": its index has no value inside it (a spline not positive there); it is left out of the "
                       "residual chronology");
     bool complete = true;
-    if (outputs.chronology->file) complete = writeChronology(*chronology, *outputs.chronology, label, messages);
-    if (outputs.plots && !chronology->depth.empty())
-        complete = drawChronology(*chronology, indices.size(), outputs, label, messages) && complete;
+    if (outputs.chronologyFile) complete = writeChronology(*chronology, outputs, messages);
+    if (settings.pictures && !chronology->depth.empty())
+        complete = drawChronology(*chronology, indices.size(), outputs, messages) && complete;
     return complete;
 }
 

@@ -276,7 +276,7 @@ TEST(Batch, ResultsDoNotDependOnJobs) {
     EXPECT_EQ(one.err, four.err);
     for (const char* file : {".out", ".csv", ".chron", ".stats"})
         EXPECT_EQ(one.files.at(std::string("1") + file), four.files.at(std::string("4") + file)) << file;
-    for (const char* picture : {"t-S0.png", "t.chron.png"})
+    for (const char* picture : {"t-S0.png", "t-chron.png"})
         EXPECT_EQ(readFile(s.path(std::string("1/") + picture)), readFile(s.path(std::string("4/") + picture)));
     EXPECT_GT(one.files.at("1.out").size(), 100000u);
 }

@@ -33,7 +33,7 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_EQ(firstLine(statistics), "file,series,first,last,rbar,eps,snr,cutoff,index");
     EXPECT_TRUE(statistics.find("\noaks.rwl,4,") != std::string::npos) << statistics;
     EXPECT_TRUE(statistics.ends_with(",20,ratio\n")) << statistics;
-    EXPECT_GT(readFile(s.path("plots/oaks.chron.png")).size(), 10000u);
+    EXPECT_GT(readFile(s.path("plots/oaks-chron.png")).size(), 10000u);
 
     // The Tucson chronology: ratio indices x 1000 and depths by decade.
     const Outcome crn = batch(s, {"-q", "-c", "20", "--chron=oaks.crn", "--chron-mean", "arithmetic", "oaks.rwl"});

@@ -31,16 +31,16 @@ TEST(ChronologyFiles, TucsonGolden) {
                        {},
                        {3, 5, 0, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 11, 9},
                        {}};
-    EXPECT_EQ(tucsonChronology("SITE0123", a).text,
+    EXPECT_EQ(tucsonChronology("SITE0123", a).value(),
               "SITE0119969990  09990  09990  09990  09990  09990  01063  3 500  59990  01200 12\n"
               "SITE012000 -63 12 900 121100 12 950 121000 121050 12 800 121300 12 700 121000 12\n"
               "SITE012010 990 121010 112500  99990  09990  09990  09990  09990  09990  09990  0\n");
     const Chronology b{-12, std::vector<double>(16, 1.0), {}, std::vector<int>(16, 1), {}};
-    EXPECT_EQ(tucsonChronology("NEG", b).text,
+    EXPECT_EQ(tucsonChronology("NEG", b).value(),
               "NEG    -129990  09990  09990  09990  09990  09990  09990  09990  01000  11000  1\n"
               "NEG    -101000  11000  11000  11000  11000  11000  11000  11000  11000  11000  1\n"
               "NEG      01000  11000  11000  11000  19990  09990  09990  09990  09990  09990  0\n");
-    EXPECT_TRUE(tucsonChronology("X", Chronology{}).text.empty());
+    EXPECT_TRUE(tucsonChronology("X", Chronology{}).value().empty());
 }
 
 // What four columns of thousandths, three of depth and four of year hold;
@@ -52,10 +52,11 @@ TEST(ChronologyFiles, TucsonLimits) {
         {9999, 1.0, 1, true},      {-1000, 1.0, 1, false},   {10000, 1.0, 1, false},
     };
     for (const auto& [year, index, depth, ok] : cases) {
-        const TextResult r = tucsonChronology("X", Chronology{year, {index}, {}, {depth}, {}});
-        EXPECT_EQ(r.ok(), ok) << year << " " << index << " " << depth;
-        EXPECT_EQ(r.text.empty(), !ok);
-        EXPECT_EQ(r.error.find("year " + std::to_string(year)), ok ? std::string::npos : 0) << r.error;
+        const base::Result<std::string> r = tucsonChronology("X", Chronology{year, {index}, {}, {depth}, {}});
+        ASSERT_EQ(r.ok(), ok) << year << " " << index << " " << depth;
+        if (!ok) {
+            EXPECT_EQ(r.why().find("year " + std::to_string(year)), 0u) << r.why();
+        }
     }
 }
 

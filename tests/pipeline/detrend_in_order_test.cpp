@@ -42,18 +42,20 @@ std::string deliveredWith(int workers) {
     work.capacity = 10000;
     work.cutoff = cutoff;
     work.values = [&](int index) { return std::span<const double>(series[static_cast<std::size_t>(index)]); };
-    work.prepare = [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
-        prepared.listing = std::to_string(index) + ":" + bits(fit);
+    std::vector<std::string> prepared;
+    work.reserveSlots = [&](std::size_t slots) { prepared.resize(slots); };
+    work.prepare = [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+        prepared[slot] = std::to_string(index) + ":" + bits(fit);
     };
     numeric::SeriesScratch scratch;
     numeric::SeriesFit alone;
     try {
         const base::Status status =
-            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, Prepared& prepared) {
+            detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
                 if (index != expected++) delivered += "out of order ";
                 if (index == 50) throw Stop{};
                 // What the workers prepared belongs to this very series.
-                if (prepared.listing != std::to_string(index) + ":" + bits(fit)) delivered += "prepared for another ";
+                if (prepared[slot] != std::to_string(index) + ":" + bits(fit)) delivered += "prepared for another ";
                 numeric::detrendSeries(series[static_cast<std::size_t>(index)], cutoff(index), 10000, scratch, alone);
                 if (bits(alone) != bits(fit)) delivered += "not as alone ";
                 delivered += bits(fit) + '\n';
@@ -84,7 +86,7 @@ TEST(Pipeline, ADeliveryCanStopTheRest) {
     work.cutoff = [](int) { return 5; };
     work.values = [&](int) { return std::span<const double>(values); };
     std::vector<int> delivered;
-    ASSERT_TRUE(detrendInOrder(work, [&](int index, const numeric::SeriesFit&, Prepared&) {
+    ASSERT_TRUE(detrendInOrder(work, [&](int index, const numeric::SeriesFit&, std::size_t) {
                     delivered.push_back(index);
                     return index < 7;
                 }).ok());

@@ -28,11 +28,11 @@ std::string listingOf(const std::string& name, bool terminal) {
         reader = ends[0], writer = ends[1];
     }
     output::Messages messages(std::tmpfile(), nullptr);
-    output::OutputFile listing(writer, "listing");
-    SetOutputs outputs;
-    outputs.listing = &listing;
+    InputPlan input{"t", "t", "t", {}, {}};
+    input.files[static_cast<int>(output::OutputKind::listing)] = "/dev/fd/" + std::to_string(writer);
+    output::OutputClaims claims;
     const SetPlan plan = planSet(set, Cutoff{3, 0}, "t", messages);
-    detrendSet(set, plan, outputs, "t", messages);
+    detrendSet(set, plan, RunSettings{}, input, claims, messages, {});
     ::close(writer);
     char bytes[4096];
     const ssize_t got = ::read(reader, bytes, sizeof bytes);

@@ -1,0 +1,67 @@
+#include "cli/run_plan.hpp"
+
+#include "output/naming.hpp"
+
+namespace detrend::cli {
+namespace {
+
+using output::OutputKind;
+
+// The cutoff as the statistics table records it: "32" or "67%".
+std::string cutoffText(const pipeline::Cutoff& cutoff) {
+    return cutoff.years > 0 ? std::to_string(cutoff.years) : std::to_string(cutoff.percent) + "%";
+}
+
+pipeline::RunSettings settingsOf(const Options& o) {
+    pipeline::RunSettings settings;
+    settings.index = o.index;
+    if (o.plotDir) settings.pictures = o.plotFormat;
+    if (o.chronology) settings.chronology = o.chronologyFormat;
+    settings.chronologyMean = o.chronologyMean;
+    if (o.statistics) settings.statistics = o.correlation;
+    settings.cutoff = cutoffText(o.cutoff);
+    settings.jobs = o.jobs;
+    return settings;
+}
+
+// Where output `kind` of an input with base name `base` goes, if anywhere.
+std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::string& base) {
+    const auto inDirectory = [&] {
+        return output::outputPath(*o.outputDir, base, output::outputSuffix(kind, o.chronologyFormat));
+    };
+    switch (kind) {
+        case OutputKind::listing:
+            if (o.outputDir) return inDirectory();
+            return o.listingToStandardOutput() ? std::optional<std::string>(output::standardStream) : o.output;
+        case OutputKind::indices: return o.outputDir ? inDirectory() : o.csv;
+        case OutputKind::chronology:
+            if (!o.chronology) return std::nullopt;
+            return o.chronology->perInput() ? inDirectory() : o.chronology->file;
+        case OutputKind::statistics:
+            // A statistics file of all inputs is the run's, not the input's.
+            if (!o.statistics || !o.statistics->perInput()) return std::nullopt;
+            return inDirectory();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+pipeline::RunPlan planRun(const Options& o) {
+    pipeline::RunPlan plan;
+    plan.settings = settingsOf(o);
+    if (o.outputDir) plan.directories.emplace_back(*o.outputDir, "output directory");
+    if (o.plotDir) plan.directories.emplace_back(*o.plotDir, "plot directory");
+    for (const std::string& input : o.inputs) {
+        pipeline::InputPlan& in = plan.inputs.emplace_back();
+        in.input = input;
+        in.label = output::inputLabel(input);
+        in.base = output::baseName(input);
+        for (int k = 0; k < output::outputKinds; ++k) in.files[k] = fileOf(static_cast<OutputKind>(k), o, in.base);
+        in.pictureDir = o.plotDir;
+    }
+    if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
+    return plan;
+}
+
+}  // namespace detrend::cli

@@ -1,0 +1,75 @@
+// Where a batch run's outputs go: the names made from an input's base name,
+// the directories they need, and the refusals of an output that would be
+// written over an input or over another output of the run.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/result.hpp"
+#include "output/chronology_files.hpp"
+#include "output/file_identity.hpp"
+
+namespace detrend::output {
+
+// "-" names standard output as an output and standard input as an input.
+inline constexpr std::string_view standardStream = "-";
+
+// The files written for each input, by kind.
+enum class OutputKind { listing, indices, chronology, statistics };
+inline constexpr int outputKinds = 4;
+
+// The suffix of a kind's file in -d DIR (DIR/BASE + suffix); the
+// chronology's follows its format.
+std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat);
+
+// The suffix of a picture in the plot directory: "-STEM.EXT" for a series,
+// "-chron.EXT" for the chronology.
+std::string seriesPictureSuffix(std::string_view stem, std::string_view extension);
+std::string chronologyPictureSuffix(std::string_view extension);
+
+// The input's file name without directories and without its extension;
+// "stdin" for standard input.
+std::string baseName(const std::string& input);
+
+// How messages name an input: its path, or "standard input".
+std::string inputLabel(const std::string& input);
+
+// DIR/BASE + suffix, the name of an output made from an input's base name.
+std::string outputPath(const std::string& dir, const std::string& base, std::string_view suffix);
+
+// One file name stem per series, unique within the input: the name's
+// trailing blanks dropped, every character but letters, digits, '-', '_' and
+// '.' made '_' ("_" for an empty name); a stem met again gets "-2", "-3",
+// ..., never one that another series has as its own.
+std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames);
+
+// Makes directory `path` and its missing parents, as mkdir -p does. The
+// value tells whether `path` itself was made; the failure names the cause
+// (a file of that name that is not a directory included).
+base::Result<bool> makeDirectory(const std::string& path);
+
+// The path of an output as the file system will resolve it, so that two
+// spellings of one target compare equal before the file exists.
+std::string resolvedTarget(const std::string& path);
+
+// The outputs a run has written so far, and its inputs: the one place that
+// refuses an output that would destroy an input or an earlier result.
+class OutputClaims {
+public:
+    // Registers the input files (standard input has no file).
+    void addInputs(const std::vector<std::string>& inputs);
+    // Whether `path` may be written for `input` ("" for an output of the
+    // whole run); a refusal says why. Standard output is never refused.
+    base::Status check(const std::string& path, const std::string& input) const;
+    // Records that `path` is written for `input`.
+    void claim(const std::string& path, const std::string& input);
+
+private:
+    InputFiles inputs_;
+    std::map<std::string, std::string> written_;  // resolvedTarget of each output, with its input
+};
+
+}  // namespace detrend::output

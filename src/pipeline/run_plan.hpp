@@ -1,0 +1,52 @@
+// One plan of a batch run: what is computed, and every output of every
+// input, named once before any work starts. The command line builds it from
+// its options; the pipeline writes what it names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numeric/chronology.hpp"
+#include "numeric/correlation.hpp"
+#include "output/chronology_files.hpp"
+#include "output/indices.hpp"
+#include "output/naming.hpp"
+#include "plot/plot_format.hpp"
+
+namespace detrend::pipeline {
+
+// What is computed from every input's series.
+struct RunSettings {
+    output::IndexKind index = output::IndexKind::ratio;
+    std::optional<plot::PlotFormat> pictures;  // one picture per series, and of the chronology
+    std::optional<output::ChronologyFormat> chronology;  // a chronology is built
+    numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;
+    std::optional<numeric::CorrelationMethod> statistics;  // the signal statistics are computed
+    std::string cutoff;  // as the statistics table records it: "32" or "67%"
+    int jobs = 0;  // series worked on at once (0: one per core)
+};
+
+// The outputs of one input; a path of "-" is standard output.
+struct InputPlan {
+    std::string input;  // as named ("-": standard input)
+    std::string label;  // how messages name it
+    std::string base;  // its base name, for the names made from it
+    std::optional<std::string> files[output::outputKinds];  // by OutputKind
+    std::optional<std::string> pictureDir;  // DIR/BASE-STEM.EXT, DIR/BASE-chron.EXT
+
+    const std::optional<std::string>& file(output::OutputKind kind) const { return files[static_cast<int>(kind)]; }
+};
+
+struct RunPlan {
+    RunSettings settings;
+    // The directories the outputs go to, made before any input is read,
+    // with what each is for ("output directory").
+    std::vector<std::pair<std::string, std::string>> directories;
+    std::vector<InputPlan> inputs;
+    // The statistics of every input in one file, written at the end.
+    std::optional<std::string> statistics;
+};
+
+}  // namespace detrend::pipeline
