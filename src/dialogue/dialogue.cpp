@@ -196,7 +196,8 @@ int detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile
     pipeline::OrderedWork work;
     work.count = table.columnCount;
     work.workers = ws.workers;
-    work.capacity = dialogueCapacity;
+    const numeric::BurgSpline method(dialogueCapacity);
+    work.method = &method;
     work.cutoff = [&](int) { return cutoff; };
     work.values = [&](int index) { return show.values(index); };
     // The listing blocks are laid out on the worker threads.

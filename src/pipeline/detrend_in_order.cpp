@@ -16,8 +16,8 @@
 namespace detrend::pipeline {
 namespace {
 
-// A token of the pipeline: a group of up to numeric::filterLanes consecutive
-// series with the same cutoff, detrended together (detrendSeriesGroup).
+// A token of the pipeline: a group of consecutive series with the same
+// cutoff, up to the method's group size, fitted together.
 struct Group {
     int first = 0, size = 0, cutoff = 0;
     std::size_t slot = 0;  // fits[slot * lanes ..) are the group's
@@ -30,7 +30,7 @@ public:
           deliver_(deliver),
           // Fewer per group when there are too few series to keep every
           // thread busy otherwise.
-          lanes_(std::clamp(work.count / threads, 1, numeric::filterLanes)),
+          lanes_(std::clamp(work.count / threads, 1, work.method->groupSize())),
           // Groups in flight: enough to keep every thread busy while one
           // group is being delivered. Their fits live in a ring of slots, one
           // per token: the in-order last stage ends group g before group g +
@@ -76,8 +76,8 @@ public:
             std::span<const double> series[numeric::filterLanes];
             for (int i = 0; i < group.size; ++i) series[i] = work_.values(group.first + i);
             const auto size = static_cast<std::size_t>(group.size);
-            numeric::detrendSeriesGroup(std::span(series, size), group.cutoff, work_.capacity, scratch_.local(),
-                                        std::span(fits_).subspan(group.slot * lanes_, size));
+            work_.method->fit(std::span(series, size), group.cutoff, scratch_.local(),
+                              std::span(fits_).subspan(group.slot * lanes_, size));
             for (std::size_t i = 0; work_.prepare && i < size; ++i) {
                 const std::size_t at = group.slot * lanes_ + i;
                 work_.prepare(group.first + static_cast<int>(i), fits_[at], at);

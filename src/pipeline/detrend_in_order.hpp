@@ -9,7 +9,7 @@
 #include <span>
 #include <cstddef>
 
-#include "numeric/detrend_series.hpp"
+#include "numeric/detrending.hpp"
 #include "base/result.hpp"
 
 namespace detrend::pipeline {
@@ -33,7 +33,9 @@ using SeriesDelivery = std::function<bool(int index, const numeric::SeriesFit& f
 struct OrderedWork {
     int count = 0;  // series 0 .. count - 1
     int workers = 0;  // the most threads (0: one per core); results never depend on it
-    int capacity = 0;  // see detrendSeries
+    // The method that fits each series; consecutive series with the same
+    // cutoff are fitted together, up to its group size.
+    const numeric::Detrending* method = nullptr;
     std::function<int(int index)> cutoff;
     SeriesValues values;
     SeriesPreparation prepare;  // may be empty

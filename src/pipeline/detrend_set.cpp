@@ -104,6 +104,7 @@ public:
         OrderedWork work;
         work.count = static_cast<int>(plan_.usable.size());
         work.workers = settings_.jobs;
+        work.method = &method_;
         work.cutoff = [&](int index) { return plan_.cutoffs[static_cast<std::size_t>(index)]; };
         work.values = [&](int index) { return std::span<const double>(series(index).values); };
         // The listing block, the index and the picture are made on the
@@ -245,6 +246,7 @@ private:
     output::OutputFile* const csv_;
     output::OutputFile* const chronologyFile_;
     const bool listingToTerminal_;
+    const numeric::BurgSpline method_;
     std::vector<std::string> picturePaths_;  // one per usable series
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;

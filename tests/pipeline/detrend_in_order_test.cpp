@@ -39,7 +39,8 @@ std::string deliveredWith(int workers) {
     OrderedWork work;
     work.count = 60;
     work.workers = workers;
-    work.capacity = 10000;
+    const numeric::BurgSpline method(10000);
+    work.method = &method;
     work.cutoff = cutoff;
     work.values = [&](int index) { return std::span<const double>(series[static_cast<std::size_t>(index)]); };
     std::vector<std::string> prepared;
@@ -83,6 +84,8 @@ TEST(Pipeline, ADeliveryCanStopTheRest) {
     OrderedWork work;
     work.count = 30;
     work.workers = 2;
+    const numeric::BurgSpline method;
+    work.method = &method;
     work.cutoff = [](int) { return 5; };
     work.values = [&](int) { return std::span<const double>(values); };
     std::vector<int> delivered;
