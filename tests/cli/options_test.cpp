@@ -1,0 +1,134 @@
+// The command line as parsed, in process: each refusal's exact text, and
+// the typed options and the plan made from accepted ones.
+#include "cli/options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/run_plan.hpp"
+
+namespace detrend::cli {
+namespace {
+
+TEST(Options, UsageErrors) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"t.txt"}, "the cutoff is required: -c YEARS or -c P%"},
+        {{"-c", "5"}, "no input file named"},
+        {{"-c", "0", "t.txt"}, "--cutoff 0: expected a whole number of years >= 1, or a share such as 67%"},
+        {{"-c", "3.5", "t.txt"}, "--cutoff 3.5: expected a whole number of years >= 1, or a share such as 67%"},
+        {{"-c", "101%", "t.txt"}, "--cutoff 101%: a share must be a whole number of percent, 1% to 100%"},
+        {{"-c"}, "option -c needs a value"},
+        {{"--cutoff"}, "option --cutoff needs a value"},
+        {{"-x", "t.txt"}, "unknown option -x"},
+        {{"--colour=red", "t.txt"}, "unknown option --colour"},
+        {{"-c", "5", "--index", "sum", "t.txt"}, "--index sum: expected difference or ratio"},
+        {{"-c", "5", "--format", "xls", "t.txt"}, "--format xls: expected auto, table, tucson or csv"},
+        {{"-c", "5", "--missing", "none", "t.txt"}, "--missing none: expected a number"},
+        {{"-c", "5", "--columns", "1", "t.txt"},
+         "--columns 1: expected a whole number >= 2 (the year column included)"},
+        {{"-c", "5", "-j", "0", "t.txt"}, "--jobs 0: expected a whole number from 1 to 1024"},
+        {{"-c", "5", "--plot-format", "gif", "t.txt"}, "--plot-format gif: expected png, svg or pdf"},
+        {{"-c", "5", "t.txt", "u.txt"}, "several inputs need -d DIR for their results"},
+        {{"-c", "5", "-o", "x", "t.txt", "u.txt"}, "-o names one listing: with several inputs use -d DIR"},
+        {{"-c", "5", "--csv", "x", "t.txt", "u.txt"}, "--csv names one file: with several inputs use -d DIR"},
+        {{"-c", "5", "-d", ".", "-o", "x", "t.txt"}, "-d cannot be combined with -o or --csv"},
+        {{"-c", "5", "-o", "-", "--csv", "-", "t.txt"}, "the listing and the CSV cannot both go to standard output"},
+        {{"-c", "5", "-d", ".", "-", "-"}, "standard input (-) can be read only once"},
+        {{"-c", "5", "--chron", "t.txt"},
+         "--chron without a file writes one per input into -d DIR: give -d, or --chron=FILE"},
+        {{"-c", "5", "--stats", "t.txt"},
+         "--stats without a file writes one per input into -d DIR: give -d, or --stats=FILE"},
+        {{"-c", "5", "-d", ".", "--chron=c.csv", "t.txt", "u.txt"},
+         "--chron=FILE names one chronology: with several inputs use -d DIR and --chron"},
+        {{"-c", "5", "--chron-mean", "median", "--chron=c.csv", "t.txt"},
+         "--chron-mean median: expected biweight or arithmetic"},
+        {{"-c", "5", "--chron-format", "crn", "t.txt"},
+         "--chron-format and --chron-mean describe the chronology: give --chron too"},
+        {{"-c", "5", "--cor", "pearson", "t.txt"}, "--cor chooses the statistics' correlation: give --stats too"},
+        {{"-c", "5", "--index", "difference", "--chron=c.crn", "t.txt"},
+         "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv"},
+        {{"-c", "5", "--max-input", "0", "t.txt"},
+         "--max-input 0: expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, "
+         "1024^3)"},
+        {{"-c", "5", "--max-input", "2T", "t.txt"},
+         "--max-input 2T: expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, "
+         "1024^3)"},
+    };
+    for (const Case& c : cases) {
+        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.action, ParsedCommandLine::Action::usageError) << c.error;
+        EXPECT_EQ(parsed.error, c.error);
+    }
+}
+
+// Where each output of each input goes, by command line.
+TEST(RunPlan, NamesEveryOutputOnce) {
+    using output::OutputKind;
+    using Files = std::vector<std::pair<OutputKind, std::string>>;
+    const struct {
+        std::vector<std::string> arguments;
+        Files firstInput;
+        std::optional<std::string> statistics;
+    } cases[] = {
+        {{"-c", "5", "a.rwl"}, {{OutputKind::listing, "-"}}, {}},
+        {{"-c", "5", "-o", "l.out", "--csv", "i.csv", "a.rwl"},
+         {{OutputKind::listing, "l.out"}, {OutputKind::indices, "i.csv"}},
+         {}},
+        {{"-c", "5", "--csv", "-", "a.rwl"}, {{OutputKind::indices, "-"}}, {}},
+        {{"-c", "5", "-d", "out", "x/a.rwl", "b.rwl"},
+         {{OutputKind::listing, "out/a.out"}, {OutputKind::indices, "out/a.csv"}},
+         {}},
+        {{"-c", "5", "-d", "o", "--chron", "--stats", "a.rwl"},
+         {{OutputKind::listing, "o/a.out"},
+          {OutputKind::indices, "o/a.csv"},
+          {OutputKind::chronology, "o/a-chron.csv"},
+          {OutputKind::statistics, "o/a-stats.csv"}},
+         {}},
+        {{"-c", "5", "-d", "o", "--chron", "--chron-format", "crn", "--stats=all.csv", "a.rwl", "b.rwl"},
+         {{OutputKind::listing, "o/a.out"},
+          {OutputKind::indices, "o/a.csv"},
+          {OutputKind::chronology, "o/a-chron.crn"}},
+         "all.csv"},
+        {{"-c", "5", "--chron=c.crn", "a.rwl"}, {{OutputKind::chronology, "c.crn"}}, {}},
+        {{"-c", "5", "--stats=s.csv", "a.rwl", "b.rwl"}, {}, "s.csv"},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
+        ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
+        const pipeline::RunPlan plan = planRun(parsed.options);
+        ASSERT_EQ(plan.inputs.size(), parsed.options.inputs.size());
+        Files files;
+        for (int k = 0; k < output::outputKinds; ++k)
+            if (const auto& file = plan.inputs[0].files[k]) files.emplace_back(static_cast<OutputKind>(k), *file);
+        EXPECT_EQ(files, c.firstInput) << c.arguments.back();
+        EXPECT_EQ(plan.statistics, c.statistics);
+    }
+}
+
+// The settings are typed once: formats in any case where the option allows,
+// the index kind's default the same for every output.
+TEST(RunPlan, SettingsFromOptions) {
+    const ParsedCommandLine parsed =
+        parseCommandLine({"-c", "67%", "-d", "o", "--plot", "p", "--plot-format", "svg", "--chron", "a.rwl"});
+    ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
+    const pipeline::RunPlan plan = planRun(parsed.options);
+    EXPECT_EQ(plan.settings.index, output::IndexKind::ratio);
+    EXPECT_EQ(plan.settings.pictures, plot::PlotFormat::svg);
+    EXPECT_EQ(plan.settings.chronology, output::ChronologyFormat::csv);
+    EXPECT_FALSE(plan.settings.statistics);
+    EXPECT_EQ(plan.settings.cutoff, "67%");
+    EXPECT_EQ(plan.inputs[0].pictureDir, "p");
+    EXPECT_EQ(plan.inputs[0].base, "a");
+    const std::vector<std::pair<std::string, std::string>> directories{{"o", "output directory"},
+                                                                       {"p", "plot directory"}};
+    EXPECT_EQ(plan.directories, directories);
+}
+
+}  // namespace
+}  // namespace detrend::cli
