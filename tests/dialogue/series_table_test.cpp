@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures/worked_example.hpp"
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -58,12 +60,7 @@ private:
 };
 SeriesTable TableRead::table;
 
-const std::string workedExample =
-    "Year    Site01   Site02\n"
-    "1901    -999     1.10\n"
-    "1902    0.85     0.95\n"
-    "1903    0.90     1.02\n"
-    "1904    1.05     0.98\n";
+using fixtures::workedExample;
 
 const std::string prompts =
     " Enter number of columns                    ==>  Enter missing value flag e.g., -999.00     ==> ";

@@ -2,6 +2,8 @@
 // can end early.
 #include <gtest/gtest.h>
 
+#include "fixtures/worked_example.hpp"
+
 #include <unistd.h>
 
 #include "console_text.hpp"
@@ -10,12 +12,7 @@
 namespace detrend::e2e {
 namespace {
 
-const std::string workedExample =
-    "Year    Site01   Site02\n"
-    "1901    -999     1.10\n"
-    "1902    0.85     0.95\n"
-    "1903    0.90     1.02\n"
-    "1904    1.05     0.98\n";
+using fixtures::workedExample;
 
 const std::string noSeriesTable = "Year\n1901\n1902\n";
 

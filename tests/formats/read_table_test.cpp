@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures/worked_example.hpp"
+
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -32,9 +34,9 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
     };
     const Case cases[] = {
         {"the worked example",
-         "Year Site01 Site02\n1901 -999 1.10\n1902 0.85 0.95\n1903 0.90 1.02\n",
+         fixtures::workedExample,
          {},
-         "Site01@1902:0.85,0.9, Site02@1901:1.1,0.95,1.02, "},
+         "Site01@1902:0.85,0.9,1.05, Site02@1901:1.1,0.95,1.02,0.98, "},
         {"a gap, a series without values, and the flag in single precision",
          "Y A B C\n1 1 -99.99 -99.99\n2 -99.99 -99.99 2\n3 3 -99.99 3\n",
          {0, -99.99},
