@@ -119,7 +119,13 @@ Status OutputFile::write(std::string_view bytes) {
 }
 
 Status OutputFile::close() {
+    Status finished = finish();
+    return finished.ok() ? commit() : finished;
+}
+
+Status OutputFile::finish() {
     if (fd_ < 0) return Status::success();
+    finished_ = false;
     if (Status emptied = empty(); !emptied.ok()) return emptied;
     const int fd = fd_;
     fd_ = -1;
@@ -128,7 +134,12 @@ Status OutputFile::close() {
         discard();
         return failure("cannot close", error);
     }
-    if (!temporary_) return Status::success();
+    finished_ = true;
+    return Status::success();
+}
+
+Status OutputFile::commit() {
+    if (!temporary_ || !finished_) return Status::success();
     if (::rename(written_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
         discard();
@@ -137,6 +148,16 @@ Status OutputFile::close() {
     temporaries::remove(written_);
     temporary_ = false;
     return Status::success();
+}
+
+base::Result<std::unique_ptr<OutputFile>> writeFinished(const std::string& path, std::string_view bytes,
+                                                        std::string_view what) {
+    auto file = std::make_unique<OutputFile>(path, Replace::whenComplete, what);
+    Status written = file->opened();
+    if (written.ok()) written = file->write(bytes);
+    if (written.ok()) written = file->finish();
+    if (!written.ok()) return written.error();
+    return file;
 }
 
 Status writeWholeFile(const std::string& path, std::string_view bytes, std::string_view what) {

@@ -2,6 +2,7 @@
 // leaves a target half replaced.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -48,8 +49,18 @@ public:
     // Writes `bytes`; "cannot write ..." with the cause when that fails.
     Status write(std::string_view bytes);
     // Completes the file: closes it (emptied if nothing was written) and,
-    // for a temporary, renames it over the target.
+    // for a temporary, renames it over the target: finish() and commit().
     Status close();
+    // Closes the file, complete, but leaves a temporary where it is: the
+    // target is replaced only by commit(), or never when the OutputFile is
+    // destroyed first.
+    Status finish();
+    // Renames a finished temporary over the target; nothing for a file
+    // written in place or a temporary not finished (its target stays as it
+    // was).
+    Status commit();
+    // The path named, or the description of a descriptor.
+    const std::string& target() const { return target_.empty() ? description_ : target_; }
 
 private:
     void openInPlace(const std::string& path);
@@ -66,8 +77,14 @@ private:
     bool ownsFd_ = true;
     bool temporary_ = false;
     bool emptied_ = false;  // old contents dropped, or none to drop
+    bool finished_ = false;  // closed complete by finish()
     Status opened_ = Status::success();
 };
+
+// Writes `bytes` as the whole of file `path`, finished but not committed:
+// the target is replaced by the file's commit().
+base::Result<std::unique_ptr<OutputFile>> writeFinished(const std::string& path, std::string_view bytes,
+                                                        std::string_view what = "output file");
 
 // Writes `bytes` as the whole of file `path`, replaced when complete.
 Status writeWholeFile(const std::string& path, std::string_view bytes, std::string_view what = "output file");

@@ -1,6 +1,8 @@
 #include "pipeline/detrend_set.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <cstdio>
 #include <unistd.h>
 
@@ -89,6 +91,7 @@ public:
           listing_(files[output::OutputKind::listing]),
           csv_(files[output::OutputKind::indices]),
           chronologyFile_(files[output::OutputKind::chronology]),
+          statisticsFile_(files[output::OutputKind::statistics]),
           listingToTerminal_(listing_ && listing_->isTerminal()) {
         if (settings_.pictures) {
             std::vector<std::string> names;
@@ -119,15 +122,19 @@ public:
             });
         if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}};
         if (!finishOutputs()) return {};
-        SetResult result;
-        const SiteOutputs site{settings_, input_, chronologyFile_};
-        const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
-        for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         const int skipped = plan_.skipped + noSpline_;
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
+        SetResult result;
+        if (done == 0) return nothingDetrended(skipped);
+        const SiteOutputs site{settings_, input_, chronologyFile_, pending_};
+        const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
+        for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
                        std::to_string(skipped) + " skipped" + statisticsSummary(result.statistics));
-        result.complete = skipped == 0 && plotFailures_.empty() && siteWritten;
+        const bool statisticsWritten = writeStatisticsFile(result.statistics);
+        // The input's outputs replace the earlier ones together.
+        const bool committed = commitOutputs();
+        result.complete = skipped == 0 && plotFailures_.empty() && siteWritten && statisticsWritten && committed;
         return result;
     }
 
@@ -217,19 +224,57 @@ private:
         const std::string& path = picturePaths_[static_cast<std::size_t>(index)];
         if (!yield.picture.ok())
             return plotFailures_.push_back("cannot draw plot file " + base::quoted(path) + ": " + yield.picture.why());
-        const base::Status written = output::writeWholeFile(path, yield.picture.value(), "plot file");
-        if (!written.ok()) plotFailures_.push_back(written.why());
+        base::Result<std::unique_ptr<output::OutputFile>> written =
+            output::writeFinished(path, yield.picture.value(), "plot file");
+        if (!written.ok()) return plotFailures_.push_back(written.why());
+        pending_.push_back(std::move(written).value());
+    }
+
+    // Nothing of the input was detrended: its earlier outputs stay as they
+    // were, and the summary says so.
+    SetResult nothingDetrended(int skipped) {
+        SetResult result;
+        if (settings_.statistics) result.statistics = numeric::signalStatistics({}, *settings_.statistics);
+        std::string summary = std::string(label_) + ": 0 series detrended, " + std::to_string(skipped) + " skipped";
+        if (std::any_of(std::begin(input_.files), std::end(input_.files),
+                        [](const auto& f) { return f && *f != output::standardStream; }))
+            summary += "; its earlier output files are left as they were";
+        messages_.note(summary);
+        result.complete = skipped == 0 && !settings_.chronology;
+        return result;
+    }
+
+    // The statistics row of the input, into its own statistics file.
+    bool writeStatisticsFile(const std::optional<numeric::SignalStatistics>& statistics) {
+        if (!statistics || !statisticsFile_) return true;
+        const std::string row =
+            output::statisticsCsvRow(input_.input, *statistics, settings_.cutoff, output::indexName(settings_.index));
+        base::Status written = statisticsFile_->write(output::statisticsCsvHeader() + row);
+        if (written.ok()) written = statisticsFile_->finish();
+        return written.ok() || fail(written);
+    }
+
+    // Renames every finished output over its target, in order.
+    bool commitOutputs() {
+        bool committed = true;
+        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_}) {
+            if (file == nullptr) continue;
+            if (const base::Status done = file->commit(); !done.ok()) committed = fail(done);
+        }
+        for (const std::unique_ptr<output::OutputFile>& file : pending_)
+            if (const base::Status done = file->commit(); !done.ok()) committed = fail(done);
+        return committed;
     }
 
     // Closes the listing and writes the CSV, which needs every series.
     bool finishOutputs() {
         if (listing_) {
-            if (const base::Status closed = listing_->close(); !closed.ok()) return fail(closed);
+            if (const base::Status finished = listing_->finish(); !finished.ok()) return fail(finished);
         }
         if (csv_) {
             base::Status csv =
                 output::writeWideCsv(indices_, [&](std::string_view piece) { return csv_->write(piece); });
-            if (csv.ok()) csv = csv_->close();
+            if (csv.ok()) csv = csv_->finish();
             if (!csv.ok()) return fail(csv);
         }
         return true;
@@ -245,26 +290,18 @@ private:
     output::OutputFile* const listing_;
     output::OutputFile* const csv_;
     output::OutputFile* const chronologyFile_;
+    output::OutputFile* const statisticsFile_;
     const bool listingToTerminal_;
     const numeric::BurgSpline method_;
     std::vector<std::string> picturePaths_;  // one per usable series
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
+    // The pictures, finished, replacing their targets with the other outputs.
+    std::vector<std::unique_ptr<output::OutputFile>> pending_;
     base::Status written_ = base::Status::success();
     int noSpline_ = 0;
 };
-
-// The statistics row of the input, into its own statistics file.
-bool writeStatisticsFile(output::OutputFile& file, const InputPlan& input, const RunSettings& settings,
-                         const numeric::SignalStatistics& statistics, output::Messages& messages) {
-    const std::string row =
-        output::statisticsCsvRow(input.input, statistics, settings.cutoff, output::indexName(settings.index));
-    base::Status written = file.write(output::statisticsCsvHeader() + row);
-    if (written.ok()) written = file.close();
-    if (!written.ok()) messages.error(input.label + ": " + written.why());
-    return written.ok();
-}
 
 }  // namespace
 
@@ -304,12 +341,7 @@ SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSett
         messages.error(input.label + ": " + opened.why());
         return {};
     }
-    SetResult result = SetRun(set, plan, settings, input, files, messages, seriesDone).run();
-    output::OutputFile* statisticsFile = files[output::OutputKind::statistics];
-    if (result.statistics && statisticsFile)
-        result.complete =
-            writeStatisticsFile(*statisticsFile, input, settings, *result.statistics, messages) && result.complete;
-    return result;
+    return SetRun(set, plan, settings, input, files, messages, seriesDone).run();
 }
 
 }  // namespace detrend::pipeline

@@ -41,7 +41,7 @@ bool writeChronology(const numeric::Chronology& chronology, const SiteOutputs& o
         text = output::chronologyCsv(chronology);
     }
     base::Status written = outputs.chronologyFile->write(text);
-    if (written.ok()) written = outputs.chronologyFile->close();
+    if (written.ok()) written = outputs.chronologyFile->finish();
     return written.ok() || fail(written.why());
 }
 
@@ -59,12 +59,18 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.title = title;
     picture.indexKind = outputs.settings.index;
     const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, format);
-    const base::Status written =
-        rendered.error.empty()
-            ? output::writeWholeFile(path, rendered.bytes, "plot file")
-            : base::Status::failure("cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
-    if (!written.ok()) messages.error(outputs.input.label + ": " + written.why());
-    return written.ok();
+    if (!rendered.error.empty()) {
+        messages.error(outputs.input.label + ": cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
+        return false;
+    }
+    base::Result<std::unique_ptr<output::OutputFile>> written =
+        output::writeFinished(path, rendered.bytes, "plot file");
+    if (!written.ok()) {
+        messages.error(outputs.input.label + ": " + written.why());
+        return false;
+    }
+    outputs.pictures.push_back(std::move(written).value());
+    return true;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // picture, and the signal statistics.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -21,11 +22,15 @@ struct SiteOutputs {
     const RunSettings& settings;
     const InputPlan& input;
     output::OutputFile* chronologyFile = nullptr;
+    // Where the chronology's picture goes, finished: it replaces its target
+    // with the input's other outputs.
+    std::vector<std::unique_ptr<output::OutputFile>>& pictures;
 };
 
 // Builds what `settings` asks for from `indices` (one column per series
 // detrended, in the order of the file): the chronology, written to its file
-// and, with pictures, drawn to PLOTDIR/BASE-chron.EXT; the statistics into
+// (finished, not committed) and, with pictures, drawn to
+// PLOTDIR/BASE-chron.EXT (into `pictures`); the statistics into
 // `statistics`. A series whose index has no value inside it is named in a
 // note, as it is left out of the residual chronology. Returns false, with a
 // message, when the chronology cannot be written (no series, a year its

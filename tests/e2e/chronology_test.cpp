@@ -53,14 +53,15 @@ TEST(Chronology, WhatCannotBeWrittenIsRefused) {
     EXPECT_EQ(o.err,
               "detrend: late.csv: the chronology does not fit the .crn layout: year 99990: outside -999 .. 9999\n");
     EXPECT_FALSE(std::filesystem::exists(s.path("late.crn")));
-    // Every series skipped: no chronology.
+    // Every series skipped: no chronology, and an earlier one stays.
     s.write("short.csv", "Year,A\n1900,1\n1901,2\n");
-    o = batch(s, {"-q", "-c", "5", "--chron=short.csv.chron", "short.csv"});
+    s.write("short.csv.chron", "earlier");
+    o = batch(s, {"-c", "5", "--chron=short.csv.chron", "short.csv"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
               "detrend: short.csv: series \"A\" skipped: the cutoff 5 is not below its length of 2 years\n"
-              "detrend: short.csv: no series detrended: no chronology is written\n");
-    EXPECT_FALSE(std::filesystem::exists(s.path("short.csv.chron")));
+              "detrend: short.csv: 0 series detrended, 1 skipped; its earlier output files are left as they were\n");
+    EXPECT_EQ(readFile(s.path("short.csv.chron")), "earlier");
 }
 
 }  // namespace
