@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/text.hpp"
 
@@ -69,6 +70,13 @@ int makeDirectories(const std::string& path, bool& made) {
     return 0;
 }
 
+// Whether `path` names the null device, which any number of outputs may
+// be sent to.
+bool isNullDevice(const std::string& path) {
+    static const std::optional<FileIdentity> null = identityOf("/dev/null");
+    return null && identityOf(path) == null;
+}
+
 }  // namespace
 
 std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames) {
@@ -76,14 +84,17 @@ std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames
     stems.reserve(seriesNames.size());
     for (const std::string& name : seriesNames) stems.push_back(sanitizedStem(name));
     // Every series' own stem is reserved, so a generated NAME-2 never takes
-    // the stem of a series called NAME-2.
-    const std::set<std::string> own(stems.begin(), stems.end());
+    // the stem of a series called NAME-2. Stems are compared in any letter
+    // case: most desktop file systems take OAK1 and oak1 for one file.
+    std::set<std::string> own;
+    for (const std::string& stem : stems) own.insert(base::asciiLowered(stem));
     std::set<std::string> taken;
     for (std::string& stem : stems) {
-        if (taken.insert(stem).second) continue;
+        if (taken.insert(base::asciiLowered(stem)).second) continue;
         for (int k = 2;; ++k) {
             std::string candidate = stem + "-" + std::to_string(k);
-            if (!own.contains(candidate) && taken.insert(candidate).second) {
+            const std::string key = base::asciiLowered(candidate);
+            if (!own.contains(key) && taken.insert(key).second) {
                 stem = std::move(candidate);
                 break;
             }
@@ -99,25 +110,47 @@ base::Result<bool> makeDirectory(const std::string& path) {
 }
 
 std::string resolvedTarget(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    // An existing final symbolic link is followed, a dangling one too: the
+    // file written is the one it points to.
+    std::string target = path;
+    for (int links = 0; links < 40; ++links) {
+        struct stat status;
+        if (::lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+        std::string pointed(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 4096), '\0');
+        const ssize_t length = ::readlink(target.c_str(), pointed.data(), pointed.size());
+        if (length <= 0) break;
+        pointed.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = target.find_last_of('/');
+        target = pointed.front() == '/' || slash == std::string::npos ? pointed : target.substr(0, slash + 1) + pointed;
+    }
+    const std::size_t slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     char* real = ::realpath(dir.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string resolved = std::string(real) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (real == nullptr) return target;
+    std::string resolved = std::string(real) + "/" + target.substr(slash == std::string::npos ? 0 : slash + 1);
     std::free(real);
     return resolved;
 }
 
 void OutputClaims::addInputs(const std::vector<std::string>& inputs) {
-    for (const std::string& input : inputs)
-        if (input != standardStream) inputs_.add(input, identityOf(input));
+    for (const std::string& input : inputs) {
+        if (input != standardStream) {
+            inputs_.add(input, identityOf(input));
+            continue;
+        }
+        // Standard input read from a file: that file is an input too.
+        struct stat status;
+        if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode))
+            inputs_.add(input, FileIdentity{status.st_dev, status.st_ino});
+    }
 }
 
 base::Status OutputClaims::check(const std::string& path, const std::string& input) const {
-    if (path == standardStream) return base::Status::success();
+    if (path == standardStream || isNullDevice(path)) return base::Status::success();
     if (const std::string* over = inputs_.writtenOver(path))
-        return base::Status::failure("output file \"" + path + "\" is the input file \"" + *over +
-                                     "\": writing it would destroy the input");
+        return base::Status::failure("output file \"" + path + "\" is " +
+                                     (*over == standardStream ? "standard input" : "the input file \"" + *over + "\"") +
+                                     ": writing it would destroy the input");
     if (const auto it = written_.find(resolvedTarget(path)); it != written_.end()) {
         if (it->second != input)
             return base::Status::failure("output file \"" + path + "\" was already written for input \"" + it->second +
@@ -128,7 +161,7 @@ base::Status OutputClaims::check(const std::string& path, const std::string& inp
 }
 
 void OutputClaims::claim(const std::string& path, const std::string& input) {
-    if (path != standardStream) written_[resolvedTarget(path)] = input;
+    if (path != standardStream && !isNullDevice(path)) written_[resolvedTarget(path)] = input;
 }
 
 }  // namespace detrend::output

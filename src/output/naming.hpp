@@ -42,8 +42,8 @@ std::string outputPath(const std::string& dir, const std::string& base, std::str
 
 // One file name stem per series, unique within the input: the name's
 // trailing blanks dropped, every character but letters, digits, '-', '_' and
-// '.' made '_' ("_" for an empty name); a stem met again gets "-2", "-3",
-// ..., never one that another series has as its own.
+// '.' made '_' ("_" for an empty name); a stem met again, in any letter
+// case, gets "-2", "-3", ..., never one that another series has as its own.
 std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames);
 
 // Makes directory `path` and its missing parents, as mkdir -p does. The
@@ -52,17 +52,20 @@ std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames
 base::Result<bool> makeDirectory(const std::string& path);
 
 // The path of an output as the file system will resolve it, so that two
-// spellings of one target compare equal before the file exists.
+// spellings of one target compare equal before the file exists: a final
+// symbolic link followed (dangling or not), the directory made absolute.
 std::string resolvedTarget(const std::string& path);
 
 // The outputs a run has written so far, and its inputs: the one place that
 // refuses an output that would destroy an input or an earlier result.
 class OutputClaims {
 public:
-    // Registers the input files (standard input has no file).
+    // Registers the input files; standard input ("-") when it is read from
+    // a regular file.
     void addInputs(const std::vector<std::string>& inputs);
     // Whether `path` may be written for `input` ("" for an output of the
-    // whole run); a refusal says why. Standard output is never refused.
+    // whole run); a refusal says why. Standard output and the null device
+    // are never refused.
     base::Status check(const std::string& path, const std::string& input) const;
     // Records that `path` is written for `input`.
     void claim(const std::string& path, const std::string& input);

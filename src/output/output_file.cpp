@@ -7,18 +7,36 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/text.hpp"
 #include "output/temporary_files.hpp"
 
 namespace detrend::output {
 namespace {
 
-// A name for a temporary next to `path`: ".NAME.PID-N.tmp" in its directory.
+// A name for a temporary next to `path`: ".NAME.PID-N.tmp" in its
+// directory, NAME cut so that the temporary's name is no longer than the
+// longest the file system takes for the target's.
 std::string temporaryName(const std::string& path) {
     static std::atomic<unsigned long> made{0};
     const std::size_t slash = path.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return dir + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(made++) + ".tmp";
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string tail = "." + std::to_string(::getpid()) + "-" + std::to_string(made++) + ".tmp";
+    constexpr std::size_t longestName = 255;  // NAME_MAX of the common file systems
+    if (1 + name.size() + tail.size() > longestName) name.resize(longestName - 1 - tail.size());
+    return dir + "." + name + tail;
+}
+
+// The directory part of `path`, as messages name it.
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether an existing file may not be replaced: the user cannot write it,
+// or none may (no write permission at all: root, too, leaves it).
+bool writeProtected(const std::string& path, const struct stat& existing) {
+    return (existing.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 }  // namespace
@@ -30,7 +48,9 @@ OutputFile::OutputFile(const std::string& path, Replace replace, std::string_vie
     : target_(path), written_(path), description_(std::string(what) + " \"" + path + "\"") {
     struct stat existing;
     const bool exists = ::lstat(path.c_str(), &existing) == 0;
-    if (replace == Replace::whenComplete && (!exists || S_ISREG(existing.st_mode))) {
+    if (replace == Replace::whenComplete && exists && S_ISREG(existing.st_mode) && writeProtected(path, existing)) {
+        opened_ = Status::failure(description_ + " is write-protected: it is not replaced");
+    } else if (replace == Replace::whenComplete && (!exists || S_ISREG(existing.st_mode))) {
         openTemporary(path, exists ? &existing : nullptr);
     } else {
         openInPlace(path);
@@ -69,7 +89,12 @@ void OutputFile::openTemporary(const std::string& path, const struct stat* exist
         const int error = errno;
         temporaries::remove(written_);
         if (error != EEXIST) {
-            opened_ = failure("cannot open", error);
+            // The temporary is made in the target's directory: say so when
+            // it is the directory that refuses.
+            opened_ = error == EACCES || error == EROFS || error == ENOENT || error == ENOTDIR
+                          ? Status::failure("cannot create " + description_ + " in directory " +
+                                            base::quoted(directoryOf(path)) + ": " + std::strerror(error))
+                          : failure("cannot open", error);
             return;
         }
     }

@@ -66,6 +66,31 @@ public:
         return base::Status::success();
     }
 
+    // The pictures of the usable series of `set` and of its chronology,
+    // each checked by `claims` and claimed.
+    base::Status claimPictures(const formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings,
+                               const InputPlan& input, output::OutputClaims& claims) {
+        if (!settings.pictures) return base::Status::success();
+        std::vector<std::string> names;
+        for (std::size_t i : plan.usable) names.push_back(set.series[i].name);
+        const std::string_view extension = plot::plotFormatExtension(*settings.pictures);
+        for (const std::string& stem : output::seriesStems(names))
+            pictures_.push_back(
+                output::outputPath(*input.pictureDir, input.base, output::seriesPictureSuffix(stem, extension)));
+        std::vector<std::string> all = pictures_;
+        if (settings.chronology)
+            all.push_back(
+                output::outputPath(*input.pictureDir, input.base, output::chronologyPictureSuffix(extension)));
+        for (const std::string& path : all) {
+            if (base::Status allowed = claims.check(path, input.input); !allowed.ok()) return allowed;
+            claims.claim(path, input.input);
+        }
+        return base::Status::success();
+    }
+
+    // The pictures' paths, one per usable series.
+    const std::vector<std::string>& picturePaths() const { return pictures_; }
+
     // The open file of `kind`, or nullptr when none is written.
     output::OutputFile* operator[](output::OutputKind kind) {
         std::optional<output::OutputFile>& file = files_[static_cast<int>(kind)];
@@ -74,6 +99,7 @@ public:
 
 private:
     std::optional<output::OutputFile> files_[output::outputKinds];
+    std::vector<std::string> pictures_;
 };
 
 // One set while it is detrended and delivered.
@@ -92,16 +118,8 @@ public:
           csv_(files[output::OutputKind::indices]),
           chronologyFile_(files[output::OutputKind::chronology]),
           statisticsFile_(files[output::OutputKind::statistics]),
-          listingToTerminal_(listing_ && listing_->isTerminal()) {
-        if (settings_.pictures) {
-            std::vector<std::string> names;
-            for (std::size_t i : plan_.usable) names.push_back(set_.series[i].name);
-            const std::string_view extension = plot::plotFormatExtension(*settings_.pictures);
-            for (const std::string& stem : output::seriesStems(names))
-                picturePaths_.push_back(
-                    output::outputPath(*input_.pictureDir, input_.base, output::seriesPictureSuffix(stem, extension)));
-        }
-    }
+          listingToTerminal_(listing_ && listing_->isTerminal()),
+          picturePaths_(files.picturePaths()) {}
 
     SetResult run() {
         OrderedWork work;
@@ -293,7 +311,7 @@ private:
     output::OutputFile* const statisticsFile_;
     const bool listingToTerminal_;
     const numeric::BurgSpline method_;
-    std::vector<std::string> picturePaths_;  // one per usable series
+    const std::vector<std::string>& picturePaths_;  // one per usable series
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
@@ -337,7 +355,9 @@ SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSett
                      const std::function<void()>& seriesDone) {
     // The outputs are opened only now that their input was read.
     SetFiles files;
-    if (const base::Status opened = files.open(input, claims); !opened.ok()) {
+    base::Status opened = files.open(input, claims);
+    if (opened.ok()) opened = files.claimPictures(set, plan, settings, input, claims);
+    if (!opened.ok()) {
         messages.error(input.label + ": " + opened.why());
         return {};
     }

@@ -69,9 +69,31 @@ TEST_F(OutputFileTest, OtherTargetsAreWrittenInPlace) {
     OutputFile null("/dev/null", Replace::whenComplete);
     EXPECT_TRUE(null.write("x").ok());
     EXPECT_TRUE(null.close().ok());
-    OutputFile missing(path("no/such/dir"), Replace::whenComplete);
-    EXPECT_EQ(missing.opened().why(),
-              "cannot open output file \"" + path("no/such/dir") + "\": No such file or directory");
+}
+
+// A target that cannot be replaced is refused before anything is written,
+// naming what refuses it; a name as long as the system allows still works.
+TEST_F(OutputFileTest, RefusalsNameWhatRefuses) {
+    std::ofstream(path("locked")) << "kept";
+    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string longName(255, 'n');
+    const struct {
+        std::string target, why;
+    } cases[] = {
+        {path("no/such/dir"), "cannot create output file \"" + path("no/such/dir") + "\" in directory \"" +
+                                  path("no/such") + "\": No such file or directory"},
+        {path("locked"), "output file \"" + path("locked") + "\" is write-protected: it is not replaced"},
+        {path(longName), ""},
+    };
+    for (const auto& c : cases) {
+        OutputFile file(c.target, Replace::whenComplete);
+        EXPECT_EQ(file.opened().why(), c.why) << c.target;
+        if (file.opened().ok()) {
+            EXPECT_TRUE(file.close().ok());
+        }
+    }
+    EXPECT_EQ(read("locked"), "kept");
+    EXPECT_TRUE(fs::exists(path(longName)));
 }
 
 }  // namespace
