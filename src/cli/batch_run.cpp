@@ -1,6 +1,9 @@
 #include "cli/batch_run.hpp"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <unistd.h>
 #include <cstdio>
 #include <new>
 
@@ -59,6 +62,11 @@ private:
                 return false;
             }
             if (*made) messages_.note("made the " + what + " " + base::quoted(dir));
+            // Found out now, not after every input was detrended.
+            if (::access(dir.c_str(), W_OK | X_OK) != 0) {
+                messages_.error(what + " " + base::quoted(dir) + ": " + std::strerror(errno));
+                return false;
+            }
         }
         return true;
     }
@@ -97,7 +105,14 @@ private:
             messages_.error(allowed.why());
             return false;
         }
-        const base::Status written = output::writeWholeFile(path, output::statisticsCsvHeader() + statisticsRows_);
+        const std::string text = output::statisticsCsvHeader() + statisticsRows_;
+        base::Status written = base::Status::success();
+        if (path == output::standardStream) {
+            output::OutputFile out(STDOUT_FILENO, "standard output");
+            written = out.write(text);
+        } else {
+            written = output::writeWholeFile(path, text);
+        }
         if (!written.ok()) messages_.error(written.why());
         return written.ok();
     }

@@ -1,5 +1,7 @@
 #include "cli/options.hpp"
 
+#include "base/text.hpp"
+
 #include <getopt.h>
 
 #include <algorithm>
@@ -73,8 +75,10 @@ using Refusal = std::optional<std::string>;
 
 Refusal takeCutoff(const std::string& value, pipeline::Cutoff& cutoff) {
     if (!value.empty() && value.back() == '%') {
-        const auto p = wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 100);
-        if (!p) return "--cutoff " + value + ": a share must be a whole number of percent, 1% to 100%";
+        const auto p = wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 99);
+        if (!p)
+            return "--cutoff " + value +
+                   ": a share must be a whole number of percent, 1% to 99% (no series is shorter than itself)";
         cutoff = {0, static_cast<int>(*p)};
     } else {
         const auto y = wholeNumber(value, 1, std::numeric_limits<int>::max());
@@ -128,7 +132,7 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
         case chronOption:
             if (argument != nullptr && value.empty()) return "--chron=: expected a file name after the =";
             o.chronology = Destination{value};
-            if (value.ends_with(".crn")) o.chronologyFormat = output::ChronologyFormat::crn;
+            if (base::endsWithIgnoringCase(value, ".crn")) o.chronologyFormat = output::ChronologyFormat::crn;
             return std::nullopt;
         case chronFormatOption:
             return takeChoice("--chron-format", value,
@@ -221,19 +225,37 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
     return std::nullopt;
 }
 
+// At most one output goes to standard output ("-").
+Refusal checkStandardOutput(const Options& o) {
+    std::vector<const char*> named;
+    const auto add = [&](bool toStandardOutput, const char* what) {
+        if (toStandardOutput) named.push_back(what);
+    };
+    add(o.output == "-", "the listing");
+    add(o.csv == "-", "the CSV");
+    add(o.chronology && o.chronology->file == "-", "the chronology");
+    add(o.statistics && o.statistics->file == "-", "the statistics");
+    if (named.size() < 2) return std::nullopt;
+    return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
+}
+
 // What is wrong with the inputs and outputs named together.
 Refusal checkCombination(const Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
     if (!given.contains('c')) return "the cutoff is required: -c YEARS or -c P%";
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
+    std::vector<std::string> sortedInputs = o.inputs;
+    std::sort(sortedInputs.begin(), sortedInputs.end());
     const bool several = o.inputs.size() > 1;
     if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
     if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
     if (several && !o.outputDir && !(o.statistics && !o.statistics->perInput()))
         return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
-    if (o.output && o.csv && *o.output == "-" && *o.csv == "-")
-        return "the listing and the CSV cannot both go to standard output";
+    if (const Refusal twice = checkStandardOutput(o)) return twice;
+    if (const auto repeated = std::adjacent_find(sortedInputs.begin(), sortedInputs.end());
+        repeated != sortedInputs.end() && *repeated != "-")
+        return "input \"" + *repeated + "\" is named twice";
     return checkSiteOptions(o, given);
 }
 
@@ -308,7 +330,8 @@ const char* const helpText =
     "With arguments it works on files: free-layout tables, CSV files and\n"
     "Tucson decadal ring-width files (.rwl), as many as are named.\n"
     "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
-    "                         P% of each series' own length (e.g. 67%); required\n"
+    "                         P% of each series' own length (1% to 99%, e.g.\n"
+    "                         67%); required\n"
     "  -o, --output FILE      the results listing (- for standard output); one\n"
     "                         INPUT only. With one INPUT and no output named,\n"
     "                         the listing goes to standard output\n"
@@ -345,6 +368,11 @@ const char* const helpText =
     "  -q, --quiet            nothing on standard error but errors\n"
     "      --help             show this text and exit\n"
     "      --version          show the version and exit\n"
+    "\n"
+    "A FILE of - is standard output, for one output at most. Missing directories\n"
+    "of every output are made before any input is read. An input's outputs\n"
+    "replace earlier files together once all are written; when none of its\n"
+    "series can be detrended they are left as they were.\n"
     "\n"
     "A series that cannot be detrended (a gap inside it, no values, a cutoff\n"
     "not below its length) is skipped with a message. Exit status: 0 when every\n"

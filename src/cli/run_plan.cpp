@@ -1,5 +1,7 @@
 #include "cli/run_plan.hpp"
 
+#include <algorithm>
+
 #include "output/naming.hpp"
 
 namespace detrend::cli {
@@ -52,6 +54,17 @@ pipeline::RunPlan planRun(const Options& o) {
     plan.settings = settingsOf(o);
     if (o.outputDir) plan.directories.emplace_back(*o.outputDir, "output directory");
     if (o.plotDir) plan.directories.emplace_back(*o.plotDir, "plot directory");
+    // The directories of the files named, made like -d's.
+    for (const std::optional<std::string>& file :
+         {o.output, o.csv, o.chronology ? std::optional(o.chronology->file) : std::nullopt,
+          o.statistics ? std::optional(o.statistics->file) : std::nullopt}) {
+        if (!file || file->empty() || *file == output::standardStream) continue;
+        const std::size_t slash = file->find_last_of('/');
+        if (slash == std::string::npos || slash == 0) continue;
+        const std::pair<std::string, std::string> directory{file->substr(0, slash), "output directory"};
+        if (std::find(plan.directories.begin(), plan.directories.end(), directory) == plan.directories.end())
+            plan.directories.push_back(directory);
+    }
     for (const std::string& input : o.inputs) {
         pipeline::InputPlan& in = plan.inputs.emplace_back();
         in.input = input;

@@ -232,9 +232,8 @@ private:
         if (settings_.index != output::IndexKind::ratio) return;
         const std::size_t years = output::yearsWithoutRatio(fit);
         if (years > 0)
-            messages_.error(std::string(label_) + ": series " + quotedName(s.name) +
-                            ": the spline is not positive in " + std::to_string(years) +
-                            (years == 1 ? " year" : " years") + "; the ratio index is NA there");
+            messages_.note(std::string(label_) + ": series " + quotedName(s.name) + ": the spline is not positive in " +
+                           std::to_string(years) + (years == 1 ? " year" : " years") + "; the ratio index is NA there");
     }
 
     // The picture goes to a temporary, renamed into place once complete.

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,126 @@ std::vector<std::string> temporaries(const Scenario& s) {
 Outcome batch(const Scenario& s, std::vector<std::string> arguments, RunOptions options = {}) {
     options.arguments = std::move(arguments);
     return s.run("", options);
+}
+
+// Every way a run could destroy a file it was not asked to replace: each
+// is refused with status 1, the refusal named, the file as it was.
+TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::string stdinFile;
+        std::string err;
+        std::vector<std::string> unchanged;  // files that must keep their contents
+    };
+    const std::string two = golden("two_series.txt");
+    const Case cases[] = {
+        {"an input read through - is not an output",
+         {"-c", "5", "--csv", "in.txt", "-"},
+         "in.txt",
+         "detrend: standard input: output file \"in.txt\" is standard input: writing it would destroy the input\n",
+         {"in.txt"}},
+        {"a listing over the input read through -",
+         {"-c", "5", "-o", "in.txt", "-"},
+         "in.txt",
+         "detrend: standard input: output file \"in.txt\" is standard input: writing it would destroy the input\n",
+         {"in.txt"}},
+        {"two outputs that are one file through a link",
+         {"-c", "5", "-o", "out.txt", "--csv", "lnk", "in.txt"},
+         "",
+         "detrend: in.txt: output file \"lnk\" is named for two outputs of this input\n",
+         {"out.txt"}},
+        {"a picture that is a link to the input",
+         {"-c", "5", "-d", "o", "--plot", "plots", "in.txt"},
+         "",
+         "detrend: in.txt: output file \"plots/in-Site_A.png\" is the input file \"in.txt\": writing it would destroy "
+         "the input\n",
+         {"in.txt", "o/in.out"}},
+        {"pictures of two inputs of one base name",
+         {"-q", "-c", "5", "--stats=st.csv", "--plot", "plots", "a/in.txt", "b/in.txt"},
+         "",
+         "detrend: b/in.txt: output file \"plots/in-Site_A.png\" was already written for input \"a/in.txt\"\n",
+         {}},
+        {"a write-protected listing",
+         {"-c", "5", "-o", "locked.out", "in.txt"},
+         "",
+         "detrend: in.txt: output file \"locked.out\" is write-protected: it is not replaced\n",
+         {"locked.out"}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("in.txt", two);
+        s.write("out.txt", "earlier\n");
+        s.write("locked.out", "earlier\n");
+        fs::permissions(s.path("locked.out"), fs::perms::owner_read | fs::perms::group_read);
+        fs::create_symlink("out.txt", s.path("lnk"));
+        fs::create_directories(s.path("plots"));
+        fs::create_directories(s.path("o"));
+        s.write("o/in.out", "earlier\n");
+        fs::create_symlink("../in.txt", s.path("plots/in-Site_A.png"));
+        for (const char* dir : {"a", "b"}) {
+            fs::create_directories(s.path(dir));
+            s.write(std::string(dir) + "/in.txt", two);
+        }
+        if (std::string(c.what).starts_with("pictures of two")) fs::remove(s.path("plots/in-Site_A.png"));
+        std::map<std::string, std::string> before;
+        for (const std::string& f : c.unchanged) before[f] = readFile(s.path(f));
+        RunOptions options;
+        options.stdinFile = c.stdinFile;
+        const Outcome o = batch(s, c.arguments, options);
+        EXPECT_EQ(o.status, 1) << c.what;
+        EXPECT_EQ(o.err, c.err) << c.what;
+        for (const auto& [f, contents] : before) EXPECT_EQ(readFile(s.path(f)), contents) << c.what << ": " << f;
+        EXPECT_EQ(temporaries(s), std::vector<std::string>{}) << c.what;
+    }
+}
+
+// When nothing of an input can be detrended, every earlier output of it
+// stays as it was; the null device takes any number of outputs.
+TEST(Faults, AnInputsOutputsAreReplacedTogetherOrNotAtAll) {
+    Scenario s;
+    s.write("short.txt", "Year A\n1900 1\n1901 2\n");
+    fs::create_directory(s.path("out"));
+    for (const char* f : {"out/short.out", "out/short.csv", "out/short-chron.csv", "out/short-stats.csv"})
+        s.write(f, "earlier\n");
+    const Outcome o = batch(s, {"-c", "5", "-d", "out", "--chron", "--stats", "short.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "detrend: short.txt: series \"A\" skipped: the cutoff 5 is not below its length of 2 years\n"
+              "detrend: short.txt: 0 series detrended, 1 skipped; its earlier output files are left as they were\n");
+    for (const char* f : {"out/short.out", "out/short.csv", "out/short-chron.csv", "out/short-stats.csv"})
+        EXPECT_EQ(readFile(s.path(f)), "earlier\n") << f;
+    s.write("two.txt", golden("two_series.txt"));
+    const Outcome null = batch(s, {"-q", "-c", "5", "-o", "/dev/null", "--csv", "/dev/null", "two.txt"});
+    EXPECT_EQ(null.status, 0) << null.err;
+    EXPECT_EQ(null.err, "");
+}
+
+// Outputs in directories that do not exist yet, standard output for any one
+// output, a name as long as the system allows, a refusing directory named.
+TEST(Faults, OutputsGoWhereTheyAreNamed) {
+    Scenario s;
+    s.write("two.txt", golden("two_series.txt"));
+    const Outcome made = batch(s, {"-c", "5", "-o", "new/l.out", "--stats=-", "--chron=X.CRN", "two.txt"});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.err,
+              "detrend: made the output directory \"new\"\ndetrend: two.txt: 2 series detrended, 0 skipped; "
+              "rbar NA, EPS NA, SNR NA\n");
+    EXPECT_EQ(made.out.substr(0, made.out.find('\n')), "file,series,first,last,rbar,eps,snr,cutoff,index");
+    EXPECT_EQ(readFile(s.path("new/l.out")), golden("two_series_cutoff5.listing"));
+    EXPECT_EQ(readFile(s.path("X.CRN")).substr(0, 6), "two   ");  // a .crn in any letter case
+    const std::string longName(249, 'l');
+    const Outcome longOne = batch(s, {"-q", "-c", "5", "-o", longName, "two.txt"});
+    EXPECT_EQ(longOne.status, 0) << longOne.err;
+    EXPECT_EQ(readFile(s.path(longName)), golden("two_series_cutoff5.listing"));
+    fs::create_directory(s.path("ro"));
+    fs::permissions(s.path("ro"),
+                    fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+    RunOptions options;
+    options.unprivileged = true;
+    const Outcome refused = batch(s, {"-q", "-c", "5", "--stats=ro/s.csv", "two.txt"}, options);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "detrend: output directory \"ro\": Permission denied\n");
 }
 
 TEST(Faults, AWriteFailingPartWayLeavesTheEarlierResult) {

@@ -79,7 +79,8 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
-        const int fdIn = ::open(in.c_str(), O_RDONLY);
+        const std::string input = options.stdinFile.empty() ? in : dir_ + "/" + options.stdinFile;
+        const int fdIn = ::open(input.c_str(), O_RDONLY);
         const int fdOut = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fdErr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fdIn < 0 || fdOut < 0 || fdErr < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);

@@ -37,6 +37,9 @@ struct RunOptions {
     // run directory) exists; none when 0.
     int signal = 0;
     std::string signalWhen;
+    // Standard input from this file of the run directory instead of the
+    // console text.
+    std::string stdinFile;
 };
 
 class Scenario {
