@@ -39,12 +39,14 @@ public:
         if (!directoriesExist()) return 1;
         int status = 0;
         for (const pipeline::InputPlan& input : plan_.inputs) {
+            output::temporaries::beginInput(input.label);
             try {
                 if (!runInput(input)) status = 1;
             } catch (const std::bad_alloc&) {
                 messages_.error(input.label + ": not enough memory for this input");
                 status = 1;
             }
+            output::temporaries::endInput();
             progress_.fileDone();
         }
         progress_.end();
@@ -142,7 +144,7 @@ int runCommandLine(const std::vector<std::string>& arguments, output::Messages& 
     // A file size limit makes writes fail (EFBIG), reported as such, rather
     // than end the process; an interruption removes what is half written.
     std::signal(SIGXFSZ, SIG_IGN);
-    output::temporaries::watchInterruptions();
+    output::temporaries::watchInterruptions(messages);
     return BatchRun(parsed.options, messages).run();
 }
 

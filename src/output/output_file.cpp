@@ -171,6 +171,7 @@ Status OutputFile::commit() {
         return failure("cannot write", error);
     }
     temporaries::remove(written_);
+    temporaries::replaced(target_);
     temporary_ = false;
     return Status::success();
 }

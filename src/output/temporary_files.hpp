@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "output/messages.hpp"
+
 namespace detrend::output::temporaries {
 
 // Registers `path` before the file is created. False when the run is being
@@ -14,11 +16,19 @@ bool add(const std::string& path);
 // Forgets `path` once the file is renamed into place or removed.
 void remove(const std::string& path);
 
+// The input whose outputs are being made, for the line an interruption
+// writes; and each of its outputs as it replaces its target.
+void beginInput(const std::string& label);
+void replaced(const std::string& target);
+void endInput();
+
 // Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it
 // starts later, and starts a thread that waits for them. On either, that
-// thread removes every registered temporary and ends the process with
-// status 128 + the signal's number. Call it before any other thread starts.
-// Without the memory for the thread the signals keep their default action.
-void watchInterruptions();
+// thread removes every registered temporary, writes one error line to
+// `messages` (the input it was on, and which of its outputs were replaced,
+// if any) and ends the process with status 128 + the signal's number. Call
+// it before any other thread starts. Without the memory for the thread the
+// signals keep their default action.
+void watchInterruptions(Messages& messages);
 
 }  // namespace detrend::output::temporaries
