@@ -41,6 +41,10 @@ std::string noSplineReason(int cutoff, std::span<const double> values, const num
     constexpr double largest = std::numeric_limits<float>::max();
     if (std::any_of(values.begin(), values.end(), [](double v) { return std::fabs(v) > largest; }))
         return "a value is too large for single precision";
+    // The mean is the sum rounded to single precision.
+    double sum = 0.0;
+    for (double v : values) sum += static_cast<double>(static_cast<float>(v));
+    if (std::fabs(sum) > largest) return "the sum of its values is too large for single precision";
     if (std::any_of(fit.coefficients.begin(), fit.coefficients.end(), [](double d) { return std::isnan(d); }))
         return "the prediction-error filter of length " + std::to_string(cutoff) +
                " is undefined: the series is constant or repeats an exact pattern";

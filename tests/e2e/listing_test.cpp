@@ -161,6 +161,9 @@ TEST(Listing, EverySeriesWithoutASplineIsNamedAndFailsTheRun) {
              noDisplayNote},
         {"a value beyond single precision", "Year H\n1 1e39\n2 1\n3 2\n4 1\n5 3\n", "2\n-999\n1\n",
          "detrend: series H: no spline: a value is too large for single precision\n" + noDisplayNote},
+        {"values whose sum overflows single precision", "Year H\n1 1e38\n2 3e38\n3 2e38\n4 3e38\n5 1e38\n",
+         "2\n-999\n2\n",
+         "detrend: series H: no spline: the sum of its values is too large for single precision\n" + noDisplayNote},
     };
     for (const Case& c : cases) {
         Scenario s;
