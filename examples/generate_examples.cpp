@@ -3,7 +3,9 @@
 //
 // sites.txt      six sites over 1700-2020, each series starting and ending
 //                in its own years, -999 before and after its values;
-// first-try.txt  two sites over 1961-2020, the second starting in 1972.
+// first-try.txt  two sites over 1961-2020, the second starting in 1972;
+// site.rwl       one site in the Tucson layout: 16 cores, two from each of
+//                eight trees (HR01A, HR01B, ...), in hundredths of a mm.
 //
 // A ring width is modelled as an age trend that falls with the age of the
 // tree (c + a * r^age), times one plus a signal shared by all sites (a
@@ -86,6 +88,68 @@ void writeTable(const std::string& path, int first, int last, const std::vector<
     std::fclose(out);
 }
 
+struct Core {
+    std::string id;
+    int first;  // the year of its first ring (its last is `last`)
+    double a, r, c;  // age trend c + a * r^age, in mm
+};
+
+// The data lines of one core: ID in columns 1-8, year in 9-12, ten values
+// of six columns, the stop marker 999 after the last.
+void writeCore(std::FILE* out, const Core& core, const std::vector<int>& hundredths) {
+    int year = core.first;
+    std::size_t k = 0;
+    while (k <= hundredths.size()) {
+        std::fprintf(out, "%-8s%4d", core.id.c_str(), year);
+        do {
+            std::fprintf(out, "%6d", k < hundredths.size() ? hundredths[k] : 999);
+            ++k;
+            ++year;
+        } while (year % 10 != 0 && k <= hundredths.size());
+        std::fprintf(out, "\n");
+    }
+}
+
+// A site of `trees` trees with two cores each over first..last: every core
+// the shared signal times its tree's own variation plus its own noise.
+void writeTucsonSite(const std::string& path, int first, int last, int trees, std::uint64_t seed) {
+    Random random{seed};
+    const int years = last - first + 1;
+    std::vector<double> shared(static_cast<std::size_t>(years));
+    double previous = 0.0;
+    for (double& s : shared) previous = s = 0.5 * previous + 0.10 * random.normal();
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    std::fprintf(out, "HRG  1 High Ridge                                          PCAB\n");
+    std::fprintf(out, "HRG  2 Made-up Range       Norway Spruce       1450M  4630__ 01020__    %d %d\n", first, last);
+    std::fprintf(out, "HRG  3 Made-up Widths For The Examples\n");
+    for (int t = 1; t <= trees; ++t) {
+        const int start = first + static_cast<int>(random.uniform() * 60.0);
+        std::vector<double> tree(static_cast<std::size_t>(years));
+        for (double& v : tree) v = 0.06 * random.normal();
+        for (const char core : {'A', 'B'}) {
+            char id[16];
+            std::snprintf(id, sizeof id, "HR%02d%c", t, core);
+            const Core c{id, start + static_cast<int>(random.uniform() * 8.0), 1.5 + random.uniform(),
+                         0.975 + 0.015 * random.uniform(), 0.4 + 0.3 * random.uniform()};
+            std::vector<int> hundredths;
+            double trend = c.a;
+            for (int y = c.first; y <= last; ++y) {
+                const auto at = static_cast<std::size_t>(y - first);
+                double width = (c.c + trend) * (1.0 + shared[at] + tree[at] + 0.09 * random.normal());
+                if (width < 0.05) width = 0.05;
+                trend *= c.r;
+                hundredths.push_back(static_cast<int>(width * 100.0 + 0.5));
+            }
+            writeCore(out, c, hundredths);
+        }
+    }
+    std::fclose(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,5 +174,6 @@ int main(int argc, char** argv) {
                    {"Oak2", 1972, 2020, 2.2, 0.965, 0.50, 0.10},
                },
                19612020);
+    writeTucsonSite(dir + "/site.rwl", 1801, 2020, 8, 18012020);
     return 0;
 }
