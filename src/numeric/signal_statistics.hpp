@@ -23,7 +23,7 @@ namespace detrend::numeric {
 enum class Zeros { missing, counted };
 
 struct StatisticsOptions {
-    CorrelationMethod method = CorrelationMethod::pearson;
+    CorrelationMethod method = CorrelationMethod::spearman;  // reproduces the field's reference tables
     Zeros zeros = Zeros::missing;
     std::size_t minimumOverlap = leastCommonYears;  // the years a pair shares at least; >= 2
 };
