@@ -237,27 +237,27 @@ double pairCorrelation(const IndexSeries& a, const IndexSeries& b, CorrelationMe
     return correlate(prepare(a, method), prepare(b, method), method, least, work).value_or(notANumber);
 }
 
-std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> series, CorrelationMethod method,
-                                              std::size_t least) {
-    const std::size_t n = series.size();
-    std::vector<Prepared> prepared(n);
-    tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) { prepared[i] = prepare(series[i], method); });
+namespace {
 
-    // Blocks of series with the same years: sorted by first year, length and
-    // count, each run of equal keys led by its first series; a series that
-    // matches its leader in these but not in its gaps stays alone, as do
-    // series with too few values to correlate. The same order serves the
-    // sweep, which needs the series by first year.
+// Blocks of series with the same years: sorted by first year, length and
+// count (into order, which the sweep then walks), each run of equal keys led
+// by its first series; a series that matches its leader in these but not in
+// its gaps stays alone, as do series with too few values to correlate.
+// block[i] is the leader of series i's block, or i.
+std::vector<std::vector<std::size_t>> findBlocks(std::span<const IndexSeries> series,
+                                                 std::span<const Prepared> prepared, std::size_t least,
+                                                 std::vector<std::size_t>& order, std::vector<std::size_t>& block) {
+    const std::size_t n = series.size();
     auto key = [&](std::size_t i) {
         const Span& s = prepared[i].span;
         return std::make_tuple(prepared[i].from(), s.end - s.begin, s.count);
     };
-    std::vector<std::size_t> order(n);
+    order.resize(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
     tbb::parallel_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
         return std::make_pair(key(i), i) < std::make_pair(key(j), j);
     });
-    std::vector<std::size_t> block(n);  // each series' block leader, or itself
+    block.resize(n);
     std::vector<std::vector<std::size_t>> blocks;
     for (std::size_t k = 0; k < n;) {
         const std::size_t leader = order[k];
@@ -274,11 +274,17 @@ std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> serie
         if (members.size() > 1) blocks.push_back(std::move(members));
         k = next;
     }
+    return blocks;
+}
 
-    // The sweep: from each series in order of first year, the later-starting
-    // series that begin at least `least` years before its span ends; the
-    // pairs outside blocks, the series on one thread each, then the blocks'.
-    std::vector<std::vector<PairCorrelation>> found(n);
+// The sweep: from each series in order of first year, the later-starting
+// series that begin at least `least` years before its span ends, outside
+// its block; found[k] receives the pairs of the series order[k]. The series
+// on one thread each.
+void sweep(std::span<const Prepared> prepared, std::span<const std::size_t> order, std::span<const std::size_t> block,
+           CorrelationMethod method, std::size_t least, std::vector<std::vector<PairCorrelation>>& found) {
+    const std::size_t n = order.size();
+    found.resize(n);
     const auto tooShort = [&](std::size_t i) { return prepared[i].span.count < least; };
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, 64), [&](const tbb::blocked_range<std::size_t>& range) {
         Work work;
@@ -294,7 +300,18 @@ std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> serie
             }
         }
     });
-    std::vector<std::vector<PairCorrelation>> inBlocks(blocks.size());
+}
+
+}  // namespace
+
+std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> series, CorrelationMethod method,
+                                              std::size_t least) {
+    std::vector<Prepared> prepared(series.size());
+    tbb::parallel_for(std::size_t{0}, series.size(), [&](std::size_t i) { prepared[i] = prepare(series[i], method); });
+    std::vector<std::size_t> order, block;
+    const auto blocks = findBlocks(series, prepared, least, order, block);
+    std::vector<std::vector<PairCorrelation>> found, inBlocks(blocks.size());
+    sweep(prepared, order, block, method, least, found);
     for (std::size_t b = 0; b < blocks.size(); ++b) correlateBlock(prepared, blocks[b], method, inBlocks[b]);
 
     std::vector<PairCorrelation> pairs;
