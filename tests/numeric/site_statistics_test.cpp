@@ -390,22 +390,14 @@ std::vector<std::string> words(const std::string& text) {
     return out;
 }
 
-// The names of reference site/chin008/rwi.csv and site/newz003/rwi.csv and
-// the trees and cores of their ids.csv; az081's are 083TTC, tree TT, core C.
+// The names of reference site/newz003/rwi.csv and the trees and cores of its
+// ids.csv (three and four cores a tree); az081's are 083TTC, tree TT, core C.
 TEST(TreeIds, ReferenceNames) {
     struct Site {
         std::vector<std::string> names;
         std::vector<std::size_t> tree, core;
     };
     Site sites[] = {
-        {words("WUY01A WUY01B WUY03A WUY03B WUY04A WUY04B WUY05A WUY05B WUY06A WUY06B WUY07A WUY07B WUY08A WUY08B "
-               "WUY09A WUY09B WUY10A WUY10B WUY11A WUY11B WUY12A WUY12B WUY13A WUY13B WUY14A WUY14B WUY15A WUY15B "
-               "WUY16A WUY16B WUY17A WUY17B WUY18A WUY18B WUY19A WUY21A WUY21B WUY23A WUY23B WUY25A WUY25B WUY27A "
-               "WUY29A WUY29B"),
-         {1,  1,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12,
-          13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 21, 21, 23, 23, 25, 25, 27, 29, 29},
-         {1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2,
-          1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2, 1, 1, 2}},
         {words("EMT861 EMT862 EMT863 EMT871 EMT872 EMT873 EMT874 EMT881 EMT882 EMT883 EMT884 EMT891 EMT892 EMT893 "
                "EMT894 EMT901 EMT902 EMT903 EMT911 EMT912 EMT913 EMT914 EMT921 EMT922 EMT923 EMT924 EMT931 EMT932 "
                "EMT933 EMT934 EMT941 EMT942 EMT943 EMT944 EMT951 EMT952 EMT953 EMT954 EMT961 EMT962 EMT963 EMT964 "
@@ -418,9 +410,9 @@ TEST(TreeIds, ReferenceNames) {
     };
     for (std::size_t t = 1; t <= 22; ++t)
         for (std::size_t c = 1; c <= 2; ++c) {
-            sites[2].names.push_back("083" + std::string(t < 10 ? "0" : "") + std::to_string(t) + std::to_string(c));
-            sites[2].tree.push_back(t);
-            sites[2].core.push_back(c);
+            sites[1].names.push_back("083" + std::string(t < 10 ? "0" : "") + std::to_string(t) + std::to_string(c));
+            sites[1].tree.push_back(t);
+            sites[1].core.push_back(c);
         }
     for (const Site& site : sites) {
         const TreeIds ids = treeIdsFromNames(site.names);
