@@ -1,12 +1,15 @@
 // Times of a site's signal statistics and chronology: the dialogue's largest
 // table, 699 series of 9940 years each, and a common site, 100 series of 1000
-// years, and 699 staggered series within 1000 years.
-// Usage: bench_chronology [series years [staggered]]
+// years, and 699 staggered series within 1000 years; and the pair
+// correlations alone of 10^5 and 10^6 one-decade series spread over 10000
+// years, of which no pair shares 30 years.
+// Usage: bench_chronology [series years [staggered]] | bench_chronology short COUNT
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "numeric/chronology.hpp"
@@ -69,9 +72,29 @@ void run(int count, int years, bool staggered) {
                 staggered ? " staggered" : "", t.wall, t.processor);
 }
 
+// count series of 10 years each, starting anywhere in 10000 years.
+void runShort(int count) {
+    unsigned long state = 1;
+    auto next = [&] { return state = state * 16807 % 2147483647; };
+    std::vector<std::vector<double>> values(static_cast<std::size_t>(count));
+    std::vector<IndexSeries> series;
+    for (auto& v : values) {
+        for (int t = 0; t < 10; ++t) v.push_back(0.5 + static_cast<double>(next()) / 2147483647.0);
+        series.push_back({static_cast<int>(next() % 10000), v});
+    }
+    std::size_t pairs = 0;
+    const Times t = seconds([&] { pairs = pairCorrelations(series, CorrelationMethod::spearman).size(); });
+    std::printf("%d x 10 short spearman pairs: %.3f s (processor %.3f s; %zu pairs)\n", count, t.wall, t.processor,
+                pairs);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "short") {
+        runShort(std::atoi(argv[2]));
+        return 0;
+    }
     if (argc >= 3) {
         run(std::atoi(argv[1]), std::atoi(argv[2]), argc > 3);
         return 0;
@@ -79,4 +102,6 @@ int main(int argc, char** argv) {
     run(100, 1000, false);
     run(699, 9940, false);
     run(699, 1000, true);
+    runShort(100000);
+    runShort(1000000);
 }

@@ -8,6 +8,7 @@
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/parallel_sort.h>
 
 #include <algorithm>
 #include <bit>
@@ -153,10 +154,11 @@ void ranksAmong(const Prepared& p, long from, std::span<const std::int32_t> plac
 }
 
 // The correlation over the common years, or nothing with too few of them.
-std::optional<double> correlate(const Prepared& a, const Prepared& b, CorrelationMethod method, Work& work) {
+std::optional<double> correlate(const Prepared& a, const Prepared& b, CorrelationMethod method, std::size_t least,
+                                Work& work) {
     const long from = std::max(a.from(), b.from());
     const long to = std::min(a.to(), b.to());
-    if (to - from < static_cast<long>(leastCommonYears)) return std::nullopt;
+    if (to - from < static_cast<long>(least)) return std::nullopt;
     // Places for every year of both spans, for ranksAmong.
     const long first = std::min(a.from(), b.from());
     work.place.assign(static_cast<std::size_t>(std::max(a.to(), b.to()) - first), -1);
@@ -170,7 +172,7 @@ std::optional<double> correlate(const Prepared& a, const Prepared& b, Correlatio
         work.x.push_back(va);
         work.y.push_back(vb);
     }
-    if (work.x.size() < leastCommonYears) return std::nullopt;
+    if (work.x.size() < least) return std::nullopt;
     if (method == CorrelationMethod::spearman) {
         ranksAmong(a, first, work.place, work.x, work.kept);
         ranksAmong(b, first, work.place, work.y, work.kept);
@@ -178,9 +180,9 @@ std::optional<double> correlate(const Prepared& a, const Prepared& b, Correlatio
     return pearson(work.x, work.y);
 }
 
-// The pairs of one block of series with the same m years, into rows.
+// The pairs of one block of series with the same m years, onto out.
 void correlateBlock(std::span<const Prepared> prepared, std::span<const std::size_t> members, CorrelationMethod method,
-                    std::vector<std::vector<PairCorrelation>>& rows) {
+                    std::vector<PairCorrelation>& out) {
     const std::size_t g = members.size();
     const Prepared& leader = prepared[members[0]];
     const std::size_t m = leader.span.count;
@@ -210,7 +212,7 @@ void correlateBlock(std::span<const Prepared> prepared, std::span<const std::siz
         for (std::size_t b = a + 1; b < g; ++b) {
             const double r = correlationOf(dots[pairIndex(a, b, g)], self[a], self[b]);
             const std::size_t i = std::min(members[a], members[b]), j = std::max(members[a], members[b]);
-            rows[i].push_back({i, j, r});
+            out.push_back({i, j, r});
         }
 }
 
@@ -230,29 +232,32 @@ double pearson(std::span<const double> x, std::span<const double> y) {
     return correlationOf(sxy, sxx, syy);
 }
 
-double pairCorrelation(const IndexSeries& a, const IndexSeries& b, CorrelationMethod method) {
+double pairCorrelation(const IndexSeries& a, const IndexSeries& b, CorrelationMethod method, std::size_t least) {
     Work work;
-    return correlate(prepare(a, method), prepare(b, method), method, work).value_or(notANumber);
+    return correlate(prepare(a, method), prepare(b, method), method, least, work).value_or(notANumber);
 }
 
-std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> series, CorrelationMethod method) {
-    const std::size_t n = series.size();
-    std::vector<Prepared> prepared(n);
-    tbb::parallel_for(std::size_t{0}, n, [&](std::size_t i) { prepared[i] = prepare(series[i], method); });
+namespace {
 
-    // Blocks of series with the same years: sorted by first year, length and
-    // count, each run of equal keys led by its first series; a series that
-    // matches its leader in these but not in its gaps stays alone, as do
-    // series with too few values to correlate.
+// Blocks of series with the same years: sorted by first year, length and
+// count (into order, which the sweep then walks), each run of equal keys led
+// by its first series; a series that matches its leader in these but not in
+// its gaps stays alone, as do series with too few values to correlate.
+// block[i] is the leader of series i's block, or i.
+std::vector<std::vector<std::size_t>> findBlocks(std::span<const IndexSeries> series,
+                                                 std::span<const Prepared> prepared, std::size_t least,
+                                                 std::vector<std::size_t>& order, std::vector<std::size_t>& block) {
+    const std::size_t n = series.size();
     auto key = [&](std::size_t i) {
         const Span& s = prepared[i].span;
         return std::make_tuple(prepared[i].from(), s.end - s.begin, s.count);
     };
-    std::vector<std::size_t> order(n);
+    order.resize(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t i, std::size_t j) { return std::make_pair(key(i), i) < std::make_pair(key(j), j); });
-    std::vector<std::size_t> block(n);  // each series' block leader, or itself
+    tbb::parallel_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
+        return std::make_pair(key(i), i) < std::make_pair(key(j), j);
+    });
+    block.resize(n);
     std::vector<std::vector<std::size_t>> blocks;
     for (std::size_t k = 0; k < n;) {
         const std::size_t leader = order[k];
@@ -262,32 +267,59 @@ std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> serie
         for (; next < n && key(order[next]) == key(leader); ++next) {
             const std::size_t i = order[next];
             const Span &a = prepared[leader].span, &b = prepared[i].span;
-            const bool same = b.count >= leastCommonYears && sameYears(series[leader], a, series[i], b);
+            const bool same = b.count >= least && sameYears(series[leader], a, series[i], b);
             block[i] = same ? leader : i;
             if (same) members.push_back(i);
         }
         if (members.size() > 1) blocks.push_back(std::move(members));
         k = next;
     }
+    return blocks;
+}
 
-    // rows[i] holds the pairs (i, j > i): the pairs outside blocks, each row
-    // on one thread, then the blocks'.
-    std::vector<std::vector<PairCorrelation>> rows(n);
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, 1), [&](const tbb::blocked_range<std::size_t>& range) {
+// The sweep: from each series in order of first year, the later-starting
+// series that begin at least `least` years before its span ends, outside
+// its block; found[k] receives the pairs of the series order[k]. The series
+// on one thread each.
+void sweep(std::span<const Prepared> prepared, std::span<const std::size_t> order, std::span<const std::size_t> block,
+           CorrelationMethod method, std::size_t least, std::vector<std::vector<PairCorrelation>>& found) {
+    const std::size_t n = order.size();
+    found.resize(n);
+    const auto tooShort = [&](std::size_t i) { return prepared[i].span.count < least; };
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, 64), [&](const tbb::blocked_range<std::size_t>& range) {
         Work work;
-        for (std::size_t i = range.begin(); i < range.end(); ++i)
-            for (std::size_t j = i + 1; j < n; ++j) {
-                if (block[i] == block[j]) continue;
-                if (const auto r = correlate(prepared[i], prepared[j], method, work)) rows[i].push_back({i, j, *r});
+        for (std::size_t k = range.begin(); k < range.end(); ++k) {
+            const std::size_t i = order[k];
+            if (tooShort(i)) continue;
+            const long latest = prepared[i].to() - static_cast<long>(least);
+            for (std::size_t l = k + 1; l < n && prepared[order[l]].from() <= latest; ++l) {
+                const std::size_t j = order[l];
+                if (tooShort(j) || block[i] == block[j]) continue;
+                if (const auto r = correlate(prepared[i], prepared[j], method, least, work))
+                    found[k].push_back({std::min(i, j), std::max(i, j), *r});
             }
+        }
     });
-    for (const auto& members : blocks) correlateBlock(prepared, members, method, rows);
+}
+
+}  // namespace
+
+std::vector<PairCorrelation> pairCorrelations(std::span<const IndexSeries> series, CorrelationMethod method,
+                                              std::size_t least) {
+    std::vector<Prepared> prepared(series.size());
+    tbb::parallel_for(std::size_t{0}, series.size(), [&](std::size_t i) { prepared[i] = prepare(series[i], method); });
+    std::vector<std::size_t> order, block;
+    const auto blocks = findBlocks(series, prepared, least, order, block);
+    std::vector<std::vector<PairCorrelation>> found, inBlocks(blocks.size());
+    sweep(prepared, order, block, method, least, found);
+    for (std::size_t b = 0; b < blocks.size(); ++b) correlateBlock(prepared, blocks[b], method, inBlocks[b]);
 
     std::vector<PairCorrelation> pairs;
-    for (auto& row : rows) {
-        std::sort(row.begin(), row.end(), [](const auto& p, const auto& q) { return p.second < q.second; });
-        pairs.insert(pairs.end(), row.begin(), row.end());
-    }
+    for (auto* lists : {&found, &inBlocks})
+        for (auto& list : *lists) pairs.insert(pairs.end(), list.begin(), list.end());
+    tbb::parallel_sort(pairs.begin(), pairs.end(), [](const PairCorrelation& p, const PairCorrelation& q) {
+        return std::pair(p.first, p.second) < std::pair(q.first, q.second);
+    });
     return pairs;
 }
 

@@ -141,6 +141,7 @@ TEST(Autoregression, YuleWalkerAsR) {
 // and for each pair with ok <- !is.na(a) & !is.na(b) and sum(ok) >= 30,
 // cor(a[ok], b[ok], method = method); rbar their mean, eps and snr from it
 // with n = 4. A and D cover the same years; C shares only 21 with A and D.
+// Zeros (there are some) count as values here.
 TEST(Correlation, ReferenceSiteAsR) {
     MinimalStandard draw;
     std::vector<double> signal(120);
@@ -167,7 +168,7 @@ TEST(Correlation, ReferenceSiteAsR) {
         ASSERT_EQ(got.size(), 4u);
         for (std::size_t k = 0; k < 4; ++k)
             EXPECT_TRUE(std::pair(got[k].first, got[k].second) == pairs[k] && std::fabs(got[k].r - r[k]) < 1e-15) << k;
-        const SignalStatistics s = signalStatistics(series, method);
+        const SignalStatistics s = signalStatistics(series, {method, Zeros::counted});
         EXPECT_TRUE(s.series == 4 && s.pairs == 4 && s.first == 1601 && s.last == 1719);
         EXPECT_TRUE(std::fabs(s.rbar - r[4]) < 1e-15 && std::fabs(s.eps - r[5]) < 1e-15 &&
                     std::fabs(s.snr - r[6]) < 1e-13)
