@@ -71,6 +71,30 @@ TEST(Readme, TheWalkthroughIsWhatTheProgramPrints) {
     for (std::size_t i = 0; i < excerpt.size(); ++i) EXPECT_EQ(rightTrimmed(listing[i]), excerpt[i]) << i;
 }
 
+// The README's first command does a whole site without a warning, and says
+// what the README shows it saying.
+TEST(Readme, TheFlagshipCommandRunsCleanly) {
+    const std::string command = readmeBlock("<!-- flagship -->");
+    ASSERT_EQ(command.rfind("./build/detrend ", 0), 0u) << command;
+    std::vector<std::string> arguments;
+    std::istringstream words(command.substr(std::string("./build/detrend ").size()));
+    for (std::string word; words >> word;) arguments.push_back(word);
+    Scenario s;
+    std::filesystem::create_directory(s.path("examples"));
+    s.write("examples/site.rwl", readFile(source + "/examples/site.rwl"));
+    RunOptions options;
+    options.arguments = arguments;
+    const Outcome o = s.run("", options);
+    EXPECT_EQ(o.status, 0);
+    const std::string readme = readFile(source + "/README.md");
+    const std::size_t said = readme.find("```\ndetrend: made the output directory");
+    ASSERT_NE(said, std::string::npos);
+    EXPECT_EQ(o.err, readme.substr(said + 4, readme.find("```\n", said + 4) - said - 4));
+    for (const char* file : {"results/site.out", "results/site.csv", "results/site-chron.csv", "results/site-stats.csv",
+                             "plots/site-HR01A.png", "plots/site-chron.png"})
+        EXPECT_TRUE(o.files.count(file)) << file;
+}
+
 TEST(Arguments, HelpVersionAndAnythingElse) {
     struct Case {
         std::vector<std::string> arguments;
