@@ -1,6 +1,7 @@
 #include "base/text.hpp"
 
 #include <algorithm>
+#include <charconv>
 
 namespace detrend::base {
 
@@ -58,6 +59,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && equalsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::string shortestNumber(double value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
 }
 
 std::string yearRange(long long first, long long last) { return std::to_string(first) + " to " + std::to_string(last); }

@@ -41,6 +41,9 @@ std::string asciiLowered(std::string_view text);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix);
 
+// The shortest decimal text that reads back to `value` ("0.85", "1e-07").
+std::string shortestNumber(double value);
+
 // "FIRST to LAST", the way messages give a range of years ("-388 to -138").
 std::string yearRange(long long first, long long last);
 

@@ -94,20 +94,30 @@ private:
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });
         if (result.statistics && plan_.statistics)
-            statisticsRows_ += output::statisticsCsvRow(input.input, *result.statistics, plan_.settings.cutoff,
-                                                        output::indexName(plan_.settings.index));
+            statisticsRows_ +=
+                output::statisticsCsvRow(input.input, result.statistics->series, result.statistics->statistics,
+                                         plan_.settings.cutoff, output::indexName(plan_.settings.index));
+        if (result.statistics && plan_.running)
+            runningRows_ += output::runningCsvRows(input.input, result.statistics->running);
         return result.complete;
     }
 
-    // The statistics of every input in one file, written at the end.
+    // The statistics and the running statistics of every input, each in one
+    // file, written at the end.
     bool writeStatistics() {
-        if (!plan_.statistics) return true;
-        const std::string& path = *plan_.statistics;
+        bool written = true;
+        if (plan_.statistics)
+            written = writeRunTable(*plan_.statistics, output::statisticsCsvHeader() + statisticsRows_);
+        if (plan_.running)
+            written = writeRunTable(*plan_.running, output::runningCsvHeader() + runningRows_) && written;
+        return written;
+    }
+
+    bool writeRunTable(const std::string& path, const std::string& text) {
         if (const base::Status allowed = claims_.check(path, ""); !allowed.ok()) {
             messages_.error(allowed.why());
             return false;
         }
-        const std::string text = output::statisticsCsvHeader() + statisticsRows_;
         base::Status written = base::Status::success();
         if (path == output::standardStream) {
             output::OutputFile out(STDOUT_FILENO, "standard output");
@@ -124,7 +134,7 @@ private:
     output::Messages& messages_;
     Progress progress_;
     output::OutputClaims claims_;
-    std::string statisticsRows_;  // for the statistics file of all inputs
+    std::string statisticsRows_, runningRows_;  // for the tables of all inputs
 };
 
 }  // namespace

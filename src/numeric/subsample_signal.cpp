@@ -40,6 +40,8 @@ SubsampleSignal subsampleSignalStrength(std::span<const IndexSeries> series, std
     std::vector<double> count(static_cast<std::size_t>(last - first + 1), 0.0);
     for (const auto& [year, label] : present) count[static_cast<std::size_t>(year - first)] += 1.0;
     out.sss.resize(count.size());
+    out.trees = count;
+    out.allTrees = all;
     for (std::size_t y = 0; y < count.size(); ++y) {
         const double n = count[y];
         const double denominator = all * (1.0 + (n - 1.0) * rbar);

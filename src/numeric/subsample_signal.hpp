@@ -18,6 +18,8 @@ namespace detrend::numeric {
 struct SubsampleSignal {
     int first = 0;  // the year of sss[0]
     std::vector<double> sss;  // one per year from the first to the last value of any series
+    std::vector<double> trees;  // the trees with a value that year
+    double allTrees = 0.0;  // the trees with a value in any year
 };
 
 // With N the trees that have a value in any year and n the trees with a

@@ -37,9 +37,11 @@ long decadeOf(long year) { return year >= 0 ? year / 10 * 10 : -((-year + 9) / 1
 
 }  // namespace
 
-std::string chronologyCsv(const numeric::Chronology& chronology) {
-    std::string out = "year,std,res,samp.depth\n";
+std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss, YearMask keep) {
+    const bool withSss = !sss.empty();
+    std::string out = withSss ? "year,std,res,samp.depth,sss\n" : "year,std,res,samp.depth\n";
     for (std::size_t y = 0; y < chronology.standard.size(); ++y) {
+        if (!keep.empty() && !keep[y]) continue;
         out += std::to_string(static_cast<long>(chronology.first) + static_cast<long>(y));
         out += ',';
         appendNumber(out, chronology.standard[y]);
@@ -47,22 +49,44 @@ std::string chronologyCsv(const numeric::Chronology& chronology) {
         appendNumber(out, chronology.residual[y]);
         out += ',';
         out += std::to_string(chronology.depth[y]);
+        if (withSss) {
+            out += ',';
+            appendNumber(out, y < sss.size() ? sss[y] : std::nan(""));
+        }
         out += '\n';
     }
     return out;
 }
 
-std::string statisticsCsvHeader() { return "file,series,first,last,rbar,eps,snr,cutoff,index\n"; }
+namespace {
 
-std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatistics& statistics,
+void appendCounts(std::string& out, const numeric::SiteStatistics& s) {
+    for (std::size_t count : {s.cores, s.trees, s.n, s.pairs, s.pairsWithin, s.pairsBetween})
+        out += ',' + std::to_string(count);
+}
+
+}  // namespace
+
+std::string statisticsCsvHeader() {
+    return "file,series,first,last,rbar,eps,snr,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.wt,rbar.bt,c.eff,rbar.eff,"
+           "cutoff,index\n";
+}
+
+std::string statisticsCsvRow(std::string_view file, std::size_t series, const numeric::SiteStatistics& statistics,
                              std::string_view cutoff, std::string_view index) {
     std::string out;
     appendField(out, file);
-    out += ',' + std::to_string(statistics.series) + ',';
+    out += ',' + std::to_string(series) + ',';
     out += statistics.first ? std::to_string(*statistics.first) : "NA";
     out += ',';
     out += statistics.last ? std::to_string(*statistics.last) : "NA";
-    for (double x : {statistics.rbar, statistics.eps, statistics.snr}) {
+    for (double x : {statistics.rbarTotal, statistics.eps, statistics.snr}) {
+        out += ',';
+        appendNumber(out, x);
+    }
+    appendCounts(out, statistics);
+    for (double x :
+         {statistics.rbarWithin, statistics.rbarBetween, statistics.coresPerTree, statistics.rbarEffective}) {
         out += ',';
         appendNumber(out, x);
     }
@@ -74,12 +98,33 @@ std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatist
     return out;
 }
 
+std::string runningCsvHeader() {
+    return "file,start.year,mid.year,end.year,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.tot,rbar.wt,rbar.bt,c.eff,"
+           "rbar.eff,eps,snr\n";
+}
+
+std::string runningCsvRows(std::string_view file, std::span<const numeric::RunningWindow> windows) {
+    std::string out;
+    for (const numeric::RunningWindow& w : windows) {
+        appendField(out, file);
+        out += ',' + std::to_string(w.start) + ',' + std::to_string(w.mid) + ',' + std::to_string(w.end);
+        const numeric::SiteStatistics& s = w.statistics;
+        appendCounts(out, s);
+        for (double x : {s.rbarTotal, s.rbarWithin, s.rbarBetween, s.coresPerTree, s.rbarEffective, s.eps, s.snr}) {
+            out += ',';
+            appendNumber(out, x);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
 namespace {
 
 // The decade lines of the years first..last into `out`; the failure names
 // the year that the layout cannot hold.
 base::Status appendDecades(std::string& out, const std::string& id, const numeric::Chronology& chronology, long first,
-                           long last) {
+                           long last, YearMask keep) {
     char field[16];
     for (long decade = decadeOf(first); decade <= last; decade += 10) {
         std::snprintf(field, sizeof field, "%4ld", decade < first ? first : decade);
@@ -89,7 +134,7 @@ base::Status appendDecades(std::string& out, const std::string& id, const numeri
             long value = 9990, depth = 0;
             if (year >= first && year <= last) {
                 const auto y = static_cast<std::size_t>(year - first);
-                const double index = chronology.standard[y];
+                const double index = keep.empty() || keep[y] ? chronology.standard[y] : std::nan("");
                 if (!std::isnan(index)) {
                     const double scaled = std::round(index * 1000.0);
                     if (!(scaled < 9990.0 && scaled >= -999.0)) {
@@ -114,7 +159,8 @@ base::Status appendDecades(std::string& out, const std::string& id, const numeri
 
 }  // namespace
 
-base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology) {
+base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology,
+                                           YearMask keep) {
     const std::size_t years = chronology.standard.size();
     if (years == 0) return std::string();
     const long first = chronology.first;
@@ -124,7 +170,7 @@ base::Result<std::string> tucsonChronology(std::string_view site, const numeric:
     std::string id(site.substr(0, 6));
     id.resize(6, ' ');
     std::string text;
-    if (const base::Status decades = appendDecades(text, id, chronology, first, last); !decades.ok())
+    if (const base::Status decades = appendDecades(text, id, chronology, first, last, keep); !decades.ok())
         return decades.error();
     return text;
 }

@@ -6,11 +6,13 @@
 // community, The Holocene 7, 235-238).
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "base/result.hpp"
 #include "numeric/chronology.hpp"
+#include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
 
 namespace detrend::output {
@@ -18,17 +20,29 @@ namespace detrend::output {
 // The layouts of a chronology file: CSV, or the Tucson decade layout (.crn).
 enum class ChronologyFormat { csv, crn };
 
-// "year,std,res,samp.depth" and one row per year of the chronology: numbers
-// in their shortest form that reads back to the same double, NA for NaN.
-std::string chronologyCsv(const numeric::Chronology& chronology);
+// Which years of a chronology are written: keep[y] for the year first + y;
+// empty keeps every year.
+using YearMask = std::span<const char>;
+
+// "year,std,res,samp.depth" (and ",sss" when `sss` holds a value per year)
+// and one row per year of the chronology that `keep` keeps: numbers in their
+// shortest form that reads back to the same double, NA for NaN.
+std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss = {}, YearMask keep = {});
 
 // The statistics table's header line and one row of it, each ending in "\n":
-// file (quoted where CSV needs it), series, first, last, rbar, eps, snr,
-// cutoff and index as given ("67%" or "32"; "ratio" or "difference"). NA
-// stands for NaN or a missing year, Inf for +infinity.
+// file (quoted where CSV needs it), series, first, last, rbar (rbar.tot),
+// eps, snr, then n.cores, n.trees, n, n.tot, n.wt, n.bt, rbar.wt, rbar.bt,
+// c.eff, rbar.eff, and cutoff and index as given ("67%" or "32"; "ratio" or
+// "difference"). NA stands for NaN or a missing year, Inf for +infinity.
 std::string statisticsCsvHeader();
-std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatistics& statistics,
+std::string statisticsCsvRow(std::string_view file, std::size_t series, const numeric::SiteStatistics& statistics,
                              std::string_view cutoff, std::string_view index);
+
+// The running statistics table: its header, and the rows of one input's
+// windows: file, start.year, mid.year, end.year, then the counts and
+// correlations as in the statistics table, eps and snr.
+std::string runningCsvHeader();
+std::string runningCsvRows(std::string_view file, std::span<const numeric::RunningWindow> windows);
 
 // The standard chronology in Tucson decade lines: columns 1-6 the site ID
 // (cut to six bytes or padded with blanks), 7-10 the year, then ten fields
@@ -40,6 +54,8 @@ std::string statisticsCsvRow(std::string_view file, const numeric::SignalStatist
 // it starts at 10 floor(year / 10), so -5 lies in the decade of -10 .. -1.
 // Errors: a year outside -999 .. 9999, an index rounding to 9990 or more or
 // to less than -999, a depth over 999. No series gives no line.
-base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology);
+// Years that `keep` leaves out are written as years without an index.
+base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology,
+                                           YearMask keep = {});
 
 }  // namespace detrend::output

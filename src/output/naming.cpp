@@ -17,6 +17,7 @@ std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat
         case OutputKind::indices: return ".csv";
         case OutputKind::chronology: return chronologyFormat == ChronologyFormat::crn ? "-chron.crn" : "-chron.csv";
         case OutputKind::statistics: return "-stats.csv";
+        case OutputKind::running: return "-running.csv";
     }
     return "";
 }

@@ -31,10 +31,10 @@ std::string figure(double value) {
 }
 
 // The statistics as the summary line gives them: "; rbar R, EPS E, SNR S".
-std::string statisticsSummary(const std::optional<numeric::SignalStatistics>& statistics) {
-    if (!statistics) return {};
-    return "; rbar " + figure(statistics->rbar) + ", EPS " + figure(statistics->eps) + ", SNR " +
-           figure(statistics->snr);
+std::string statisticsSummary(const std::optional<SiteSummary>& summary) {
+    if (!summary) return {};
+    const numeric::SiteStatistics& s = summary->statistics;
+    return "; rbar " + figure(s.rbarTotal) + ", EPS " + figure(s.eps) + ", SNR " + figure(s.snr);
 }
 
 // What a series yields for the outputs, made on the worker threads.
@@ -118,6 +118,7 @@ public:
           csv_(files[output::OutputKind::indices]),
           chronologyFile_(files[output::OutputKind::chronology]),
           statisticsFile_(files[output::OutputKind::statistics]),
+          runningFile_(files[output::OutputKind::running]),
           listingToTerminal_(listing_ && listing_->isTerminal()),
           picturePaths_(files.picturePaths()) {}
 
@@ -161,7 +162,7 @@ private:
 
     // The indices of every series are needed after the last one: for the
     // CSV, laid out by year, the chronology and the statistics.
-    bool keepIndices() const { return csv_ || settings_.chronology || settings_.statistics; }
+    bool keepIndices() const { return csv_ || settings_.chronology || settings_.statistics || settings_.running; }
 
     bool fail(const base::Status& status) {
         messages_.error(std::string(label_) + ": " + status.why());
@@ -251,7 +252,7 @@ private:
     // were, and the summary says so.
     SetResult nothingDetrended(int skipped) {
         SetResult result;
-        if (settings_.statistics) result.statistics = numeric::signalStatistics({}, *settings_.statistics);
+        if (settings_.statistics || settings_.running) result.statistics = SiteSummary{};
         std::string summary = std::string(label_) + ": 0 series detrended, " + std::to_string(skipped) + " skipped";
         if (std::any_of(std::begin(input_.files), std::end(input_.files),
                         [](const auto& f) { return f && *f != output::standardStream; }))
@@ -262,19 +263,27 @@ private:
     }
 
     // The statistics row of the input, into its own statistics file.
-    bool writeStatisticsFile(const std::optional<numeric::SignalStatistics>& statistics) {
-        if (!statistics || !statisticsFile_) return true;
-        const std::string row =
-            output::statisticsCsvRow(input_.input, *statistics, settings_.cutoff, output::indexName(settings_.index));
-        base::Status written = statisticsFile_->write(output::statisticsCsvHeader() + row);
-        if (written.ok()) written = statisticsFile_->finish();
+    bool writeStatisticsFile(const std::optional<SiteSummary>& summary) {
+        if (!summary) return true;
+        base::Status written = base::Status::success();
+        if (statisticsFile_) {
+            const std::string row = output::statisticsCsvRow(input_.input, summary->series, summary->statistics,
+                                                             settings_.cutoff, output::indexName(settings_.index));
+            written = statisticsFile_->write(output::statisticsCsvHeader() + row);
+            if (written.ok()) written = statisticsFile_->finish();
+        }
+        if (written.ok() && runningFile_) {
+            written = runningFile_->write(output::runningCsvHeader() +
+                                          output::runningCsvRows(input_.input, summary->running));
+            if (written.ok()) written = runningFile_->finish();
+        }
         return written.ok() || fail(written);
     }
 
     // Renames every finished output over its target, in order.
     bool commitOutputs() {
         bool committed = true;
-        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_}) {
+        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_, runningFile_}) {
             if (file == nullptr) continue;
             if (const base::Status done = file->commit(); !done.ok()) committed = fail(done);
         }
@@ -308,6 +317,7 @@ private:
     output::OutputFile* const csv_;
     output::OutputFile* const chronologyFile_;
     output::OutputFile* const statisticsFile_;
+    output::OutputFile* const runningFile_;
     const bool listingToTerminal_;
     const numeric::BurgSpline method_;
     const std::vector<std::string>& picturePaths_;  // one per usable series

@@ -15,6 +15,7 @@
 #include "output/naming.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "pipeline/run_plan.hpp"
+#include "pipeline/site.hpp"
 
 namespace detrend::pipeline {
 
@@ -34,7 +35,7 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string
 
 struct SetResult {
     bool complete = false;  // every series detrended and every output written
-    std::optional<numeric::SignalStatistics> statistics;  // when asked for
+    std::optional<SiteSummary> statistics;  // when asked for
 };
 
 // Opens the outputs `input` names (each checked by `claims` and claimed),

@@ -3,6 +3,7 @@
 // its options; the pipeline writes what it names.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,12 +11,34 @@
 
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "numeric/running_statistics.hpp"
+#include "numeric/signal_statistics.hpp"
 #include "output/chronology_files.hpp"
 #include "output/indices.hpp"
 #include "output/naming.hpp"
 #include "plot/plot_format.hpp"
 
 namespace detrend::pipeline {
+
+// How the series of a site are grouped into trees for its statistics.
+enum class TreeIdSource {
+    automatic,  // from the series' names when they split consistently, else one tree per series
+    none,  // one tree per series
+    table,  // from a table of series, tree and core
+};
+
+// The tree and core of a series, as a table names them.
+struct TreeAndCore {
+    std::string tree, core;
+};
+
+// Which years of the chronology are written: those where the expressed
+// population signal, the subsample signal strength or the sample depth
+// reaches the threshold.
+struct ChronologyCut {
+    enum class By { eps, sss, depth } by = By::eps;
+    double threshold = 0.85;
+};
 
 // What is computed from every input's series.
 struct RunSettings {
@@ -24,6 +47,11 @@ struct RunSettings {
     std::optional<output::ChronologyFormat> chronology;  // a chronology is built
     numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;
     std::optional<numeric::CorrelationMethod> statistics;  // the signal statistics are computed
+    numeric::Zeros zeros = numeric::Zeros::missing;  // absent rings in the correlations
+    TreeIdSource treeIds = TreeIdSource::automatic;
+    std::map<std::string, TreeAndCore> treeTable;  // by series name, for TreeIdSource::table
+    std::optional<numeric::RunningOptions> running;  // the statistics in running windows
+    std::optional<ChronologyCut> chronologyCut;
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
     int jobs = 0;  // series worked on at once (0: one per core)
 };
@@ -45,8 +73,9 @@ struct RunPlan {
     // with what each is for ("output directory").
     std::vector<std::pair<std::string, std::string>> directories;
     std::vector<InputPlan> inputs;
-    // The statistics of every input in one file, written at the end.
-    std::optional<std::string> statistics;
+    // The statistics and the running statistics of every input in one file
+    // each, written at the end.
+    std::optional<std::string> statistics, running;
 };
 
 }  // namespace detrend::pipeline

@@ -1,16 +1,17 @@
 // What a site's index series make together: the chronology, its file and
-// picture, and the signal statistics.
+// picture, and the signal statistics (of the whole site, and in running
+// windows), with the series grouped into trees.
 #pragma once
 
 #include <memory>
 #include <optional>
-#include <string_view>
 #include <vector>
 
+#include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
 #include "output/messages.hpp"
-#include "output/write_csv.hpp"
 #include "output/output_file.hpp"
+#include "output/write_csv.hpp"
 #include "pipeline/run_plan.hpp"
 
 namespace detrend::pipeline {
@@ -27,15 +28,30 @@ struct SiteOutputs {
     std::vector<std::unique_ptr<output::OutputFile>>& pictures;
 };
 
+// The statistics of a site, for the run's tables and the summary line.
+struct SiteSummary {
+    std::size_t series = 0;  // the series detrended
+    numeric::SiteStatistics statistics;
+    std::vector<numeric::RunningWindow> running;  // when asked for
+};
+
+// The tree of each series for the statistics (empty: one tree per series),
+// from `settings`: read from the names, or from the table of trees. A note
+// says when the names do not split, or the table lacks a series, and
+// `noted` asks for it.
+std::vector<std::size_t> treesOf(const std::vector<std::string>& names, const RunSettings& settings,
+                                 const std::string& label, output::Messages& messages, bool noted);
+
 // Builds what `settings` asks for from `indices` (one column per series
-// detrended, in the order of the file): the chronology, written to its file
-// (finished, not committed) and, with pictures, drawn to
-// PLOTDIR/BASE-chron.EXT (into `pictures`); the statistics into
-// `statistics`. A series whose index has no value inside it is named in a
-// note, as it is left out of the residual chronology. Returns false, with a
-// message, when the chronology cannot be written (no series, a year its
-// layout cannot hold, an output that fails).
+// detrended, in the order of the file): the chronology (with the subsample
+// signal strength of each year, cut to the years that pass the cut when one
+// is asked for, naming the years cut), written to its file (finished, not
+// committed) and, with pictures, drawn to PLOTDIR/BASE-chron.EXT (into
+// `pictures`); the statistics into `summary`. A series whose index has no
+// value inside it is named in a note, as it is left out of the residual
+// chronology. Returns false, with a message, when the chronology cannot be
+// written (a year its layout cannot hold, an output that fails).
 bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutputs& outputs, output::Messages& messages,
-               std::optional<numeric::SignalStatistics>& statistics);
+               std::optional<SiteSummary>& summary);
 
 }  // namespace detrend::pipeline

@@ -28,9 +28,11 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_TRUE(o.err.starts_with("detrend: made the output directory \"out\"\n"));
     EXPECT_NE(o.err.find("detrend: oaks.rwl: 4 series detrended, 0 skipped; rbar "), std::string::npos) << o.err;
     const std::string chronology = readFile(s.path("out/oaks-chron.csv"));
-    EXPECT_EQ(firstLine(chronology), "year,std,res,samp.depth");
+    EXPECT_EQ(firstLine(chronology), "year,std,res,samp.depth,sss");
     const std::string statistics = readFile(s.path("out/oaks-stats.csv"));
-    EXPECT_EQ(firstLine(statistics), "file,series,first,last,rbar,eps,snr,cutoff,index");
+    EXPECT_EQ(firstLine(statistics),
+              "file,series,first,last,rbar,eps,snr,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.wt,rbar.bt,c.eff,rbar.eff,"
+              "cutoff,index");
     EXPECT_TRUE(statistics.find("\noaks.rwl,4,") != std::string::npos) << statistics;
     EXPECT_TRUE(statistics.ends_with(",20,ratio\n")) << statistics;
     EXPECT_GT(readFile(s.path("plots/oaks-chron.png")).size(), 10000u);

@@ -145,9 +145,12 @@ TEST(Faults, OutputsGoWhereTheyAreNamed) {
     const Outcome made = batch(s, {"-c", "5", "-o", "new/l.out", "--stats=-", "--chron=X.CRN", "two.txt"});
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(made.err,
-              "detrend: made the output directory \"new\"\ndetrend: two.txt: 2 series detrended, 0 skipped; "
-              "rbar NA, EPS NA, SNR NA\n");
-    EXPECT_EQ(made.out.substr(0, made.out.find('\n')), "file,series,first,last,rbar,eps,snr,cutoff,index");
+              "detrend: made the output directory \"new\"\ndetrend: two.txt: the series names do not split into site, "
+              "tree and core alike; each series is taken as a tree of its own (--ids FILE names the trees)\n"
+              "detrend: two.txt: 2 series detrended, 0 skipped; rbar NA, EPS NA, SNR NA\n");
+    EXPECT_EQ(made.out.substr(0, made.out.find('\n')),
+              "file,series,first,last,rbar,eps,snr,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.wt,rbar.bt,c.eff,rbar.eff,"
+              "cutoff,index");
     EXPECT_EQ(readFile(s.path("new/l.out")), golden("two_series_cutoff5.listing"));
     EXPECT_EQ(readFile(s.path("X.CRN")).substr(0, 6), "two   ");  // a .crn in any letter case
     const std::string longName(249, 'l');

@@ -13,12 +13,26 @@ using numeric::Chronology;
 TEST(ChronologyFiles, Csv) {
     const Chronology c{1999, {1.5, NaN, 0.1}, {NaN, NaN, 1e-7}, {2, 0, 1}, {}};
     EXPECT_EQ(chronologyCsv(c), "year,std,res,samp.depth\n1999,1.5,NA,2\n2000,NA,NA,0\n2001,0.1,1e-07,1\n");
-    EXPECT_EQ(statisticsCsvHeader(), "file,series,first,last,rbar,eps,snr,cutoff,index\n");
-    const numeric::SignalStatistics s{4, 1601, 1719, 6, 0.5, 0.8, std::numeric_limits<double>::infinity()};
-    EXPECT_EQ(statisticsCsvRow("a,\"b\".rwl", s, "67%", "ratio"),
-              "\"a,\"\"b\"\".rwl\",4,1601,1719,0.5,0.8,Inf,67%,ratio\n");
-    EXPECT_EQ(statisticsCsvRow("site.rwl", {0, {}, {}, 0, NaN, NaN, NaN}, "32", "difference"),
-              "site.rwl,0,NA,NA,NA,NA,NA,32,difference\n");
+    // With the subsample signal strength, the years a cut keeps.
+    const double sss[] = {0.5, NaN, 1.0};
+    const char keep[] = {1, 0, 1};
+    EXPECT_EQ(chronologyCsv(c, sss, keep), "year,std,res,samp.depth,sss\n1999,1.5,NA,2,0.5\n2001,0.1,1e-07,1,1\n");
+    EXPECT_EQ(statisticsCsvHeader(),
+              "file,series,first,last,rbar,eps,snr,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.wt,rbar.bt,c.eff,rbar.eff,"
+              "cutoff,index\n");
+    numeric::SiteStatistics s;
+    s.cores = 4, s.trees = 2, s.n = 2, s.pairs = 6, s.pairsWithin = 2, s.pairsBetween = 4;
+    s.rbarTotal = 0.5, s.rbarWithin = 0.75, s.rbarBetween = 0.25, s.coresPerTree = 2, s.rbarEffective = 0.3;
+    s.eps = 0.8, s.snr = std::numeric_limits<double>::infinity(), s.first = 1601, s.last = 1719;
+    EXPECT_EQ(statisticsCsvRow("a,\"b\".rwl", 4, s, "67%", "ratio"),
+              "\"a,\"\"b\"\".rwl\",4,1601,1719,0.5,0.8,Inf,4,2,2,6,2,4,0.75,0.25,2,0.3,67%,ratio\n");
+    numeric::SiteStatistics none;
+    none.rbarTotal = none.eps = none.snr = none.rbarWithin = none.rbarBetween = none.coresPerTree = none.rbarEffective =
+        NaN;
+    EXPECT_EQ(statisticsCsvRow("site.rwl", 0, none, "32", "difference"),
+              "site.rwl,0,NA,NA,NA,NA,NA,0,0,0,0,0,0,NA,NA,NA,NA,32,difference\n");
+    numeric::RunningWindow w{1600, 1624, 1649, s};
+    EXPECT_EQ(runningCsvRows("x", std::span(&w, 1)), "x,1600,1624,1649,4,2,2,6,2,4,0.5,0.75,0.25,2,0.3,0.8,Inf\n");
 }
 
 // 1996-2012: decades cut on both sides, 1998 without an index, depths of
