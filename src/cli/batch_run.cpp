@@ -10,6 +10,7 @@
 #include "cli/options.hpp"
 #include "cli/progress.hpp"
 #include "cli/run_plan.hpp"
+#include "cli/tree_table.hpp"
 #include "base/text.hpp"
 #include "formats/read_series.hpp"
 #include "output/chronology_files.hpp"
@@ -137,6 +138,25 @@ private:
     std::string statisticsRows_, runningRows_;  // for the tables of all inputs
 };
 
+// The table of trees that --ids FILE names, into the plan's settings.
+bool readTreeTable(Options& options, output::Messages& messages) {
+    if (options.treeIds != pipeline::TreeIdSource::table) return true;
+    std::string bytes;
+    formats::InputError error;
+    if (!formats::readInputFile(options.treeTable, bytes, error, options.maxInput)) {
+        messages.error(output::located(options.treeTable, error));
+        return false;
+    }
+    base::Result<std::map<std::string, pipeline::TreeAndCore>> table = parseTreeTable(bytes);
+    if (!table.ok()) {
+        const base::Diagnostic& d = table.error();
+        messages.error(output::located(options.treeTable, formats::InputError{d.line, d.column, d.what}));
+        return false;
+    }
+    options.trees = std::move(table).value();
+    return true;
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, output::Messages& messages) {
@@ -151,11 +171,13 @@ int runCommandLine(const std::vector<std::string>& arguments, output::Messages& 
         case ParsedCommandLine::Action::run: break;
     }
     messages.setQuiet(parsed.options.quiet);
+    Options options = parsed.options;
+    if (!readTreeTable(options, messages)) return 1;
     // A file size limit makes writes fail (EFBIG), reported as such, rather
     // than end the process; an interruption removes what is half written.
     std::signal(SIGXFSZ, SIG_IGN);
     output::temporaries::watchInterruptions(messages);
-    return BatchRun(parsed.options, messages).run();
+    return BatchRun(options, messages).run();
 }
 
 }  // namespace detrend::cli

@@ -42,6 +42,12 @@ enum LongOnly {
     chronMeanOption,
     statsOption,
     corOption,
+    zerosOption,
+    idsOption,
+    runningOption,
+    windowOption,
+    windowOverlapOption,
+    chronCutOption,
     helpOption,
     versionOption
 };
@@ -65,6 +71,12 @@ const option longOptions[] = {
     {"chron-mean", required_argument, nullptr, chronMeanOption},
     {"stats", optional_argument, nullptr, statsOption},
     {"cor", required_argument, nullptr, corOption},
+    {"zeros", required_argument, nullptr, zerosOption},
+    {"ids", required_argument, nullptr, idsOption},
+    {"running", optional_argument, nullptr, runningOption},
+    {"window", required_argument, nullptr, windowOption},
+    {"window-overlap", required_argument, nullptr, windowOverlapOption},
+    {"chron-cut", required_argument, nullptr, chronCutOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -125,6 +137,63 @@ Refusal takeChoice(const char* option, const std::string& value,
     return std::string(option) + " " + value + ": expected " + expected;
 }
 
+// --chron-cut eps=X, sss=X (0 < X <= 1) or depth=N (N >= 1).
+Refusal takeChronologyCut(const std::string& value, Options& o) {
+    const std::size_t equals = value.find('=');
+    const std::string by = value.substr(0, equals == std::string::npos ? value.size() : equals);
+    const std::string threshold = equals == std::string::npos ? "" : value.substr(equals + 1);
+    const auto share = realNumber(threshold);
+    const auto depth = wholeNumber(threshold, 1, 1000000);
+    using By = pipeline::ChronologyCut::By;
+    if ((by == "eps" || by == "sss") && share && *share > 0.0 && *share <= 1.0) {
+        o.chronologyCut = pipeline::ChronologyCut{by == "eps" ? By::eps : By::sss, *share};
+    } else if (by == "depth" && depth) {
+        o.chronologyCut = pipeline::ChronologyCut{By::depth, static_cast<double>(*depth)};
+    } else {
+        return "--chron-cut " + value + ": expected eps=X or sss=X with 0 < X <= 1, or depth=N with N >= 1";
+    }
+    return std::nullopt;
+}
+
+// Takes the options of the site statistics into `o`.
+Refusal takeStatisticsOption(int c, const char* argument, Options& o) {
+    const std::string value = argument != nullptr ? argument : "";
+    switch (c) {
+        case zerosOption:
+            return takeChoice("--zeros", value,
+                              {{"missing", numeric::Zeros::missing}, {"count", numeric::Zeros::counted}},
+                              "missing or count", o.zeros);
+        case idsOption:
+            if (value == "auto" || value == "none") {
+                o.treeIds = value == "auto" ? pipeline::TreeIdSource::automatic : pipeline::TreeIdSource::none;
+            } else if (value.empty()) {
+                return "--ids: expected auto, none or a CSV file of series,tree,core";
+            } else {
+                o.treeIds = pipeline::TreeIdSource::table;
+                o.treeTable = value;
+            }
+            return std::nullopt;
+        case runningOption:
+            if (argument != nullptr && value.empty()) return "--running=: expected a file name after the =";
+            o.running = Destination{value};
+            return std::nullopt;
+        case windowOption: {
+            const auto w = wholeNumber(value, 10, 100000);
+            if (!w) return "--window " + value + ": expected a whole number of years from 10 to 100000";
+            o.window.window = static_cast<int>(*w);
+            return std::nullopt;
+        }
+        case windowOverlapOption: {
+            const auto v = wholeNumber(value, 0, 99999);
+            if (!v) return "--window-overlap " + value + ": expected a whole number of years >= 0";
+            o.window.overlap = static_cast<int>(*v);
+            return std::nullopt;
+        }
+        case chronCutOption: return takeChronologyCut(value, o);
+    }
+    return "unknown option";
+}
+
 // Takes the options of the chronology and the statistics into `o`.
 Refusal takeSiteOption(int c, const char* argument, Options& o) {
     const std::string value = argument != nullptr ? argument : "";
@@ -161,6 +230,7 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using output::IndexKind;
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
+    if (c >= zerosOption && c <= chronCutOption) return takeStatisticsOption(c, argument, o);
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
@@ -218,8 +288,19 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
         return "--chron=FILE names one chronology: with several inputs use -d DIR and --chron";
     if (!o.chronology && (given.contains(chronFormatOption) || given.contains(chronMeanOption)))
         return "--chron-format and --chron-mean describe the chronology: give --chron too";
-    if (!o.statistics && given.contains(corOption))
-        return "--cor chooses the statistics' correlation: give --stats too";
+    const bool statistics = o.statistics || o.running;
+    if (!statistics && given.contains(corOption))
+        return "--cor chooses the statistics' correlation: give --stats or --running too";
+    if (!statistics && !o.chronology && (given.contains(zerosOption) || given.contains(idsOption)))
+        return "--zeros and --ids describe the statistics: give --stats, --running or --chron too";
+    if (!o.running && (given.contains(windowOption) || given.contains(windowOverlapOption)))
+        return "--window and --window-overlap describe the running statistics: give --running too";
+    if (o.window.overlap >= o.window.window)
+        return "--window-overlap " + std::to_string(o.window.overlap) + ": must be less than the window (" +
+               std::to_string(o.window.window) + " years)";
+    if (!o.chronology && o.chronologyCut) return "--chron-cut cuts the chronology: give --chron too";
+    if (o.running && o.running->perInput() && !o.outputDir)
+        return "--running without a file writes one per input into -d DIR: give -d, or --running=FILE";
     if (o.chronology && o.chronologyFormat == output::ChronologyFormat::crn && o.index != output::IndexKind::ratio)
         return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
     return std::nullopt;
@@ -235,6 +316,7 @@ Refusal checkStandardOutput(const Options& o) {
     add(o.csv == "-", "the CSV");
     add(o.chronology && o.chronology->file == "-", "the chronology");
     add(o.statistics && o.statistics->file == "-", "the statistics");
+    add(o.running && o.running->file == "-", "the running statistics");
     if (named.size() < 2) return std::nullopt;
     return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
 }
@@ -249,7 +331,8 @@ Refusal checkCombination(const Options& o, const std::set<int>& given) {
     const bool several = o.inputs.size() > 1;
     if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
     if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
-    if (several && !o.outputDir && !(o.statistics && !o.statistics->perInput()))
+    if (several && !o.outputDir && !(o.statistics && !o.statistics->perInput()) &&
+        !(o.running && !o.running->perInput()))
         return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
     if (const Refusal twice = checkStandardOutput(o)) return twice;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "numeric/correlation.hpp"
 #include "output/chronology_files.hpp"
 #include "output/indices.hpp"
+#include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "plot/plot_format.hpp"
 
@@ -37,6 +39,13 @@ struct Options {
     numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;
     std::optional<Destination> statistics;  // --stats[=FILE]
     numeric::CorrelationMethod correlation = numeric::CorrelationMethod::spearman;
+    numeric::Zeros zeros = numeric::Zeros::missing;  // --zeros
+    pipeline::TreeIdSource treeIds = pipeline::TreeIdSource::automatic;  // --ids
+    std::string treeTable;  // --ids FILE
+    std::map<std::string, pipeline::TreeAndCore> trees;  // its rows, once read
+    std::optional<Destination> running;  // --running[=FILE]
+    numeric::RunningOptions window;  // --window, --window-overlap
+    std::optional<pipeline::ChronologyCut> chronologyCut;  // --chron-cut
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     int jobs = 0;  // 0: one per core
@@ -45,7 +54,7 @@ struct Options {
     // The listing goes to standard output: one input and no output named.
     bool listingToStandardOutput() const {
         return !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
-               !(statistics && !statistics->perInput());
+               !(statistics && !statistics->perInput()) && !(running && !running->perInput());
     }
 };
 

@@ -20,7 +20,12 @@ pipeline::RunSettings settingsOf(const Options& o) {
     if (o.plotDir) settings.pictures = o.plotFormat;
     if (o.chronology) settings.chronology = o.chronologyFormat;
     settings.chronologyMean = o.chronologyMean;
-    if (o.statistics) settings.statistics = o.correlation;
+    if (o.statistics || o.running) settings.statistics = o.correlation;
+    settings.zeros = o.zeros;
+    settings.treeIds = o.treeIds;
+    settings.treeTable = o.trees;
+    if (o.running) settings.running = o.window;
+    settings.chronologyCut = o.chronologyCut;
     settings.cutoff = cutoffText(o.cutoff);
     settings.jobs = o.jobs;
     return settings;
@@ -43,6 +48,9 @@ std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::
             // A statistics file of all inputs is the run's, not the input's.
             if (!o.statistics || !o.statistics->perInput()) return std::nullopt;
             return inDirectory();
+        case OutputKind::running:
+            if (!o.running || !o.running->perInput()) return std::nullopt;
+            return inDirectory();
     }
     return std::nullopt;
 }
@@ -57,7 +65,8 @@ pipeline::RunPlan planRun(const Options& o) {
     // The directories of the files named, made like -d's.
     for (const std::optional<std::string>& file :
          {o.output, o.csv, o.chronology ? std::optional(o.chronology->file) : std::nullopt,
-          o.statistics ? std::optional(o.statistics->file) : std::nullopt}) {
+          o.statistics ? std::optional(o.statistics->file) : std::nullopt,
+          o.running ? std::optional(o.running->file) : std::nullopt}) {
         if (!file || file->empty() || *file == output::standardStream) continue;
         const std::size_t slash = file->find_last_of('/');
         if (slash == std::string::npos || slash == 0) continue;
@@ -74,6 +83,7 @@ pipeline::RunPlan planRun(const Options& o) {
         in.pictureDir = o.plotDir;
     }
     if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
+    if (o.running && !o.running->perInput()) plan.running = o.running->file;
     return plan;
 }
 

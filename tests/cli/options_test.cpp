@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/run_plan.hpp"
+#include "cli/tree_table.hpp"
 
 namespace detrend::cli {
 namespace {
@@ -58,9 +59,28 @@ TEST(Options, UsageErrors) {
          "--chron-mean median: expected biweight or arithmetic"},
         {{"-c", "5", "--chron-format", "crn", "t.txt"},
          "--chron-format and --chron-mean describe the chronology: give --chron too"},
-        {{"-c", "5", "--cor", "pearson", "t.txt"}, "--cor chooses the statistics' correlation: give --stats too"},
+        {{"-c", "5", "--cor", "pearson", "t.txt"},
+         "--cor chooses the statistics' correlation: give --stats or --running too"},
         {{"-c", "5", "--index", "difference", "--chron=c.crn", "t.txt"},
          "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv"},
+        {{"-c", "5", "--zeros", "skip", "--stats=s.csv", "t.txt"}, "--zeros skip: expected missing or count"},
+        {{"-c", "5", "--zeros", "count", "t.txt"},
+         "--zeros and --ids describe the statistics: give --stats, --running or --chron too"},
+        {{"-c", "5", "--ids=", "--stats=s.csv", "t.txt"},
+         "--ids: expected auto, none or a CSV file of series,tree,core"},
+        {{"-c", "5", "--running", "t.txt"},
+         "--running without a file writes one per input into -d DIR: give -d, or --running=FILE"},
+        {{"-c", "5", "--window", "9", "--running=r.csv", "t.txt"},
+         "--window 9: expected a whole number of years from 10 to 100000"},
+        {{"-c", "5", "--window", "40", "t.txt"},
+         "--window and --window-overlap describe the running statistics: give --running too"},
+        {{"-c", "5", "--window", "20", "--window-overlap", "20", "--running=r.csv", "t.txt"},
+         "--window-overlap 20: must be less than the window (20 years)"},
+        {{"-c", "5", "--chron-cut", "eps=1.5", "--chron=c.csv", "t.txt"},
+         "--chron-cut eps=1.5: expected eps=X or sss=X with 0 < X <= 1, or depth=N with N >= 1"},
+        {{"-c", "5", "--chron-cut", "depth=0", "--chron=c.csv", "t.txt"},
+         "--chron-cut depth=0: expected eps=X or sss=X with 0 < X <= 1, or depth=N with N >= 1"},
+        {{"-c", "5", "--chron-cut", "sss=0.8", "t.txt"}, "--chron-cut cuts the chronology: give --chron too"},
         {{"-c", "5", "--max-input", "0", "t.txt"},
          "--max-input 0: expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, "
          "1024^3)"},
@@ -136,6 +156,33 @@ TEST(RunPlan, SettingsFromOptions) {
     const std::vector<std::pair<std::string, std::string>> directories{{"o", "output directory"},
                                                                        {"p", "plot directory"}};
     EXPECT_EQ(plan.directories, directories);
+}
+
+// The table of trees --ids FILE names, and where it is malformed.
+TEST(TreeTable, RowsAndErrors) {
+    const auto table = parseTreeTable("series,tree,core\r\nA1,1,a\n\n\"B,1\",2,\"x\"\"y\"\n");
+    ASSERT_TRUE(table.ok()) << table.why();
+    EXPECT_EQ(table->size(), 2u);
+    EXPECT_EQ(table->at("A1").tree, "1");
+    EXPECT_EQ(table->at("B,1").core, "x\"y");
+    const struct {
+        const char* text;
+        long line;
+        const char* why;
+    } errors[] = {
+        {"", 0, "the table is empty: expected the header series,tree,core"},
+        {"name,tree\n", 1, "expected the header series,tree,core"},
+        {"series,tree,core\nA,1\n", 2, "expected 3 cells (series,tree,core), found 2"},
+        {"series,tree,core\nA,,1\n", 2, "a series and its tree must be named"},
+        {"series,tree,core\nA,1,1\nA,2,1\n", 3, "series \"A\" is named twice"},
+        {"series,tree,core\n\"A,1,1\n", 2, "a quote is not closed"},
+    };
+    for (const auto& e : errors) {
+        const auto r = parseTreeTable(e.text);
+        ASSERT_FALSE(r.ok()) << e.text;
+        EXPECT_EQ(r.error().line, e.line) << e.text;
+        EXPECT_EQ(r.why(), e.why);
+    }
 }
 
 }  // namespace

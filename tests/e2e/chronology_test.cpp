@@ -46,6 +46,37 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_EQ(firstLine(decades).size(), 10u + 10 * 7);
 }
 
+// Trees and cores from the names (or a table), running windows, the cut.
+TEST(Chronology, TreesWindowsAndTheCut) {
+    Scenario s;
+    s.write("site.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl"));
+    const Outcome o =
+        batch(s, {"-c", "32", "-d", "out", "--chron", "--stats", "--running", "--chron-cut", "depth=5", "site.rwl"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("detrend: site.rwl: the chronology is cut where its sample depth is below 5: 1802 to 1814\n"),
+              std::string::npos)
+        << o.err;
+    const std::string statistics = readFile(s.path("out/site-stats.csv"));
+    // 16 cores of 8 trees, two a tree: 8 pairs within trees, 112 between.
+    EXPECT_NE(statistics.find("\nsite.rwl,16,1802,2020,"), std::string::npos) << statistics;
+    EXPECT_NE(statistics.find(",16,8,8,120,8,112,"), std::string::npos) << statistics;
+    EXPECT_EQ(firstLine(readFile(s.path("out/site-chron.csv")).substr(28)),
+              "1815,0.9878671180383543,0.9766278266906738,5,"
+              "0.8639354066985647");
+    const std::string running = readFile(s.path("out/site-running.csv"));
+    EXPECT_NE(running.find("\nsite.rwl,1846,1870,1895,16,8,8,120,8,112,"), std::string::npos) << running;
+    // A table of trees naming two series: the others are trees of their own.
+    s.write("ids.csv", "series,tree,core\nHR01A,t1,a\nHR01B,t1,b\n");
+    const Outcome table = batch(s, {"-c", "32", "--ids", "ids.csv", "--stats=-", "site.rwl"});
+    EXPECT_EQ(table.status, 0) << table.err;
+    EXPECT_NE(table.out.find(",16,15,15,120,1,119,"), std::string::npos) << table.out;
+    EXPECT_NE(table.err.find("site.rwl: 14 of 16 series are not in the table of trees"), std::string::npos);
+    s.write("bad.csv", "series,tree\n");
+    const Outcome bad = batch(s, {"-c", "32", "--ids", "bad.csv", "--stats=-", "site.rwl"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "detrend: bad.csv:1:1: expected the header series,tree,core\n");
+}
+
 TEST(Chronology, WhatCannotBeWrittenIsRefused) {
     Scenario s;
     // Year 99999 needs five columns; so does a depth over 999.
