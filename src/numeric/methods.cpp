@@ -7,6 +7,7 @@
 #include "numeric/linear_curve.hpp"
 #include "numeric/mean_curve.hpp"
 #include "numeric/negative_exponential.hpp"
+#include "numeric/prewhitening_index.hpp"
 #include "numeric/smoothing_spline_curve.hpp"
 
 namespace detrend::numeric {
@@ -47,6 +48,7 @@ bool fitCurve(Method method, std::span<const double> values, const MethodOptions
         case Method::spline: fitSmoothingSpline(values, options.cutoff, fit); break;
         case Method::negexp: fitNegativeExponential(values, options.constrain, options.posSlope, fit); break;
         case Method::hugershoff: fitHugershoff(values, options.constrain, options.posSlope, fit); break;
+        case Method::ar: fitPrewhitening(values, fit); break;
         default: return false;
     }
     return true;
