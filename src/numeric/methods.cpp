@@ -9,6 +9,7 @@
 #include "numeric/negative_exponential.hpp"
 #include "numeric/prewhitening_index.hpp"
 #include "numeric/smoothing_spline_curve.hpp"
+#include "numeric/super_smoother.hpp"
 
 namespace detrend::numeric {
 namespace {
@@ -49,6 +50,7 @@ bool fitCurve(Method method, std::span<const double> values, const MethodOptions
         case Method::negexp: fitNegativeExponential(values, options.constrain, options.posSlope, fit); break;
         case Method::hugershoff: fitHugershoff(values, options.constrain, options.posSlope, fit); break;
         case Method::ar: fitPrewhitening(values, fit); break;
+        case Method::friedman: fitSuperSmoother(values, options.span, options.bass, fit); break;
         default: return false;
     }
     return true;
