@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "numeric/age_dependent_spline.hpp"
 #include "numeric/hugershoff.hpp"
 #include "numeric/linear_curve.hpp"
 #include "numeric/mean_curve.hpp"
@@ -51,6 +52,7 @@ bool fitCurve(Method method, std::span<const double> values, const MethodOptions
         case Method::hugershoff: fitHugershoff(values, options.constrain, options.posSlope, fit); break;
         case Method::ar: fitPrewhitening(values, fit); break;
         case Method::friedman: fitSuperSmoother(values, options.span, options.bass, fit); break;
+        case Method::ageSpline: fitAgeDependentSpline(values, options.nyrs0, options.posSlope, fit); break;
         default: return false;
     }
     return true;
