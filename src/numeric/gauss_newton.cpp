@@ -66,7 +66,7 @@ bool factor(const Problem& pr, std::span<const bool> held, std::array<std::size_
                     pr.s.d.begin() + static_cast<std::ptrdiff_t>(freeCount * n));
         free[freeCount++] = j;
     }
-    std::copy_n(pr.s.b.begin(), n, pr.s.c.begin());
+    std::copy_n(pr.s.e.begin(), n, pr.s.c.begin());
     for (std::size_t k = 0; k < freeCount; ++k) {
         double* v = pr.s.d.data() + k * n;
         const double whole = std::sqrt(dot(v, v, n));
@@ -97,6 +97,36 @@ void holdAtBounds(const Problem& pr, std::span<const double> theta, const GaussN
         const double descent = dot(pr.s.columns.data() + j * pr.n, pr.s.b.data(), pr.n);
         held[j] = (theta[j] <= options.lower[j] && descent <= 0.0) || (theta[j] >= options.upper[j] && descent >= 0.0);
     }
+}
+
+// A free parameter whose whole increment would carry it out of the box:
+// moved to the bound it crosses (the one crossing farthest, in proportion to
+// its step) and held there, the residuals the others reduce in s.e
+// corrected by the linearised effect of that move (Stark, P. B. and Parker,
+// R. L. (1995), Bounded-variable least squares: an algorithm and
+// applications, Computational Statistics 10, 129-141). False when none.
+bool moveToBound(const Problem& pr, std::span<const double> theta, const GaussNewtonOptions& options,
+                 const std::array<std::size_t, maxModelParameters>& free, std::size_t freeCount,
+                 const std::array<double, maxModelParameters>& increment, std::array<bool, maxModelParameters>& held,
+                 std::array<bool, maxModelParameters>& moved, std::array<double, maxModelParameters>& target) {
+    std::size_t crossing = pr.p;
+    double farthest = 1.0;
+    double bound = 0.0;
+    for (std::size_t k = 0; k < freeCount; ++k) {
+        const std::size_t j = free[k];
+        const double next = theta[j] + increment[k];
+        const double b = next < options.lower[j] ? options.lower[j] : next > options.upper[j] ? options.upper[j] : next;
+        if (b == next) continue;
+        const double reach = increment[k] / (b - theta[j]);  // > 1: how far beyond the bound the step goes
+        if (reach > farthest || crossing == pr.p) crossing = j, farthest = reach, bound = b;
+    }
+    if (crossing == pr.p) return false;
+    held[crossing] = moved[crossing] = true;
+    target[crossing] = bound;
+    const double shift = bound - theta[crossing];
+    const double* column = pr.s.columns.data() + crossing * pr.n;
+    for (std::size_t i = 0; i < pr.n; ++i) pr.s.e[i] = pr.s.e[i] - column[i] * shift;
+    return true;
 }
 
 // The increment of the free parameters from R and Q'r.
@@ -130,19 +160,29 @@ GaussNewtonStatus gaussNewton(ModelFunction model, std::span<const double> y, st
     std::array<double, maxModelParameters> rDiag{}, increment{}, trial{};
     for (int iteration = 0; iteration < options.maxIterations; ++iteration) {
         holdAtBounds(pr, theta, options, std::span(held.data(), p));
-        std::size_t freeCount;
-        if (!factor(pr, std::span(held.data(), p), free, freeCount, rDiag)) return GaussNewtonStatus::singularGradient;
-        const double along = dot(scratch.c.data(), scratch.c.data(), freeCount);
-        const double across = dot(scratch.c.data() + freeCount, scratch.c.data() + freeCount, n - freeCount);
-        if (std::sqrt(along / across) <= options.tolerance || std::sqrt(along + across) <= exact)
-            return GaussNewtonStatus::converged;
-        solve(pr, freeCount, rDiag, increment);
+        std::array<double, maxModelParameters> target{};  // where a parameter moved to its bound goes
+        std::array<bool, maxModelParameters> moved{};
+        std::copy_n(scratch.b.begin(), n, scratch.e.begin());  // the residuals the increment reduces
+        std::size_t freeCount = 0;
+        for (std::size_t pass = 0; pass <= p; ++pass) {
+            if (!factor(pr, std::span(held.data(), p), free, freeCount, rDiag))
+                return GaussNewtonStatus::singularGradient;
+            if (pass == 0) {
+                const double along = dot(scratch.c.data(), scratch.c.data(), freeCount);
+                const double across = dot(scratch.c.data() + freeCount, scratch.c.data() + freeCount, n - freeCount);
+                if (std::sqrt(along / across) <= options.tolerance || std::sqrt(along + across) <= exact)
+                    return GaussNewtonStatus::converged;
+            }
+            solve(pr, freeCount, rDiag, increment);
+            if (!options.bounded || !moveToBound(pr, theta, options, free, freeCount, increment, held, moved, target))
+                break;
+        }
         for (;;) {
             if (factorNow < options.minFactor) return GaussNewtonStatus::stepFactorTooSmall;
             std::copy_n(theta.begin(), p, trial.begin());
-            for (std::size_t k = 0; k < freeCount; ++k) {
-                const std::size_t j = free[k];
-                trial[j] = theta[j] + factorNow * increment[k];
+            for (std::size_t k = 0; k < freeCount; ++k) trial[free[k]] = theta[free[k]] + factorNow * increment[k];
+            for (std::size_t j = 0; j < p; ++j) {
+                if (moved[j]) trial[j] = theta[j] + factorNow * (target[j] - theta[j]);
                 if (options.bounded) trial[j] = std::clamp(trial[j], options.lower[j], options.upper[j]);
             }
             const double next = evaluate(pr, std::span(trial.data(), p));

@@ -23,7 +23,9 @@
 // problems with simple constraints, SIAM J. Control Optim. 20, 221-246):
 // a parameter at a bound that the descent direction of the sum of squares
 // would carry beyond it is held there, the increment is solved for the
-// others, and every trial point is projected into the box.
+// others; a parameter the increment would carry out of the box is moved to
+// its bound and held, and the increment solved again for the rest; every
+// trial point is projected into the box.
 #pragma once
 
 #include <array>
