@@ -38,6 +38,7 @@ struct FitParameter {
 struct FitScratch {
     std::vector<double> values;  // the series as fitted: zero rings raised
     std::vector<double> a, b, c, d, e;  // per method
+    std::vector<double> shape;  // the nonlinear fits' shape
     std::vector<double> columns;  // the nonlinear fits' gradient, column by column
     std::vector<float> single, smoothed;  // the single-precision spline's data and result
     SplineBand band;

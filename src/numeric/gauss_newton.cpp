@@ -30,17 +30,24 @@ void gradient(const Problem& pr, std::span<const double> theta) {
         std::copy(theta.begin(), theta.end(), moved.begin());
         moved[j] = theta[j] + (theta[j] == 0.0 ? eps : std::fabs(theta[j]) * eps);
         const double h = moved[j] - theta[j];  // the step as represented
-        pr.model(std::span(moved.data(), pr.p), std::span(pr.s.e.data(), n));
-        for (std::size_t i = 0; i < n; ++i) pr.s.columns[j * n + i] = (pr.s.e[i] - pr.s.a[i]) / h;
+        const double* u = pr.s.shape.data();
+        if (j > 0 && j + 1 < pr.p) {  // a shape parameter: the shape again
+            pr.model(std::span(moved.data(), pr.p), std::span(pr.s.e.data(), n));
+            u = pr.s.e.data();
+        }
+        const double scale = moved[0], offset = moved[pr.p - 1];
+        for (std::size_t i = 0; i < n; ++i) pr.s.columns[j * n + i] = ((scale * u[i] + offset) - pr.s.a[i]) / h;
     }
 }
 
 // The model at theta: values in s.a, residuals in s.b; returns the
 // residual sum of squares.
 double evaluate(const Problem& pr, std::span<const double> theta) {
-    pr.model(theta, std::span(pr.s.a.data(), pr.n));
+    pr.model(theta, std::span(pr.s.shape.data(), pr.n));
+    const double scale = theta[0], offset = theta[pr.p - 1];
     double sum = 0.0;
     for (std::size_t i = 0; i < pr.n; ++i) {
+        pr.s.a[i] = scale * pr.s.shape[i] + offset;
         pr.s.b[i] = pr.y[i] - pr.s.a[i];
         sum = sum + pr.s.b[i] * pr.s.b[i];
     }
@@ -145,7 +152,7 @@ void solve(const Problem& pr, std::size_t freeCount, const std::array<double, ma
 GaussNewtonStatus gaussNewton(ModelFunction model, std::span<const double> y, std::span<double> theta,
                               const GaussNewtonOptions& options, FitScratch& scratch) {
     const std::size_t n = y.size(), p = theta.size();
-    for (auto* v : {&scratch.a, &scratch.b, &scratch.c, &scratch.e}) v->resize(n);
+    for (auto* v : {&scratch.a, &scratch.b, &scratch.c, &scratch.e, &scratch.shape}) v->resize(n);
     scratch.d.resize(n * p);
     scratch.columns.resize(n * p);
     const Problem pr{model, y, n, p, scratch};

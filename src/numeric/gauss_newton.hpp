@@ -38,9 +38,12 @@ namespace detrend::numeric {
 
 inline constexpr int maxModelParameters = 4;
 
-// Writes the model's values at t = 1..n to value[0..n) for the parameters
-// theta.
-using ModelFunction = void (*)(std::span<const double> theta, std::span<double> value);
+// The models fitted: f(t) = theta_0 u(t) + theta_last, t = 1..n, a scale
+// times a shape plus an offset. The function writes the shape u at
+// t = 1..n to u[0..n) for the parameters theta (it reads the middle ones).
+// The forward differences in the scale and the offset come from u without
+// evaluating it again, in the bits a new evaluation would give.
+using ModelFunction = void (*)(std::span<const double> theta, std::span<double> u);
 
 struct GaussNewtonOptions {
     int maxIterations = 50;

@@ -9,11 +9,12 @@
 namespace detrend::numeric {
 namespace {
 
-void model(std::span<const double> theta, std::span<double> value) {
-    const double a = theta[0], b = theta[1], g = theta[2], d = theta[3];
-    for (std::size_t i = 0; i < value.size(); ++i) {
+// a t^b e^(-g t) + d: the shape t^b e^(-g t).
+void model(std::span<const double> theta, std::span<double> u) {
+    const double b = theta[1], g = theta[2];
+    for (std::size_t i = 0; i < u.size(); ++i) {
         const double t = static_cast<double>(i + 1);
-        value[i] = a * (std::pow(t, b) * std::exp(-g * t)) + d;
+        u[i] = std::pow(t, b) * std::exp(-g * t);
     }
 }
 

@@ -9,9 +9,10 @@
 namespace detrend::numeric {
 namespace {
 
-void model(std::span<const double> theta, std::span<double> value) {
-    const double a = theta[0], b = theta[1], k = theta[2];
-    for (std::size_t i = 0; i < value.size(); ++i) value[i] = a * std::exp(b * static_cast<double>(i + 1)) + k;
+// a e^(b t) + k: the shape e^(b t).
+void model(std::span<const double> theta, std::span<double> u) {
+    const double b = theta[1];
+    for (std::size_t i = 0; i < u.size(); ++i) u[i] = std::exp(b * static_cast<double>(i + 1));
 }
 
 bool acceptable(std::span<const double> theta) { return theta[0] > 0.0 && theta[1] < 0.0; }
