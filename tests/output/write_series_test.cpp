@@ -1,3 +1,4 @@
+#include "output/write_heidelberg.hpp"
 #include "output/write_tucson.hpp"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -318,6 +320,95 @@ TEST(WriteTucson, RefusedValuesAndYears) {
     const base::Result<WrittenText> last = tucsonText({rings("END", 9997, {1, 2})});
     ASSERT_TRUE(last.ok()) << last.why();
     EXPECT_EQ(last->text, "END     9997     1     2   999\n");
+}
+
+// A Heidelberg file read by its definition: "HEADER:" opens a series' block
+// of Key=Value lines, "DATA:Tree" its values, ten six-column fields to a
+// line; Length values are read, in the unit Unit names.
+struct HeidelbergSeries {
+    std::map<std::string, std::string> keys;
+    Series series;
+};
+
+std::vector<HeidelbergSeries> readHeidelberg(const std::string& text) {
+    std::vector<HeidelbergSeries> all;
+    const std::vector<std::string> lines = linesOf(text);
+    for (std::size_t n = 0; n < lines.size();) {
+        EXPECT_EQ(lines[n++], "HEADER:");
+        HeidelbergSeries h;
+        for (; n < lines.size() && lines[n] != "DATA:Tree"; ++n) {
+            const std::size_t equals = lines[n].find('=');
+            EXPECT_NE(equals, std::string::npos) << lines[n];
+            EXPECT_TRUE(h.keys.emplace(lines[n].substr(0, equals), lines[n].substr(equals + 1)).second) << lines[n];
+        }
+        EXPECT_LT(n++, lines.size()) << "no DATA:Tree";
+        const long long length = std::stoll(h.keys["Length"]);
+        const std::string unit = h.keys["Unit"];
+        EXPECT_TRUE(unit == "1/100 mm" || unit == "1/1000 mm") << unit;
+        h.series = {h.keys["KeyCode"], std::stoll(h.keys["DateBegin"]), {}, {}};
+        EXPECT_EQ(std::stoll(h.keys["DateEnd"]), h.series.firstYear + length - 1);
+        while (static_cast<long long>(h.series.values.size()) < length && n < lines.size()) {
+            const std::string& line = lines[n++];
+            const auto rest = static_cast<std::size_t>(length) - h.series.values.size();
+            EXPECT_EQ(line.size(), 6 * std::min<std::size_t>(10, rest)) << line;
+            for (std::size_t k = 0; k + 6 <= line.size(); k += 6) {
+                long long value = 0;
+                EXPECT_TRUE(fieldInteger(std::string_view(line).substr(k, 6), value)) << line;
+                h.series.values.push_back(static_cast<double>(value) / (unit == "1/100 mm" ? 100.0 : 1000.0));
+            }
+        }
+        EXPECT_EQ(static_cast<long long>(h.series.values.size()), length);
+        all.push_back(std::move(h));
+    }
+    return all;
+}
+
+TEST(WriteHeidelberg, ExactTextAndRoundTrip) {
+    std::vector<long long> units;
+    for (long long k = 0; k < 23; ++k) units.push_back(100 + k);
+    const std::vector<Series> series = {rings("OAK01", 1996, units), rings("Pine 2=b", -1203, {1234, 0, 5}, 1000.0),
+                                        rings("LATE", 12000, {999999})};
+    const base::Result<WrittenText> written = heidelbergText(series, {{"CAT", "1", "A"}, {}, {"", "7", ""}});
+    ASSERT_TRUE(written.ok()) << written.why();
+    EXPECT_EQ(written->text,
+              "HEADER:\nKeyCode=OAK01\nDateBegin=1996\nDateEnd=2018\nLength=23\nUnit=1/100 mm\n"
+              "SiteCode=CAT\nTreeNo=1\nCoreNo=A\nDATA:Tree\n"
+              "   100   101   102   103   104   105   106   107   108   109\n"
+              "   110   111   112   113   114   115   116   117   118   119\n"
+              "   120   121   122\n"
+              "HEADER:\nKeyCode=Pine 2=b\nDateBegin=-1203\nDateEnd=-1201\nLength=3\nUnit=1/1000 mm\nDATA:Tree\n"
+              "  1234     0     5\n"
+              "HEADER:\nKeyCode=LATE\nDateBegin=12000\nDateEnd=12000\nLength=1\nUnit=1/100 mm\nTreeNo=7\nDATA:Tree\n"
+              "999999\n");
+    EXPECT_TRUE(written->notes.empty());
+    const std::vector<HeidelbergSeries> read = readHeidelberg(written->text);
+    ASSERT_EQ(read.size(), 3u);
+    std::vector<Series> got;
+    for (const HeidelbergSeries& h : read) got.push_back(h.series);
+    expectSame(got, series);
+    EXPECT_EQ(read[0].keys.at("SiteCode"), "CAT");
+    EXPECT_EQ(read[2].keys.count("SiteCode"), 0u);
+}
+
+TEST(WriteHeidelberg, RefusalsNotesAndIds) {
+    for (const Refusal& r : widthRefusals()) {
+        const base::Result<WrittenText> written = heidelbergText({r.series});
+        ASSERT_FALSE(written.ok()) << r.why;
+        EXPECT_EQ(written.why().rfind(r.why, 0), 0u) << written.why();
+    }
+    EXPECT_FALSE(heidelbergText({rings("A", 1, {1}), rings("B", 1, {1})}, {{}}).ok());
+    EXPECT_FALSE(heidelbergText({rings("A", 1, {1})}, {{"S\nT", "", ""}}).ok());
+    const std::vector<long long> ten = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};  // a full last line
+    const base::Result<WrittenText> written =
+        heidelbergText({{"NONE", 1, {NaN}, {}}, rings("line\nend", 1, ten), {"R", 5, {NaN, 0.0625}, {}}});
+    ASSERT_TRUE(written.ok()) << written.why();
+    EXPECT_EQ(written->notes,
+              (std::vector<std::string>{"series \"NONE\" has no values and is left out",
+                                        "series \"line\nend\" is written with the key code \"line_end\"",
+                                        "series \"R\": 1 value rounded to 0.001 mm, first in 6"}));
+    const std::vector<HeidelbergSeries> read = readHeidelberg(written->text);
+    ASSERT_EQ(read.size(), 2u);
+    expectSame({read[0].series, read[1].series}, {rings("line_end", 1, ten), rings("R", 6, {63}, 1000.0)});
 }
 
 }  // namespace
