@@ -1,4 +1,5 @@
 #include "output/write_heidelberg.hpp"
+#include "output/write_series_csv.hpp"
 #include "output/write_tucson.hpp"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/read_csv.hpp"
 #include "formats/read_series.hpp"
 #include "formats/read_tucson.hpp"
 
@@ -409,6 +411,32 @@ TEST(WriteHeidelberg, RefusalsNotesAndIds) {
     const std::vector<HeidelbergSeries> read = readHeidelberg(written->text);
     ASSERT_EQ(read.size(), 2u);
     expectSame({read[0].series, read[1].series}, {rings("line_end", 1, ten), rings("R", 6, {63}, 1000.0)});
+}
+
+TEST(WriteSeriesCsv, ShortestValuesNAAndQuotedNames) {
+    const std::vector<Series> series = {{"A", 1900, {0.1, 1.0 / 3.0, NaN, 2.5e-7}, {}},
+                                        {"needs, \"quotes\"", 1898, {NaN, 1.25, 3.0}, {}},
+                                        {"empty", 2000, {NaN}, {}},
+                                        {"inf", 1903, {std::numeric_limits<double>::infinity(), -0.0}, {}}};
+    EXPECT_EQ(seriesCsv(series),
+              "year,A,\"needs, \"\"quotes\"\"\",empty,inf\n"
+              "1899,NA,1.25,NA,NA\n"
+              "1900,0.1,3,NA,NA\n"
+              "1901,0.3333333333333333,NA,NA,NA\n"
+              "1902,NA,NA,NA,NA\n"
+              "1903,2.5e-07,NA,NA,Inf\n"
+              "1904,NA,NA,NA,-0\n");
+    EXPECT_EQ(seriesCsv({{"none", 0, {}, {}}}), "year,none\n");
+    EXPECT_EQ(seriesCsv({}), "year\n");
+}
+
+TEST(WriteSeriesCsv, RoundTripThroughTheCsvReader) {
+    const std::vector<Series> series = {{"Oak 1", -5, {0.1 + 0.2, 1e-300, 12345.678901234567, NaN, 7.0}, {}},
+                                        {"B,2", -3, {2.0 / 3.0, 0.0}, {}}};
+    formats::SeriesSet set;
+    formats::InputError error;
+    ASSERT_TRUE(formats::readCsv(seriesCsv(series), {}, set, error)) << error.line << ": " << error.message;
+    expectSame(set.series, series);
 }
 
 }  // namespace
