@@ -48,6 +48,14 @@ enum LongOnly {
     windowOption,
     windowOverlapOption,
     chronCutOption,
+    methodOption,
+    filterLengthOption,
+    constrainOption,
+    posSlopeOption,
+    nyrs0Option,
+    bassOption,
+    spanOption,
+    fitsOption,
     helpOption,
     versionOption
 };
@@ -77,6 +85,14 @@ const option longOptions[] = {
     {"window", required_argument, nullptr, windowOption},
     {"window-overlap", required_argument, nullptr, windowOverlapOption},
     {"chron-cut", required_argument, nullptr, chronCutOption},
+    {"method", required_argument, nullptr, methodOption},
+    {"filter-length", required_argument, nullptr, filterLengthOption},
+    {"constrain", required_argument, nullptr, constrainOption},
+    {"pos-slope", no_argument, nullptr, posSlopeOption},
+    {"nyrs0", required_argument, nullptr, nyrs0Option},
+    {"bass", required_argument, nullptr, bassOption},
+    {"span", required_argument, nullptr, spanOption},
+    {"fits", optional_argument, nullptr, fitsOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -155,6 +171,103 @@ Refusal takeChronologyCut(const std::string& value, Options& o) {
     return std::nullopt;
 }
 
+// --filter-length N, P%, auto or cutoff.
+Refusal takeFilterLength(const std::string& value, numeric::FilterLength& length) {
+    using Rule = numeric::FilterLength::Rule;
+    if (value == "auto" || value == "cutoff") {
+        length = {value == "auto" ? Rule::automatic : Rule::cutoff, 0};
+    } else if (const auto p = value.ends_with('%') ? wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 99)
+                                                   : std::nullopt) {
+        length = {Rule::percent, static_cast<int>(*p)};
+    } else if (const auto n = wholeNumber(value, 1, std::numeric_limits<int>::max())) {
+        length = {Rule::years, static_cast<int>(*n)};
+    } else {
+        return "--filter-length " + value + ": expected a whole number >= 1, P% (1% to 99%), auto or cutoff";
+    }
+    return std::nullopt;
+}
+
+// Takes the options of the detrending methods into `o`.
+Refusal takeMethodOption(int c, const std::string& value, Options& o) {
+    numeric::MethodOptions& m = o.methodOptions;
+    switch (c) {
+        case methodOption: {
+            const std::optional<numeric::Method> method = numeric::methodByName(value);
+            if (!method || *method == numeric::Method::line)
+                return "--method " + value +
+                       ": expected burg-spline, spline, negexp, hugershoff, mean, ar, friedman or age-spline";
+            o.method = *method;
+            return std::nullopt;
+        }
+        case filterLengthOption: return takeFilterLength(value, o.filterLength);
+        case constrainOption:
+            return takeChoice("--constrain", value,
+                              {{"never", numeric::Constrain::never},
+                               {"when-fail", numeric::Constrain::whenFail},
+                               {"always", numeric::Constrain::always}},
+                              "never, when-fail or always", m.constrain);
+        case posSlopeOption: m.posSlope = true; return std::nullopt;
+        case nyrs0Option: {
+            const auto n = wholeNumber(value, 2, 100000);
+            if (!n) return "--nyrs0 " + value + ": expected a whole number of years >= 2";
+            m.nyrs0 = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case bassOption: {
+            const auto b = wholeNumber(value, 0, 10);
+            if (!b) return "--bass " + value + ": expected a whole number from 0 to 10";
+            m.bass = static_cast<int>(*b);
+            return std::nullopt;
+        }
+        case spanOption: {
+            const auto span = realNumber(value);
+            if (value != "cv" && !(span && *span > 0.0 && *span <= 1.0))
+                return "--span " + value + ": expected cv or a share of the series' length, 0 < SPAN <= 1";
+            m.span = value == "cv" ? 0.0 : *span;
+            return std::nullopt;
+        }
+    }
+    return "unknown option";
+}
+
+// The options each method takes beyond the common ones, and whether the
+// cutoff is its own (required, optional with a default, or none).
+struct MethodRules {
+    numeric::Method method;
+    enum class Cutoff { required, optional, none } cutoff;
+    std::initializer_list<int> options;
+};
+const MethodRules methodRules[] = {
+    {numeric::Method::burgSpline, MethodRules::Cutoff::required, {filterLengthOption}},
+    {numeric::Method::spline, MethodRules::Cutoff::optional, {}},
+    {numeric::Method::negexp, MethodRules::Cutoff::none, {constrainOption, posSlopeOption}},
+    {numeric::Method::hugershoff, MethodRules::Cutoff::none, {constrainOption, posSlopeOption}},
+    {numeric::Method::mean, MethodRules::Cutoff::none, {}},
+    {numeric::Method::ar, MethodRules::Cutoff::none, {}},
+    {numeric::Method::friedman, MethodRules::Cutoff::none, {bassOption, spanOption}},
+    {numeric::Method::ageSpline, MethodRules::Cutoff::none, {nyrs0Option, posSlopeOption}},
+};
+
+const char* const methodOptionNames[] = {"--method", "--filter-length", "--constrain", "--pos-slope",
+                                         "--nyrs0",  "--bass",          "--span"};
+
+// What is wrong with the method and its options together; the cutoff of a
+// method that defaults it is set.
+Refusal checkMethod(Options& o, const std::set<int>& given) {
+    const MethodRules& rules =
+        *std::find_if(std::begin(methodRules), std::end(methodRules), [&](const auto& r) { return r.method == o.method; });
+    const std::string name(numeric::methodName(o.method));
+    if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c'))
+        return "the cutoff is required: -c YEARS or -c P%";
+    if (rules.cutoff == MethodRules::Cutoff::none && given.contains('c'))
+        return "-c does not apply to --method " + name + ", which has no cutoff";
+    if (rules.cutoff == MethodRules::Cutoff::optional && !given.contains('c')) o.cutoff = {0, 67};
+    for (int option = filterLengthOption; option <= spanOption; ++option)
+        if (given.contains(option) && std::find(rules.options.begin(), rules.options.end(), option) == rules.options.end())
+            return std::string(methodOptionNames[option - methodOption]) + " does not apply to --method " + name;
+    return std::nullopt;
+}
+
 // Takes the options of the site statistics into `o`.
 Refusal takeStatisticsOption(int c, const char* argument, Options& o) {
     const std::string value = argument != nullptr ? argument : "";
@@ -190,6 +303,10 @@ Refusal takeStatisticsOption(int c, const char* argument, Options& o) {
             return std::nullopt;
         }
         case chronCutOption: return takeChronologyCut(value, o);
+        case fitsOption:
+            if (argument != nullptr && value.empty()) return "--fits=: expected a file name after the =";
+            o.fits = Destination{value};
+            return std::nullopt;
     }
     return "unknown option";
 }
@@ -230,7 +347,8 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using output::IndexKind;
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
-    if (c >= zerosOption && c <= chronCutOption) return takeStatisticsOption(c, argument, o);
+    if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
+    if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
@@ -301,6 +419,8 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
     if (!o.chronology && o.chronologyCut) return "--chron-cut cuts the chronology: give --chron too";
     if (o.running && o.running->perInput() && !o.outputDir)
         return "--running without a file writes one per input into -d DIR: give -d, or --running=FILE";
+    if (o.fits && o.fits->perInput() && !o.outputDir)
+        return "--fits without a file writes one per input into -d DIR: give -d, or --fits=FILE";
     if (o.chronology && o.chronologyFormat == output::ChronologyFormat::crn && o.index != output::IndexKind::ratio)
         return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
     return std::nullopt;
@@ -317,14 +437,15 @@ Refusal checkStandardOutput(const Options& o) {
     add(o.chronology && o.chronology->file == "-", "the chronology");
     add(o.statistics && o.statistics->file == "-", "the statistics");
     add(o.running && o.running->file == "-", "the running statistics");
+    add(o.fits && o.fits->file == "-", "the fits");
     if (named.size() < 2) return std::nullopt;
     return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
 }
 
 // What is wrong with the inputs and outputs named together.
-Refusal checkCombination(const Options& o, const std::set<int>& given) {
+Refusal checkCombination(Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
-    if (!given.contains('c')) return "the cutoff is required: -c YEARS or -c P%";
+    if (const Refusal method = checkMethod(o, given)) return method;
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
     std::vector<std::string> sortedInputs = o.inputs;
     std::sort(sortedInputs.begin(), sortedInputs.end());
@@ -332,7 +453,7 @@ Refusal checkCombination(const Options& o, const std::set<int>& given) {
     if (several && o.output) return "-o names one listing: with several inputs use -d DIR";
     if (several && o.csv) return "--csv names one file: with several inputs use -d DIR";
     if (several && !o.outputDir && !(o.statistics && !o.statistics->perInput()) &&
-        !(o.running && !o.running->perInput()))
+        !(o.running && !o.running->perInput()) && !(o.fits && !o.fits->perInput()))
         return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
     if (const Refusal twice = checkStandardOutput(o)) return twice;

@@ -10,6 +10,8 @@
 #include "formats/read_series.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "numeric/detrending.hpp"
+#include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
 #include "output/indices.hpp"
 #include "pipeline/run_plan.hpp"
@@ -27,6 +29,10 @@ struct Destination {
 
 struct Options {
     pipeline::Cutoff cutoff;
+    numeric::Method method = numeric::Method::burgSpline;  // --method
+    numeric::MethodOptions methodOptions;  // --constrain, --pos-slope, --nyrs0, --bass, --span
+    numeric::FilterLength filterLength;  // --filter-length
+    std::optional<Destination> fits;  // --fits[=FILE]
     std::optional<std::string> output;  // -o: the listing ("-": standard output)
     std::optional<std::string> csv;  // --csv ("-": standard output)
     std::optional<std::string> outputDir;  // -d
@@ -54,7 +60,8 @@ struct Options {
     // The listing goes to standard output: one input and no output named.
     bool listingToStandardOutput() const {
         return !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
-               !(statistics && !statistics->perInput()) && !(running && !running->perInput());
+               !(statistics && !statistics->perInput()) && !(running && !running->perInput()) &&
+               !(fits && !fits->perInput());
     }
 };
 

@@ -16,6 +16,9 @@ std::string cutoffText(const pipeline::Cutoff& cutoff) {
 
 pipeline::RunSettings settingsOf(const Options& o) {
     pipeline::RunSettings settings;
+    settings.method = o.method;
+    settings.methodOptions = o.methodOptions;
+    settings.filterLength = o.filterLength;
     settings.index = o.index;
     if (o.plotDir) settings.pictures = o.plotFormat;
     if (o.chronology) settings.chronology = o.chronologyFormat;
@@ -51,6 +54,9 @@ std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::
         case OutputKind::running:
             if (!o.running || !o.running->perInput()) return std::nullopt;
             return inDirectory();
+        case OutputKind::fits:
+            if (!o.fits || !o.fits->perInput()) return std::nullopt;
+            return inDirectory();
     }
     return std::nullopt;
 }
@@ -66,7 +72,8 @@ pipeline::RunPlan planRun(const Options& o) {
     for (const std::optional<std::string>& file :
          {o.output, o.csv, o.chronology ? std::optional(o.chronology->file) : std::nullopt,
           o.statistics ? std::optional(o.statistics->file) : std::nullopt,
-          o.running ? std::optional(o.running->file) : std::nullopt}) {
+          o.running ? std::optional(o.running->file) : std::nullopt,
+          o.fits ? std::optional(o.fits->file) : std::nullopt}) {
         if (!file || file->empty() || *file == output::standardStream) continue;
         const std::size_t slash = file->find_last_of('/');
         if (slash == std::string::npos || slash == 0) continue;
@@ -84,6 +91,7 @@ pipeline::RunPlan planRun(const Options& o) {
     }
     if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
     if (o.running && !o.running->perInput()) plan.running = o.running->file;
+    if (o.fits && !o.fits->perInput()) plan.fits = o.fits->file;
     return plan;
 }
 

@@ -8,14 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "numeric/curve_fit.hpp"
 #include "numeric/detrend_series.hpp"
 
 namespace detrend::numeric {
 
-// A named number of a fit, as a fits table would print it ("a", "cutoff").
-struct FitParameter {
-    std::string_view name;
-    double value = 0.0;
+// The length of the Burg spline's prediction-error filter.
+struct FilterLength {
+    enum class Rule {
+        cutoff,  // as long as the cutoff
+        years,  // `value` coefficients (at most the cutoff)
+        percent,  // `value`% of the series' length, at least 1 (at most the cutoff)
+        automatic,  // by Akaike's final prediction error among 1..min(cutoff, n / 3)
+    } rule = Rule::cutoff;
+    int value = 0;
 };
 
 class Detrending {

@@ -18,6 +18,7 @@ std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat
         case OutputKind::chronology: return chronologyFormat == ChronologyFormat::crn ? "-chron.crn" : "-chron.csv";
         case OutputKind::statistics: return "-stats.csv";
         case OutputKind::running: return "-running.csv";
+        case OutputKind::fits: return "-fits.csv";
     }
     return "";
 }

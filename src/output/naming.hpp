@@ -18,8 +18,8 @@ namespace detrend::output {
 inline constexpr std::string_view standardStream = "-";
 
 // The files written for each input, by kind.
-enum class OutputKind { listing, indices, chronology, statistics, running };
-inline constexpr int outputKinds = 5;
+enum class OutputKind { listing, indices, chronology, statistics, running, fits };
+inline constexpr int outputKinds = 6;
 
 // The suffix of a kind's file in -d DIR (DIR/BASE + suffix); the
 // chronology's follows its format.

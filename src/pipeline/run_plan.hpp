@@ -11,6 +11,8 @@
 
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "numeric/curve_fit.hpp"
+#include "numeric/detrending.hpp"
 #include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
 #include "output/chronology_files.hpp"
@@ -42,6 +44,9 @@ struct ChronologyCut {
 
 // What is computed from every input's series.
 struct RunSettings {
+    numeric::Method method = numeric::Method::burgSpline;
+    numeric::MethodOptions methodOptions;
+    numeric::FilterLength filterLength;  // of burg-spline
     output::IndexKind index = output::IndexKind::ratio;
     std::optional<plot::PlotFormat> pictures;  // one picture per series, and of the chronology
     std::optional<output::ChronologyFormat> chronology;  // a chronology is built
@@ -73,9 +78,9 @@ struct RunPlan {
     // with what each is for ("output directory").
     std::vector<std::pair<std::string, std::string>> directories;
     std::vector<InputPlan> inputs;
-    // The statistics and the running statistics of every input in one file
-    // each, written at the end.
-    std::optional<std::string> statistics, running;
+    // The statistics, the running statistics and the fits of every input in
+    // one file each, written at the end.
+    std::optional<std::string> statistics, running, fits;
 };
 
 }  // namespace detrend::pipeline
