@@ -212,7 +212,7 @@ private:
             pipeline::detrendSet(set, plan, outputsOf(input, files), label(input), messages_);
         if (!result.statistics) return result.complete;
         const std::string row =
-            output::statisticsCsvRow(input, *result.statistics, cutoffText(o_.cutoff), output::indexName(o_.index));
+            output::statisticsCsvRow(input, *result.statistics, cutoffText(o_.cutoff), numeric::indexName(o_.index));
         if (!files.statistics) {
             statisticsRows_ += row;
             return result.complete;

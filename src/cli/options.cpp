@@ -153,7 +153,7 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
-    using output::IndexKind;
+    using numeric::IndexKind;
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
@@ -212,7 +212,7 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
         return "--chron-format and --chron-mean describe the chronology: give --chron too";
     if (!o.statistics && given.contains(corOption))
         return "--cor chooses the statistics' correlation: give --stats too";
-    if (o.chronology && o.chronologyCrn && o.index != output::IndexKind::ratio)
+    if (o.chronology && o.chronologyCrn && o.index != numeric::IndexKind::ratio)
         return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
     return std::nullopt;
 }

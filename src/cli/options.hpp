@@ -9,7 +9,7 @@
 #include "formats/read_series.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 #include "pipeline/series_outcome.hpp"
 
 namespace detrend::cli {
@@ -21,7 +21,7 @@ struct Options {
     std::optional<std::string> outputDir;  // -d
     std::optional<std::string> plotDir;  // --plot
     std::string plotFormat = "png";  // --plot-format
-    output::IndexKind index = output::IndexKind::ratio;
+    numeric::IndexKind index = numeric::IndexKind::ratio;
     // --chron: "" when given without FILE (one per input, with -d).
     std::optional<std::string> chronology;
     bool chronologyCrn = false;  // --chron-format crn, or a FILE ending in .crn

@@ -103,7 +103,7 @@ private:
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
             output::formatListingBlock(prepared.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
-        if (keepIndices() || outputs_.plots) output::indexValues(fit, outputs_.index, prepared.index);
+        if (keepIndices() || outputs_.plots) numeric::indexValues(fit, outputs_.index, prepared.index);
         if (outputs_.plots) drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], prepared);
     }
 
@@ -153,8 +153,8 @@ private:
 
     // The ratio index has no meaning where the spline is not positive.
     void warnRatio(const formats::Series& s, const numeric::SeriesFit& fit) {
-        if (outputs_.index != output::IndexKind::ratio) return;
-        const std::size_t years = output::yearsWithoutRatio(fit);
+        if (outputs_.index != numeric::IndexKind::ratio) return;
+        const std::size_t years = numeric::yearsWithoutRatio(fit);
         if (years > 0)
             messages_.error(std::string(label_) + ": series " + quotedName(s.name) +
                             ": the spline is not positive in " + std::to_string(years) +

@@ -13,7 +13,7 @@
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
 #include "numeric/signal_statistics.hpp"
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 #include "output/messages.hpp"
 #include "output/output_file.hpp"
 #include "pipeline/series_outcome.hpp"
@@ -53,7 +53,7 @@ struct ChronologyFile {
 struct SetOutputs {
     output::OutputFile* listing = nullptr;
     output::OutputFile* csv = nullptr;  // the indices, one column per series
-    output::IndexKind index = output::IndexKind::difference;
+    numeric::IndexKind index = numeric::IndexKind::difference;
     std::optional<PlotFiles> plots;
     std::optional<ChronologyFile> chronology;
     // The signal statistics of the series detrended, with this correlation.

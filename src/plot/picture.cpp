@@ -461,7 +461,7 @@ void drawPage(const Canvas& canvas, const Page& page, const std::string& upperLa
 
 // The index's label: the caller's, or the kind's name.
 std::string labelOf(IndexKind kind, std::string_view given) {
-    return given.empty() ? std::string(output::indexName(kind)) + " index" : std::string(given);
+    return given.empty() ? std::string(numeric::indexName(kind)) + " index" : std::string(given);
 }
 
 double baseline(IndexKind kind) { return kind == IndexKind::ratio ? 1 : 0; }

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 #include "plot/plot_format.hpp"
 
 namespace detrend::plot {
@@ -21,7 +21,7 @@ inline constexpr double pageWidth = 840, pageHeight = 490;
 
 // The index of a ratio is drawn with its reference line at 1, a difference
 // at 0.
-using output::IndexKind;
+using numeric::IndexKind;
 
 // One series over two panels with a common year axis. Above: the series (red)
 // and its spline (blue, double width, drawn last); below: the index (black)
