@@ -20,7 +20,7 @@
 #include "output/output_file.hpp"
 #include "output/temporary_files.hpp"
 #include "pipeline/detrend_set.hpp"
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 #ifndef DETREND_VERSION
 #error "DETREND_VERSION must give the program's version"

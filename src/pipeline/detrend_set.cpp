@@ -9,7 +9,7 @@
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
 #include "pipeline/site.hpp"
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
@@ -121,9 +121,11 @@ private:
         picture.index = prepared.index;
         picture.title = title;
         picture.indexKind = outputs_.index;
-        plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
-        prepared.picture = std::move(rendered.bytes);
-        prepared.pictureError = std::move(rendered.error);
+        base::Result<std::string> rendered = plot::renderSeriesPicture(picture, outputs_.plots->format);
+        if (rendered.ok())
+            prepared.picture = std::move(rendered).value();
+        else
+            prepared.pictureError = rendered.why();
     }
 
     bool deliver(int index, const numeric::SeriesFit& fit, Prepared& prepared) {

@@ -17,7 +17,7 @@
 #include "output/messages.hpp"
 #include "output/output_file.hpp"
 #include "pipeline/series_outcome.hpp"
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::pipeline {
 

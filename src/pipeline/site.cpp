@@ -3,7 +3,7 @@
 #include "formats/fields.hpp"
 #include "output/chronology_files.hpp"
 #include "pipeline/detrend_in_order.hpp"
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
@@ -59,11 +59,10 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.depths = chronology.depth;
     picture.title = title;
     picture.indexKind = outputs.index;
-    const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, plots.format);
+    const base::Result<std::string> rendered = plot::renderChronologyPicture(picture, plots.format);
     const base::Status written =
-        rendered.error.empty()
-            ? output::writeWholeFile(path, rendered.bytes, "plot file")
-            : base::Status::failure("cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
+        rendered.ok() ? output::writeWholeFile(path, *rendered, "plot file")
+                      : base::Status::failure("cannot draw plot file " + base::quoted(path) + ": " + rendered.why());
     if (!written.ok()) messages.error(std::string(label) + ": " + written.why());
     return written.ok();
 }

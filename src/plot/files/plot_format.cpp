@@ -1,8 +1,8 @@
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 #include <set>
 
-#include "formats/fields.hpp"
+#include "base/text.hpp"
 
 namespace detrend::plot {
 namespace {
@@ -20,9 +20,7 @@ std::string sanitizedName(std::string_view name) {
 }  // namespace
 
 std::optional<PlotFormat> parsePlotFormat(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string lower = base::asciiLowered(text);
     if (lower == "png") return PlotFormat::png;
     if (lower == "svg") return PlotFormat::svg;
     if (lower == "pdf") return PlotFormat::pdf;

@@ -1,4 +1,4 @@
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "numeric/index.hpp"
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::plot {
 
@@ -51,18 +52,13 @@ struct ChronologyPicture {
     std::string_view indexLabel = {};  // as in SeriesPicture
 };
 
-// The file's bytes, or what went wrong (then bytes is empty).
-struct RenderedPicture {
-    std::string bytes;
-    std::string error;
-};
-
-// Draws a picture. Titles and labels may hold any bytes: what is not valid
-// UTF-8, and control characters, show as '?'. Equal or missing bounds (one
-// year, all values equal, nothing finite) still give a framed picture; only
-// no values at all, or spans of different lengths, are errors, as is running
-// out of memory. Nothing is thrown.
-RenderedPicture renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
-RenderedPicture renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
+// Draws a picture: the file's bytes, or why there are none. Titles and
+// labels may hold any bytes: what is not valid UTF-8, and control
+// characters, show as '?'. Equal or missing bounds (one year, all values
+// equal, nothing finite) still give a framed picture; only no values at all,
+// or spans of different lengths, are errors, as is running out of memory.
+// Nothing is thrown.
+base::Result<std::string> renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
+base::Result<std::string> renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
 
 }  // namespace detrend::plot
