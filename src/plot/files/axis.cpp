@@ -45,7 +45,12 @@ std::vector<double> multiples(double lo, double hi, double step) {
     if (!(step > 0)) return values;
     const double first = std::ceil(lo / step - 1e-9), last = std::floor(hi / step + 1e-9);
     if (!(last - first < 200)) return values;
-    for (double k = first; k <= last; ++k) values.push_back(k * step);
+    for (double k = first; k <= last; ++k) {
+        values.push_back(k * step);
+        // Beyond 2^53 adding one may leave k as it is (bounds a double's
+        // precision apart): the count would never pass `last`.
+        if (k + 1 == k) break;
+    }
     return values;
 }
 

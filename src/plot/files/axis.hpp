@@ -34,7 +34,8 @@ struct Axis {
 Axis makeAxis(double lo, double hi, double ticks, bool whole);
 
 // The multiples of `step` from lo to hi; none when there would be too many
-// to draw, or when the step is lost in the precision of the bounds.
+// to draw. Where the step is lost in the precision of the bounds, they end
+// at the first multiple a count of steps cannot pass.
 std::vector<double> multiples(double lo, double hi, double step);
 
 // The finite values seen, from lo to hi; lo > hi while there are none.

@@ -74,6 +74,20 @@ TEST(PictureAxis, MultiplesBetweenTheBounds) {
     EXPECT_EQ(multiples(0, 199, 1).size(), 200u);
 }
 
+// Bounds a double's precision apart give steps whose multiples are beyond
+// 2^53, where adding one to a count may not change it.
+TEST(PictureAxis, MultiplesEndWhereTheStepIsLostInPrecision) {
+    for (const double lo : {1.0, -1.0, 3e10}) {
+        const double hi = std::nextafter(std::nextafter(lo, HUGE_VAL), HUGE_VAL);
+        const Axis axis = makeAxis(lo, hi, 6, false);
+        for (const double step : {axis.step, axis.minorStep}) {
+            const std::vector<double> values = multiples(lo, hi, step);
+            EXPECT_LE(values.size(), 200u) << lo;
+            for (double v : values) EXPECT_TRUE(v >= lo - step && v <= hi + step) << lo;
+        }
+    }
+}
+
 TEST(PictureAxis, ValueAndYearAxesFrameTheirValues) {
     const struct {
         const char* what;

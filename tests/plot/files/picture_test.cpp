@@ -240,6 +240,11 @@ TEST(PictureTest, OddValuesGiveAFramedPictureOrAnError) {
               "chronology and sample depth differ in length (2, 1 values)");
     EXPECT_EQ(errorOf(renderChronologyPicture({1900, {}, {}, "c"}, PlotFormat::png)), "no values to plot");
     EXPECT_EQ(errorOf(renderChronologyPicture({1900, values, odd, "c"}, PlotFormat::png)), "");
+    // Values a double's precision apart: ticks too fine to count.
+    const std::vector<double> close{1, std::nextafter(1.0, 2.0), 1};
+    const std::vector<int> three{1, 2, 3};
+    for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf})
+        EXPECT_EQ(errorOf(renderChronologyPicture({1900, close, three, "c"}, format)), "");
 }
 
 }  // namespace
