@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 namespace fs = std::filesystem;
 using namespace detrend::plot;
@@ -108,15 +108,15 @@ int main(int argc, char** argv) {
     for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf}) {
         const std::string ext(plotFormatExtension(format));
         const auto cairo = [&](int i) {
-            const RenderedPicture p = renderSeriesPicture(series, format);
-            if (!p.error.empty()) std::abort();
-            writeFile(dir / ("cairo" + std::to_string(i % 4) + "." + ext), p.bytes);
+            const auto p = renderSeriesPicture(series, format);
+            if (!p.ok()) std::abort();
+            writeFile(dir / ("cairo" + std::to_string(i % 4) + "." + ext), *p);
         };
         const Timing one = timed(n, 1, cairo), two = timed(n, 2, cairo);
         const Timing chron = timed(n, 1, [&](int i) {
-            const RenderedPicture p = renderChronologyPicture(chronology, format);
-            if (!p.error.empty()) std::abort();
-            writeFile(dir / ("chronology" + std::to_string(i % 4) + "." + ext), p.bytes);
+            const auto p = renderChronologyPicture(chronology, format);
+            if (!p.ok()) std::abort();
+            writeFile(dir / ("chronology" + std::to_string(i % 4) + "." + ext), *p);
         });
         std::printf("%-6s %6.2f / %6.2f  %6.2f / %6.2f  %6.2f / %6.2f\n", ext.c_str(), one.wallMs, one.cpuMs,
                     two.wallMs, two.cpuMs, chron.wallMs, chron.cpuMs);

@@ -97,7 +97,7 @@ private:
         if (result.statistics && plan_.statistics)
             statisticsRows_ +=
                 output::statisticsCsvRow(input.input, result.statistics->series, result.statistics->statistics,
-                                         plan_.settings.cutoff, output::indexName(plan_.settings.index));
+                                         plan_.settings.cutoff, numeric::indexName(plan_.settings.index));
         if (result.statistics && plan_.running)
             runningRows_ += output::runningCsvRows(input.input, result.statistics->running);
         return result.complete;

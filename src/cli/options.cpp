@@ -176,8 +176,9 @@ Refusal takeFilterLength(const std::string& value, numeric::FilterLength& length
     using Rule = numeric::FilterLength::Rule;
     if (value == "auto" || value == "cutoff") {
         length = {value == "auto" ? Rule::automatic : Rule::cutoff, 0};
-    } else if (const auto p = value.ends_with('%') ? wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 99)
-                                                   : std::nullopt) {
+    } else if (const auto p = value.ends_with('%')
+                                  ? wholeNumber(std::string_view(value).substr(0, value.size() - 1), 1, 99)
+                                  : std::nullopt) {
         length = {Rule::percent, static_cast<int>(*p)};
     } else if (const auto n = wholeNumber(value, 1, std::numeric_limits<int>::max())) {
         length = {Rule::years, static_cast<int>(*n)};
@@ -254,8 +255,8 @@ const char* const methodOptionNames[] = {"--method", "--filter-length", "--const
 // What is wrong with the method and its options together; the cutoff of a
 // method that defaults it is set.
 Refusal checkMethod(Options& o, const std::set<int>& given) {
-    const MethodRules& rules =
-        *std::find_if(std::begin(methodRules), std::end(methodRules), [&](const auto& r) { return r.method == o.method; });
+    const MethodRules& rules = *std::find_if(std::begin(methodRules), std::end(methodRules),
+                                             [&](const auto& r) { return r.method == o.method; });
     const std::string name(numeric::methodName(o.method));
     if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c'))
         return "the cutoff is required: -c YEARS or -c P%";
@@ -263,7 +264,8 @@ Refusal checkMethod(Options& o, const std::set<int>& given) {
         return "-c does not apply to --method " + name + ", which has no cutoff";
     if (rules.cutoff == MethodRules::Cutoff::optional && !given.contains('c')) o.cutoff = {0, 67};
     for (int option = filterLengthOption; option <= spanOption; ++option)
-        if (given.contains(option) && std::find(rules.options.begin(), rules.options.end(), option) == rules.options.end())
+        if (given.contains(option) &&
+            std::find(rules.options.begin(), rules.options.end(), option) == rules.options.end())
             return std::string(methodOptionNames[option - methodOption]) + " does not apply to --method " + name;
     return std::nullopt;
 }
@@ -345,7 +347,7 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
-    using output::IndexKind;
+    using numeric::IndexKind;
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
@@ -421,7 +423,7 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
         return "--running without a file writes one per input into -d DIR: give -d, or --running=FILE";
     if (o.fits && o.fits->perInput() && !o.outputDir)
         return "--fits without a file writes one per input into -d DIR: give -d, or --fits=FILE";
-    if (o.chronology && o.chronologyFormat == output::ChronologyFormat::crn && o.index != output::IndexKind::ratio)
+    if (o.chronology && o.chronologyFormat == output::ChronologyFormat::crn && o.index != numeric::IndexKind::ratio)
         return "a .crn chronology holds ratio indices: use --index ratio, or --chron-format csv";
     return std::nullopt;
 }

@@ -13,10 +13,10 @@
 #include "numeric/detrending.hpp"
 #include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::cli {
 
@@ -38,7 +38,7 @@ struct Options {
     std::optional<std::string> outputDir;  // -d
     std::optional<std::string> plotDir;  // --plot
     plot::PlotFormat plotFormat = plot::PlotFormat::png;  // --plot-format
-    output::IndexKind index = output::IndexKind::ratio;
+    numeric::IndexKind index = numeric::IndexKind::ratio;
     std::optional<Destination> chronology;  // --chron[=FILE]
     // --chron-format, or a FILE ending in .crn
     output::ChronologyFormat chronologyFormat = output::ChronologyFormat::csv;

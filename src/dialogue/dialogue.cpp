@@ -20,7 +20,7 @@
 #include "pipeline/detrend_in_order.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "numeric/spline.hpp"
-#include "plot/plotseries.hpp"
+#include "plot/window/series_window.hpp"
 
 namespace detrend::dialogue {
 namespace {
@@ -176,7 +176,7 @@ private:
         if (plots_ != Plots::shown) return;
         const int n = table_.length[s];
         if (static_cast<int>(plotData_.years.size()) < n) plotData_ = plot::PlotData(dialogueCapacity);
-        plot::showSeriesWindow(fit.series, fit.spline, fit.residual, n, table_.firstYear[s], table_.names[s].view(), 0,
+        plot::showSeriesWindow(fit.series, fit.spline, fit.residual, n, table_.firstYear[s], table_.names[s].view(),
                                plotData_);
     }
 

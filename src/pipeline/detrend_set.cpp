@@ -14,7 +14,7 @@
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
 #include "pipeline/site.hpp"
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
@@ -180,7 +180,7 @@ private:
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
             output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
-        if (keepIndices() || settings_.pictures) output::indexValues(fit, settings_.index, yield.index);
+        if (keepIndices() || settings_.pictures) numeric::indexValues(fit, settings_.index, yield.index);
         if (settings_.pictures)
             yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
     }
@@ -198,9 +198,7 @@ private:
         picture.index = index;
         picture.title = title;
         picture.indexKind = settings_.index;
-        plot::RenderedPicture rendered = plot::renderSeriesPicture(picture, *settings_.pictures);
-        if (!rendered.error.empty()) return base::failure(std::move(rendered.error));
-        return std::move(rendered.bytes);
+        return plot::renderSeriesPicture(picture, *settings_.pictures);
     }
 
     bool deliver(int index, const numeric::SeriesFit& fit, SeriesYield& yield) {
@@ -230,8 +228,8 @@ private:
 
     // The ratio index has no meaning where the spline is not positive.
     void warnRatio(const formats::Series& s, const numeric::SeriesFit& fit) {
-        if (settings_.index != output::IndexKind::ratio) return;
-        const std::size_t years = output::yearsWithoutRatio(fit);
+        if (settings_.index != numeric::IndexKind::ratio) return;
+        const std::size_t years = numeric::yearsWithoutRatio(fit);
         if (years > 0)
             messages_.note(std::string(label_) + ": series " + quotedName(s.name) + ": the spline is not positive in " +
                            std::to_string(years) + (years == 1 ? " year" : " years") + "; the ratio index is NA there");
@@ -268,7 +266,7 @@ private:
         base::Status written = base::Status::success();
         if (statisticsFile_) {
             const std::string row = output::statisticsCsvRow(input_.input, summary->series, summary->statistics,
-                                                             settings_.cutoff, output::indexName(settings_.index));
+                                                             settings_.cutoff, numeric::indexName(settings_.index));
             written = statisticsFile_->write(output::statisticsCsvHeader() + row);
             if (written.ok()) written = statisticsFile_->finish();
         }

@@ -16,9 +16,9 @@
 #include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
 #include "output/chronology_files.hpp"
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 #include "output/naming.hpp"
-#include "plot/plot_format.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::pipeline {
 
@@ -47,7 +47,7 @@ struct RunSettings {
     numeric::Method method = numeric::Method::burgSpline;
     numeric::MethodOptions methodOptions;
     numeric::FilterLength filterLength;  // of burg-spline
-    output::IndexKind index = output::IndexKind::ratio;
+    numeric::IndexKind index = numeric::IndexKind::ratio;
     std::optional<plot::PlotFormat> pictures;  // one picture per series, and of the chronology
     std::optional<output::ChronologyFormat> chronology;  // a chronology is built
     numeric::ChronologyMean chronologyMean = numeric::ChronologyMean::biweight;

@@ -9,7 +9,7 @@
 #include "base/text.hpp"
 #include "output/chronology_files.hpp"
 #include "pipeline/detrend_in_order.hpp"
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 namespace detrend::pipeline {
 namespace {
@@ -99,13 +99,13 @@ bool drawChronology(const numeric::Chronology& chronology, std::size_t series, c
     picture.depths = chronology.depth;
     picture.title = title;
     picture.indexKind = outputs.settings.index;
-    const plot::RenderedPicture rendered = plot::renderChronologyPicture(picture, format);
-    if (!rendered.error.empty()) {
-        messages.error(outputs.input.label + ": cannot draw plot file " + base::quoted(path) + ": " + rendered.error);
+    const base::Result<std::string> rendered = plot::renderChronologyPicture(picture, format);
+    if (!rendered.ok()) {
+        messages.error(outputs.input.label + ": cannot draw plot file " + base::quoted(path) + ": " + rendered.why());
         return false;
     }
     base::Result<std::unique_ptr<output::OutputFile>> written =
-        output::writeFinished(path, rendered.bytes, "plot file");
+        output::writeFinished(path, rendered.value(), "plot file");
     if (!written.ok()) {
         messages.error(outputs.input.label + ": " + written.why());
         return false;

@@ -146,7 +146,7 @@ TEST(RunPlan, SettingsFromOptions) {
         parseCommandLine({"-c", "67%", "-d", "o", "--plot", "p", "--plot-format", "svg", "--chron", "a.rwl"});
     ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
     const pipeline::RunPlan plan = planRun(parsed.options);
-    EXPECT_EQ(plan.settings.index, output::IndexKind::ratio);
+    EXPECT_EQ(plan.settings.index, numeric::IndexKind::ratio);
     EXPECT_EQ(plan.settings.pictures, plot::PlotFormat::svg);
     EXPECT_EQ(plan.settings.chronology, output::ChronologyFormat::csv);
     EXPECT_FALSE(plan.settings.statistics);

@@ -1,4 +1,4 @@
-#include "plot/plotdata.hpp"
+#include "plot/window/plot_data.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,29 +8,23 @@
 namespace detrend::plot {
 namespace {
 
-// The extended and smoothed arrays of a series of n values at `offset`, with
-// extreme values in the extension slots that must never be plotted.
+// A series of n values, its spline and its residuals.
 struct Arrays {
-    std::vector<float> extended, smoothed, residual;
-    Arrays(const std::vector<float>& series, const std::vector<float>& spline, int offset)
-        : extended(series.size() + 2 * offset, 1e9f), smoothed(series.size() + 2 * offset, -1e9f) {
-        for (std::size_t i = 0; i < series.size(); ++i) {
-            extended[offset + i] = series[i];
-            smoothed[offset + i] = spline[i];
-            residual.push_back(series[i] - spline[i]);
-        }
+    std::vector<float> series, spline, residual;
+    Arrays(const std::vector<float>& values, const std::vector<float>& smoothed) : series(values), spline(smoothed) {
+        for (std::size_t i = 0; i < series.size(); ++i) residual.push_back(series[i] - spline[i]);
     }
 };
 
-PlotData build(const Arrays& a, int firstYear, int offset) {
+PlotData build(const Arrays& a, int firstYear) {
     PlotData data(10000);
-    buildPlotData(a.extended, a.smoothed, a.residual, static_cast<int>(a.residual.size()), firstYear, offset, data);
+    buildPlotData(a.series, a.spline, a.residual, static_cast<int>(a.residual.size()), firstYear, data);
     return data;
 }
 
-TEST(PlotData, YearsSeriesAndSplineComeFromTheMiddlePart) {
-    const Arrays a({1.2f, 0.8f, 1.1f}, {1.0f, 1.0f, 1.05f}, 2);
-    const PlotData d = build(a, 1901, 2);
+TEST(PlotData, YearsSeriesAndSplineAreTheSeriesValues) {
+    const Arrays a({1.2f, 0.8f, 1.1f}, {1.0f, 1.0f, 1.05f});
+    const PlotData d = build(a, 1901);
     EXPECT_EQ(d.n, 3);
     EXPECT_EQ(std::vector<float>(d.years.begin(), d.years.begin() + 3), (std::vector<float>{1901, 1902, 1903}));
     EXPECT_EQ(std::vector<float>(d.series.begin(), d.series.begin() + 3), (std::vector<float>{1.2f, 0.8f, 1.1f}));
@@ -58,19 +52,19 @@ TEST(PlotData, BoundsTakeInSeriesSplineAndResiduals) {
         {{std::numeric_limits<float>::quiet_NaN()}, {std::numeric_limits<float>::quiet_NaN()}, 100000.0f, -100000.0f},
     };
     for (const Case& c : cases) {
-        const PlotData d = build(Arrays(c.series, c.spline, 3), 1, 3);
+        const PlotData d = build(Arrays(c.series, c.spline), 1);
         EXPECT_EQ(d.ymin, c.ymin) << c.series[0];
         EXPECT_EQ(d.ymax, c.ymax) << c.series[0];
     }
 }
 
 TEST(PlotData, OneValueGivesEqualXBounds) {
-    const PlotData d = build(Arrays({1.5f}, {1.5f}, 1), 1900, 1);
+    const PlotData d = build(Arrays({1.5f}, {1.5f}), 1900);
     EXPECT_EQ(d.xmin, d.xmax);
 }
 
 TEST(PlotData, YearsAreSinglePrecision) {
-    const PlotData d = build(Arrays({1, 2}, {1, 2}, 0), 16777217, 0);
+    const PlotData d = build(Arrays({1, 2}, {1, 2}), 16777217);
     EXPECT_EQ(d.years[0], 16777216.0f);
     EXPECT_EQ(d.years[1], 16777218.0f);
 }

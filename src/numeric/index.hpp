@@ -1,4 +1,5 @@
-// The indices of a detrended series, as the CSV tables hold them.
+// The indices of a detrended series: what the CSV tables, the chronology and
+// the pictures take from it.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 
 #include "numeric/detrend_series.hpp"
 
-namespace detrend::output {
+namespace detrend::numeric {
 
 enum class IndexKind {
     difference,  // series minus spline: the listing's residual
@@ -19,9 +20,9 @@ std::string_view indexName(IndexKind kind);
 
 // The index of every value of a fitted series into `out` (replacing what it
 // held), one per year.
-void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<float>& out);
+void indexValues(const SeriesFit& fit, IndexKind kind, std::vector<float>& out);
 
 // The number of values whose spline is not positive: no ratio index there.
-std::size_t yearsWithoutRatio(const numeric::SeriesFit& fit);
+std::size_t yearsWithoutRatio(const SeriesFit& fit);
 
-}  // namespace detrend::output
+}  // namespace detrend::numeric

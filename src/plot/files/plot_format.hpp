@@ -20,14 +20,4 @@ std::string_view plotFormatExtension(PlotFormat format);
 // being the name without trailing blanks and N the cutoff.
 std::string plotFileTitle(std::string_view name, int cutoff);
 
-// The plot file names of a set of series: BASE-NAME.EXT for each series, in
-// order. NAME is the series name without trailing blanks, with every
-// character other than an ASCII letter, digit, '-', '_' or '.' replaced by
-// '_' ("_" for an empty name). When NAME was taken already, by an earlier
-// series or by the NAME of any series, the next of NAME-2, NAME-3, ... that
-// is not taken is used, so the names are all different. An empty base gives
-// NAME.EXT; an extension given with its leading dot keeps only one dot.
-std::vector<std::string> plotFileNames(std::string_view base, const std::vector<std::string>& seriesNames,
-                                       std::string_view extension);
-
 }  // namespace detrend::plot

@@ -1,4 +1,4 @@
-#include "plot/plotseries.hpp"
+#include "plot/window/series_window.hpp"
 
 #include <X11/Xlib.h>
 #include <plplot.h>
@@ -42,9 +42,9 @@ bool displayAvailable() {
     return held != nullptr;
 }
 
-void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
-                      int n, int firstYear, std::string_view name, int offset, PlotData& data) {
-    buildPlotData(extended, smoothed, residual, n, firstYear, offset, data);
+void showSeriesWindow(std::span<const float> series, std::span<const float> spline, std::span<const float> residual,
+                      int n, int firstYear, std::string_view name, PlotData& data) {
+    buildPlotData(series, spline, residual, n, firstYear, data);
     static std::vector<PLFLT> x, y;  // grown once to the plot data's capacity
     x.reserve(data.years.size());
     y.reserve(data.years.size());

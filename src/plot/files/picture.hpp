@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "output/indices.hpp"
-#include "plot/plot_format.hpp"
+#include "base/result.hpp"
+#include "numeric/index.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::plot {
 
@@ -21,7 +22,7 @@ inline constexpr double pageWidth = 840, pageHeight = 490;
 
 // The index of a ratio is drawn with its reference line at 1, a difference
 // at 0.
-using output::IndexKind;
+using numeric::IndexKind;
 
 // One series over two panels with a common year axis. Above: the series (red)
 // and its spline (blue, double width, drawn last); below: the index (black)
@@ -51,18 +52,13 @@ struct ChronologyPicture {
     std::string_view indexLabel = {};  // as in SeriesPicture
 };
 
-// The file's bytes, or what went wrong (then bytes is empty).
-struct RenderedPicture {
-    std::string bytes;
-    std::string error;
-};
-
-// Draws a picture. Titles and labels may hold any bytes: what is not valid
-// UTF-8, and control characters, show as '?'. Equal or missing bounds (one
-// year, all values equal, nothing finite) still give a framed picture; only
-// no values at all, or spans of different lengths, are errors, as is running
-// out of memory. Nothing is thrown.
-RenderedPicture renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
-RenderedPicture renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
+// Draws a picture: the file's bytes, or why there are none. Titles and
+// labels may hold any bytes: what is not valid UTF-8, and control
+// characters, show as '?'. Equal or missing bounds (one year, all values
+// equal, nothing finite) still give a framed picture; only no values at all,
+// or spans of different lengths, are errors, as is running out of memory.
+// Nothing is thrown.
+base::Result<std::string> renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
+base::Result<std::string> renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
 
 }  // namespace detrend::plot

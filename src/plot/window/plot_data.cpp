@@ -1,18 +1,18 @@
-#include "plot/plotdata.hpp"
+#include "plot/window/plot_data.hpp"
 
-#include "formats/fields.hpp"
+#include "base/text.hpp"
 
 namespace detrend::plot {
 
-void buildPlotData(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
-                   int n, int firstYear, int offset, PlotData& data) {
+void buildPlotData(std::span<const float> series, std::span<const float> spline, std::span<const float> residual, int n,
+                   int firstYear, PlotData& data) {
     data.n = n;
     float ymin = 100000.0f;
     float ymax = -100000.0f;
     for (int i = 0; i < n; ++i) {
         data.years[i] = static_cast<float>(static_cast<long long>(firstYear) + i);
-        data.series[i] = extended[offset + i];
-        data.spline[i] = smoothed[offset + i];
+        data.series[i] = series[i];
+        data.spline[i] = spline[i];
         for (float v : {data.series[i], data.spline[i], residual[i]})
             if (ymax < v) ymax = v;
         for (float v : {data.series[i], data.spline[i], residual[i]})

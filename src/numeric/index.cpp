@@ -1,13 +1,13 @@
-#include "output/indices.hpp"
+#include "numeric/index.hpp"
 
 #include <algorithm>
 #include <limits>
 
-namespace detrend::output {
+namespace detrend::numeric {
 
 std::string_view indexName(IndexKind kind) { return kind == IndexKind::ratio ? "ratio" : "difference"; }
 
-void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<float>& out) {
+void indexValues(const SeriesFit& fit, IndexKind kind, std::vector<float>& out) {
     out.resize(fit.series.size());
     for (std::size_t i = 0; i < fit.series.size(); ++i) {
         out[i] = kind == IndexKind::difference ? fit.residual[i]
@@ -17,9 +17,9 @@ void indexValues(const numeric::SeriesFit& fit, IndexKind kind, std::vector<floa
     }
 }
 
-std::size_t yearsWithoutRatio(const numeric::SeriesFit& fit) {
+std::size_t yearsWithoutRatio(const SeriesFit& fit) {
     return static_cast<std::size_t>(
         std::count_if(fit.spline.begin(), fit.spline.end(), [](float v) { return !(v > 0.0f); }));
 }
 
-}  // namespace detrend::output
+}  // namespace detrend::numeric

@@ -1,11 +1,11 @@
-// The series plot in a PLplot window (plot files are written by plotfile.hpp),
-// and the check whether a window can be shown at all.
+// The series plot in a PLplot window (plot files are drawn by
+// plot/files/picture.hpp), and the check whether a window can be shown at all.
 #pragma once
 
 #include <span>
 #include <string_view>
 
-#include "plot/plotdata.hpp"
+#include "plot/window/plot_data.hpp"
 
 namespace detrend::plot {
 
@@ -26,7 +26,7 @@ bool displayAvailable();
 // The arguments are those of buildPlotData; `name` is the 20-character name.
 // The plot data arrays are built in `scratch`, whose capacity must be at
 // least n.
-void showSeriesWindow(std::span<const float> extended, std::span<const float> smoothed, std::span<const float> residual,
-                      int n, int firstYear, std::string_view name, int offset, PlotData& scratch);
+void showSeriesWindow(std::span<const float> series, std::span<const float> spline, std::span<const float> residual,
+                      int n, int firstYear, std::string_view name, PlotData& scratch);
 
 }  // namespace detrend::plot

@@ -1,4 +1,4 @@
-#include "plot/picture.hpp"
+#include "plot/files/picture.hpp"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -12,6 +12,12 @@
 
 namespace detrend::plot {
 namespace {
+
+using Picture = base::Result<std::string>;
+
+// A picture's bytes, and why there are none; empty when there is nothing to say.
+std::string bytesOf(const Picture& picture) { return picture.ok() ? *picture : std::string(); }
+std::string errorOf(const Picture& picture) { return picture.ok() ? std::string() : picture.why(); }
 
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
@@ -77,15 +83,15 @@ constexpr Box whole{0, 0, 1200, 700}, aboveAll{0, 0, 1200, 12}, title{0, 0, 1200
 
 TEST(PictureTest, PngHasItsSizeAndColoursWhereExpected) {
     const Data data;
-    const RenderedPicture series = renderSeriesPicture(data.picture(), PlotFormat::png);
-    const RenderedPicture chronology = renderChronologyPicture(data.chronologyPicture(), PlotFormat::png);
-    ASSERT_EQ(series.error, "");
-    ASSERT_EQ(chronology.error, "");
+    const Picture series = renderSeriesPicture(data.picture(), PlotFormat::png);
+    const Picture chronology = renderChronologyPicture(data.chronologyPicture(), PlotFormat::png);
+    ASSERT_EQ(errorOf(series), "");
+    ASSERT_EQ(errorOf(chronology), "");
     // IHDR: width and height, big-endian, from byte 16.
-    EXPECT_EQ(series.bytes.substr(12, 12), std::string("IHDR\0\0\x04\xb0\0\0\x02\xbc", 12));
+    EXPECT_EQ(series->substr(12, 12), std::string("IHDR\0\0\x04\xb0\0\0\x02\xbc", 12));
     const struct {
         const char* what;
-        const RenderedPicture& picture;
+        const Picture& picture;
         Box box;
         unsigned colour;
         int least, most;
@@ -111,7 +117,7 @@ TEST(PictureTest, PngHasItsSizeAndColoursWhereExpected) {
         {"no chronology below", chronology, chronologyLower, black, 0, 0},
     };
     for (const auto& c : cases) {
-        const Image image = decode(c.picture.bytes);
+        const Image image = decode(*c.picture);
         ASSERT_EQ(image.width, pngWidth);
         ASSERT_EQ(image.height, pngHeight);
         const int n = image.count(c.colour, c.box.x0, c.box.y0, c.box.x1, c.box.y1);
@@ -124,20 +130,20 @@ TEST(PictureTest, SvgAndPdfAreCompleteFilesOfTheirPageSize) {
     Data data;
     SeriesPicture picture = data.picture();
     picture.title = "<a & \"b\">";
-    const RenderedPicture svg = renderSeriesPicture(picture, PlotFormat::svg);
-    ASSERT_EQ(svg.error, "");
-    EXPECT_NE(svg.bytes.find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
-    EXPECT_NE(svg.bytes.find("width=\"840pt\" height=\"490pt\""), std::string::npos);
+    const Picture svg = renderSeriesPicture(picture, PlotFormat::svg);
+    ASSERT_EQ(errorOf(svg), "");
+    EXPECT_NE(svg->find("<svg xmlns=\"http://www.w3.org/2000/svg\""), std::string::npos);
+    EXPECT_NE(svg->find("width=\"840pt\" height=\"490pt\""), std::string::npos);
     if (std::FILE* lint = ::popen("xmllint --noout - 2>&1", "w")) {
-        std::fwrite(svg.bytes.data(), 1, svg.bytes.size(), lint);
+        std::fwrite(svg->data(), 1, svg->size(), lint);
         EXPECT_EQ(::pclose(lint), 0) << "not well-formed XML";
     }
-    const RenderedPicture pdf = renderSeriesPicture(picture, PlotFormat::pdf);
-    ASSERT_EQ(pdf.error, "");
-    EXPECT_EQ(pdf.bytes.substr(0, 5), "%PDF-");
-    EXPECT_EQ(pdf.bytes.substr(pdf.bytes.size() - 6), "%%EOF\n");
-    EXPECT_NE(pdf.bytes.find("/MediaBox [ 0 0 840 490 ]"), std::string::npos);
-    EXPECT_EQ(pdf.bytes.find("CreationDate"), std::string::npos);
+    const Picture pdf = renderSeriesPicture(picture, PlotFormat::pdf);
+    ASSERT_EQ(errorOf(pdf), "");
+    EXPECT_EQ(pdf->substr(0, 5), "%PDF-");
+    EXPECT_EQ(pdf->substr(pdf->size() - 6), "%%EOF\n");
+    EXPECT_NE(pdf->find("/MediaBox [ 0 0 840 490 ]"), std::string::npos);
+    EXPECT_EQ(pdf->find("CreationDate"), std::string::npos);
 }
 
 // Every kind and format, drawn on one thread and then on two at once in
@@ -149,8 +155,8 @@ TEST(PictureTest, SameBytesOnAnyThread) {
         for (int k = 0; k < 6; ++k) {
             const int i = reversed ? 5 - k : k;
             const auto format = static_cast<PlotFormat>(i % 3);
-            out.push_back(i < 3 ? renderSeriesPicture(data.picture(), format).bytes
-                                : renderChronologyPicture(data.chronologyPicture(), format).bytes);
+            out.push_back(i < 3 ? bytesOf(renderSeriesPicture(data.picture(), format))
+                                : bytesOf(renderChronologyPicture(data.chronologyPicture(), format)));
         }
         if (reversed) std::reverse(out.begin(), out.end());
         return out;
@@ -187,9 +193,9 @@ TEST(PictureTest, BadTextIsShownWithQuestionMarks) {
         SeriesPicture given = data.picture(), shown = data.picture();
         given.title = given.valueLabel = c.given;
         shown.title = shown.valueLabel = c.shown;
-        const RenderedPicture a = renderSeriesPicture(given, PlotFormat::png);
-        EXPECT_EQ(a.error, "") << c.shown;
-        EXPECT_TRUE(a.bytes == renderSeriesPicture(shown, PlotFormat::png).bytes) << c.shown;
+        const Picture a = renderSeriesPicture(given, PlotFormat::png);
+        EXPECT_EQ(errorOf(a), "") << c.shown;
+        EXPECT_TRUE(bytesOf(a) == bytesOf(renderSeriesPicture(shown, PlotFormat::png))) << c.shown;
     }
 }
 
@@ -216,12 +222,11 @@ TEST(PictureTest, OddValuesGiveAFramedPictureOrAnError) {
     };
     for (const auto& c : cases) {
         for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf}) {
-            const RenderedPicture p =
-                renderSeriesPicture({c.firstYear, c.series, c.spline, c.index, "T", "value"}, format);
-            EXPECT_EQ(p.error, c.error ? c.error : "") << c.what;
-            EXPECT_EQ(p.bytes.empty(), c.error != nullptr) << c.what;
+            const Picture p = renderSeriesPicture({c.firstYear, c.series, c.spline, c.index, "T", "value"}, format);
+            EXPECT_EQ(errorOf(p), c.error ? c.error : "") << c.what;
+            EXPECT_EQ(bytesOf(p).empty(), c.error != nullptr) << c.what;
             if (format != PlotFormat::png || c.error) continue;
-            const Image image = decode(p.bytes);
+            const Image image = decode(*p);
             EXPECT_GE(image.count(black, whole.x0, whole.y0, whole.x1, whole.y1), 3000) << c.what << ": frames";
             EXPECT_GE(image.count(red, upper.x0, upper.y0, upper.x1, upper.y1) +
                           image.count(blue, upper.x0, upper.y0, upper.x1, upper.y1),
@@ -231,10 +236,15 @@ TEST(PictureTest, OddValuesGiveAFramedPictureOrAnError) {
     }
     const std::vector<double> values{1, 2};
     const std::vector<int> one{3}, odd{-4, INT_MAX};
-    EXPECT_EQ(renderChronologyPicture({1900, values, one, "c"}, PlotFormat::png).error,
+    EXPECT_EQ(errorOf(renderChronologyPicture({1900, values, one, "c"}, PlotFormat::png)),
               "chronology and sample depth differ in length (2, 1 values)");
-    EXPECT_EQ(renderChronologyPicture({1900, {}, {}, "c"}, PlotFormat::png).error, "no values to plot");
-    EXPECT_EQ(renderChronologyPicture({1900, values, odd, "c"}, PlotFormat::png).error, "");
+    EXPECT_EQ(errorOf(renderChronologyPicture({1900, {}, {}, "c"}, PlotFormat::png)), "no values to plot");
+    EXPECT_EQ(errorOf(renderChronologyPicture({1900, values, odd, "c"}, PlotFormat::png)), "");
+    // Values a double's precision apart: ticks too fine to count.
+    const std::vector<double> close{1, std::nextafter(1.0, 2.0), 1};
+    const std::vector<int> three{1, 2, 3};
+    for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf})
+        EXPECT_EQ(errorOf(renderChronologyPicture({1900, close, three, "c"}, format)), "");
 }
 
 }  // namespace
