@@ -24,8 +24,9 @@ std::string fitsCsvRows(std::string_view file, std::span<const FitRow> rows) {
             const auto it = std::find_if(row.parameters.begin(), row.parameters.end(),
                                          [&](const numeric::FitParameter& p) { return p.name == column; });
             const bool none = it == row.parameters.end() || std::isnan(it->value);
-            out += "," + (none ? std::string("NA") : std::isinf(it->value) ? std::string(it->value > 0 ? "Inf" : "-Inf")
-                                                                           : base::shortestNumber(it->value));
+            out += "," + (none                    ? std::string("NA")
+                          : std::isinf(it->value) ? std::string(it->value > 0 ? "Inf" : "-Inf")
+                                                  : base::shortestNumber(it->value));
         }
         out += '\n';
     }

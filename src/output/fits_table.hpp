@@ -23,9 +23,8 @@ struct FitRow {
 // The parameters a row can hold, each a column of the table in this order;
 // one a fit does not have is NA. Autoregressive coefficients beyond the
 // order are not columns.
-inline constexpr std::string_view fitParameterColumns[] = {"cutoff", "filter",    "nyrs0", "a",    "b",
-                                                           "k",      "g",         "d",     "intercept",
-                                                           "slope",  "mean",      "order", "span", "bass"};
+inline constexpr std::string_view fitParameterColumns[] = {
+    "cutoff", "filter", "nyrs0", "a", "b", "k", "g", "d", "intercept", "slope", "mean", "order", "span", "bass"};
 
 // "file,series,first,last,method,used,fallback," and the parameter columns.
 std::string fitsCsvHeader();
