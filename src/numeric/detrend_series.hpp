@@ -4,8 +4,11 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 #include <vector>
 
+#include "numeric/curve_fit.hpp"
+#include "numeric/filter_order.hpp"
 #include "numeric/pefilter_lanes.hpp"
 #include "numeric/spline.hpp"
 
@@ -19,6 +22,8 @@ struct SeriesScratch {
     SplineBand band;
     FilterLanesScratch lanes;  // detrendSeriesGroup's filters
     std::vector<float> groupExtended[filterLanes], groupSmoothed[filterLanes];  // and its splines
+    CurveFit curve;  // the other methods' fits (detrending.hpp)
+    FilterOrderScratch orders;  // the filter order's search
 };
 
 enum class SeriesOutcome {
@@ -40,6 +45,13 @@ struct SeriesFit {
     // (every outcome but fitted) the spline and the residual are NaN; after
     // filterTooLong and extendedTooLong all three are empty.
     std::vector<float> series, spline, residual;
+    // What a detrending method (detrending.hpp) says of the fit: the method
+    // of the curve after any fallback and why, its parameters, and the index
+    // of each value when one was asked for (else empty).
+    Method used = Method::burgSpline;
+    std::string_view fallback;
+    std::vector<FitParameter> parameters;
+    std::vector<float> index;
 };
 
 // Treats the n = values.size() values of one series with the filter length
