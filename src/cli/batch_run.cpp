@@ -13,6 +13,7 @@
 
 #include "cli/options.hpp"
 #include "cli/progress.hpp"
+#include "cli/read_hint.hpp"
 #include "formats/fields.hpp"
 #include "formats/read_series.hpp"
 #include "output/chronology_files.hpp"
@@ -147,16 +148,23 @@ private:
     }
 
     bool read(const std::string& input, formats::SeriesSet& set) {
-        std::string bytes;
-        formats::InputError error;
         formats::ReadOptions options = o_.read;
         if (input != "-") options.fileName = input;  // standard input has no name
-        if (!formats::readInputFile(input, bytes, error, o_.maxInput) ||
-            !formats::readSeries(bytes, options, set, error)) {
-            messages_.error(output::located(label(input), error));
-            return false;
-        }
+        const formats::Read<std::string> bytes = formats::readInputFile(input, o_.maxInput);
+        if (refused(input, bytes)) return false;
+        formats::Read<formats::SeriesSet> series = formats::readSeries(bytes.result.value(), options);
+        if (refused(input, series)) return false;
+        set = std::move(series.result).value();
         for (const std::string& warning : set.warnings) messages_.note(label(input) + ": " + warning);
+        if (set.itemsIgnored) messages_.note(label(input) + ": " + itemsIgnoredNote(*set.itemsIgnored));
+        return true;
+    }
+
+    // Whether `read` failed; if so, says why.
+    template <class T>
+    bool refused(const std::string& input, const formats::Read<T>& read) {
+        if (read.result) return false;
+        messages_.error(output::located(label(input), withHint(read.result.error(), read.hint, read.assumed)));
         return true;
     }
 
