@@ -133,7 +133,7 @@ public:
             endBlock();
             if (base::Status read = readLine(line); !read) return read;
         }
-        if (!lines_.status()) return fail(0, lines_.status().why());
+        if (!lines_.status()) return lines_.status();  // its words name the line
         endBlock();
         endRun();
         if (!seenData_) return base::failure("the file holds no data line (a series id, a year and its values)");

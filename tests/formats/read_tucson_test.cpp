@@ -157,6 +157,9 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {"ABC 12345 100 999\n", 1, 5, "year 12345 has more than four digits"},
         {"\n\nonly a header\n", 0, 0, "the file holds no data line (a series id, a year and its values)"},
         {"", 0, 0, "the file holds no data line (a series id, a year and its values)"},
+        // About the file as a whole, not at the line before the long one.
+        {"ABC01   1850   104   999\n" + std::string((std::size_t{64} << 20) + 1, ' '), 0, 0,
+         "line 2 of the file is longer than 64 MiB"},
     };
     expectReadErrors(cases, [](const std::string& text) { return read(text); });
 }
