@@ -48,16 +48,15 @@ std::vector<std::vector<double>> generated(int count, int shortest, int spread, 
 
 void addReference(const std::string& dir, std::vector<std::vector<double>>& all) {
     for (const char* site : {"az081", "chin008", "newz003"}) {
-        std::string bytes;
-        formats::InputError error;
-        formats::SeriesSet set;
         formats::ReadOptions options;
         options.format = formats::FormatChoice::tucson;
-        if (!formats::readInputFile(dir + "/data/" + site + ".rwl", bytes, error) ||
-            !formats::readSeries(bytes, options, set, error))
-            continue;
+        const formats::Read<std::string> bytes = formats::readInputFile(dir + "/data/" + site + ".rwl");
+        if (!bytes.result) continue;
+        const formats::Read<formats::SeriesSet> read = formats::readSeries(bytes.result.value(), options);
+        if (!read.result) continue;
+        const formats::SeriesSet& set = read.result.value();
         for (auto& s : set.series)
-            if (s.problem.empty()) all.push_back(s.values);
+            if (!s.problem) all.push_back(s.values);
     }
 }
 

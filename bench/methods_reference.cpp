@@ -106,7 +106,7 @@ Row compare(const std::string& dir, const std::string& site, const Task& task, c
             if (curves.header[c] == series.name) column = c;
         if (column == 0) continue;
         if (!only.empty() && series.name != only) continue;
-        if (!series.problem.empty()) {  // refused by our reader, e.g. a hole inside the series
+        if (series.problem) {  // refused by our reader, e.g. a hole inside the series
             ++row.unread;
             continue;
         }
@@ -178,15 +178,18 @@ int main(int argc, char** argv) {
     const char* sites[] = {"az081", "chin008", "newz003"};
     std::map<std::string, formats::SeriesSet> data;
     for (const char* site : sites) {
-        std::string bytes;
-        formats::InputError error;
         const std::string path = dir + "/data/" + site + ".rwl";
         formats::ReadOptions options;
         options.format = formats::FormatChoice::tucson;
-        if (!formats::readInputFile(path, bytes, error) || !formats::readSeries(bytes, options, data[site], error)) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), error.message.c_str());
+        const formats::Read<std::string> bytes = formats::readInputFile(path);
+        formats::Read<formats::SeriesSet> read = bytes.result
+                                                     ? formats::readSeries(bytes.result.value(), options)
+                                                     : formats::Read<formats::SeriesSet>{bytes.result.error(), {}, {}};
+        if (!read.result) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), read.result.why().c_str());
             return 1;
         }
+        data[site] = std::move(read.result).value();
     }
     std::printf("%-15s %-8s %8s %6s %12s %6s %12s  %s\n", "method", "site", "compared", "unread", "curve", ">1e-6",
                 "index", "final method differs");

@@ -32,14 +32,11 @@ Measured readInChild(const std::string& path, detrend::formats::FormatChoice for
     if (::pipe(pipeEnds) != 0) return {};
     const pid_t child = ::fork();
     if (child == 0) {
-        std::string bytes;
-        detrend::formats::InputError error;
-        detrend::formats::SeriesSet set;
         detrend::formats::ReadOptions options;
         options.format = format;
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = detrend::formats::readInputFile(path, bytes, error) &&
-                        detrend::formats::readSeries(bytes, options, set, error);
+        const auto bytes = detrend::formats::readInputFile(path);
+        const bool ok = bytes.result && detrend::formats::readSeries(bytes.result.value(), options).result.ok();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok) seconds = -1;
         (void)!::write(pipeEnds[1], &seconds, sizeof seconds);

@@ -32,9 +32,10 @@ void check(bool condition) {
 // or just after its end (`tabsExpanded`: counted with tabs expanded to 8
 // columns at most each), in a message that, as the messages show it, holds
 // no control character: input text quoted in it may hold any byte.
-void checkError(const InputError& error, const std::vector<std::string_view>& lines, bool tabsExpanded = false) {
-    check(!error.message.empty());
-    const std::string shown = detrend::base::escapedControls(error.message);
+void checkError(const detrend::base::Diagnostic& error, const std::vector<std::string_view>& lines,
+                bool tabsExpanded = false) {
+    check(!error.what.empty());
+    const std::string shown = detrend::base::escapedControls(error.what);
     check(std::none_of(shown.begin(), shown.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
     if (error.line == 0) return check(error.column == 0);
     check(error.line >= 1 && static_cast<std::size_t>(error.line) <= lines.size());
@@ -51,7 +52,8 @@ void checkError(const InputError& error, const std::vector<std::string_view>& li
 // years without a line make it unusable.
 void checkSet(const SeriesSet& set, bool tucson, long long slack, long long bound = yearLimit) {
     for (const Series& series : set.series) {
-        check(!series.values.empty() || !series.problem.empty());
+        check(!series.values.empty() || series.problem);
+        check(!series.problem || !series.problem->empty());
         const long long last = series.firstYear + static_cast<long long>(series.values.size());
         check(series.firstYear >= -bound && last <= bound + slack + 1);
         if (series.values.empty()) continue;
@@ -62,19 +64,31 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
         }
     }
     for (const std::string& warning : set.warnings) check(!warning.empty());
+    if (set.itemsIgnored) check(set.itemsIgnored->lines >= 1 && set.itemsIgnored->found > set.itemsIgnored->columns);
+}
+
+// A reader's outcome: series to rely on, or an error at a place that exists.
+void checkRead(const detrend::base::Result<SeriesSet>& read, const std::vector<std::string_view>& lines, bool tucson,
+               long long slack, long long bound = yearLimit, bool tabsExpanded = false) {
+    if (read) return checkSet(*read, tucson, slack, bound);
+    checkError(read.error(), lines, tabsExpanded);
 }
 
 // readSeries with the format detected: the reader detection chose, and an
-// error that says which format was assumed.
+// error that tells which format was assumed; a hint to name the format only
+// with one assumed, within the lines detection looked at.
 void checkReadSeries(std::string_view bytes, std::string_view name, const std::vector<std::string_view>& lines) {
     ReadOptions options;
     options.fileName = std::string(name);
-    SeriesSet set;
-    InputError error;
-    if (readSeries(bytes, options, set, error)) return check(error.message.empty());
-    checkError(error, lines, true);
+    const Read<SeriesSet> read = readSeries(bytes, options);
+    if (read.result) return check(read.hint == ReadHint::none && !read.assumed);
+    checkError(read.result.error(), lines, true);
+    const bool crn = name.ends_with(".crn");
+    check(crn == (read.hint == ReadHint::formatTucsonReadsIt));
     const bool blank = bytes.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos;
-    check(blank || error.message.find(" [read as ") != std::string::npos || name.ends_with(".crn"));
+    check(blank || crn || read.assumed);
+    if (read.hint == ReadHint::giveFormat)
+        check(read.assumed && read.result.error().line <= detectFormat(bytes, name).lastLine);
 }
 
 }  // namespace
@@ -95,28 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkReadSeries(bytes, "", lines);
     checkReadSeries(bytes, "in.rwl", lines);
 
-    SeriesSet set;
-    InputError error;
-    if (readTucson(bytes, set, error)) {
-        check(error.message.empty());
-        checkSet(set, true, static_cast<long long>(size), tucsonYearLimit);
-    } else {
-        checkError(error, lines);
-    }
-    if (readCsv(bytes, CsvOptions{}, set, error)) {
-        check(error.message.empty());
-        checkSet(set, false, 0);
-    } else {
-        checkError(error, lines);
-    }
+    checkRead(readTucson(bytes), lines, true, static_cast<long long>(size), tucsonYearLimit);
+    checkRead(readCsv(bytes, CsvOptions{}), lines, false, 0);
     // The free-layout table as batch runs read it: the same lines, columns
-    // counted with tabs expanded.
-    error = {};
-    if (readTable(bytes, TableOptions{}, set, error)) {
-        check(error.message.empty());
-        checkSet(set, false, 0, 1'000'000'000'000'000);
-    } else {
-        checkError(error, lines, true);
-    }
+    // counted with tabs expanded; with its columns given too.
+    checkRead(readTable(bytes, TableOptions{}), lines, false, 0, 1'000'000'000'000'000, true);
+    checkRead(readTable(bytes, TableOptions{3, -999.0}), lines, false, 0, 1'000'000'000'000'000, true);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "dialogue/console.hpp"
 #include "dialogue/run_end.hpp"
 #include "formats/free_layout.hpp"
+#include "formats/numbers.hpp"
 #include "output/messages.hpp"
 
 using namespace detrend::dialogue;
@@ -37,6 +38,16 @@ void checkConversions(std::string_view bytes) {
     if (parseNumber(token, f) == ScanStatus::ok) {
         const float expected = std::strtof(text.c_str(), nullptr);
         if (std::memcmp(&f, &expected, sizeof f) != 0) std::abort();
+    }
+    // A number read from the start of the token stops where a token of it
+    // alone would read the same.
+    const char* const last = token.data() + token.size();
+    double prefix = 0;
+    if (const NumberRead read = parseFreeFloat(token.data(), last, prefix); read.ec == std::errc()) {
+        double alone = 0;
+        const std::string_view digits(token.data(), static_cast<std::size_t>(read.ptr - token.data()));
+        if (parseNumber(digits, alone) != ScanStatus::ok || std::memcmp(&alone, &prefix, sizeof alone) != 0)
+            std::abort();
     }
     int i = 0;
     if (parseNumber(token, i) == ScanStatus::ok) {

@@ -9,6 +9,7 @@
 
 #include "cli/options.hpp"
 #include "cli/progress.hpp"
+#include "cli/read_hint.hpp"
 #include "cli/run_plan.hpp"
 #include "cli/tree_table.hpp"
 #include "base/text.hpp"
@@ -75,16 +76,23 @@ private:
     }
 
     bool read(const pipeline::InputPlan& input, formats::SeriesSet& set) {
-        std::string bytes;
-        formats::InputError error;
         formats::ReadOptions options = o_.read;
         if (input.input != output::standardStream) options.fileName = input.input;  // standard input has no name
-        if (!formats::readInputFile(input.input, bytes, error, o_.maxInput) ||
-            !formats::readSeries(bytes, options, set, error)) {
-            messages_.error(output::located(input.label, error));
-            return false;
-        }
+        const formats::Read<std::string> bytes = formats::readInputFile(input.input, o_.maxInput);
+        if (refused(input, bytes)) return false;
+        formats::Read<formats::SeriesSet> series = formats::readSeries(bytes.result.value(), options);
+        if (refused(input, series)) return false;
+        set = std::move(series.result).value();
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
+        if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
+        return true;
+    }
+
+    // Whether `read` failed; if so, says why.
+    template <class T>
+    bool refused(const pipeline::InputPlan& input, const formats::Read<T>& read) {
+        if (read.result) return false;
+        messages_.error(output::located(input.label, withHint(read.result.error(), read.hint, read.assumed)));
         return true;
     }
 
@@ -141,16 +149,14 @@ private:
 // The table of trees that --ids FILE names, into the plan's settings.
 bool readTreeTable(Options& options, output::Messages& messages) {
     if (options.treeIds != pipeline::TreeIdSource::table) return true;
-    std::string bytes;
-    formats::InputError error;
-    if (!formats::readInputFile(options.treeTable, bytes, error, options.maxInput)) {
-        messages.error(output::located(options.treeTable, error));
+    const formats::Read<std::string> bytes = formats::readInputFile(options.treeTable, options.maxInput);
+    if (!bytes.result) {
+        messages.error(output::located(options.treeTable, withHint(bytes.result.error(), bytes.hint, bytes.assumed)));
         return false;
     }
-    base::Result<std::map<std::string, pipeline::TreeAndCore>> table = parseTreeTable(bytes);
+    base::Result<std::map<std::string, pipeline::TreeAndCore>> table = parseTreeTable(bytes.result.value());
     if (!table.ok()) {
-        const base::Diagnostic& d = table.error();
-        messages.error(output::located(options.treeTable, formats::InputError{d.line, d.column, d.what}));
+        messages.error(output::located(options.treeTable, table.error()));
         return false;
     }
     options.trees = std::move(table).value();

@@ -37,8 +37,7 @@ void Console::prompt(std::string_view text) {
 // cannot be read, ends the run.
 void Console::nextLine() {
     if (input_.next()) return;
-    check({input_.error().empty() ? formats::ScanStatus::endOfFile : formats::ScanStatus::unreadable,
-           input_.lineNumber()});
+    check({input_.status() ? formats::ScanStatus::endOfFile : formats::ScanStatus::unreadable, input_.lineNumber()});
 }
 
 std::string Console::lineReply() {
@@ -65,8 +64,9 @@ void Console::awaitEnter() {
 
 void Console::check(const formats::ScanResult& result) {
     if (result.status == formats::ScanStatus::ok) return;
-    if (result.status == formats::ScanStatus::unreadable) fail(input_.error());
-    fail(std::string(reasonText(result.status)) + " (" + awaiting_ + ")");
+    const base::Diagnostic why = reader_.diagnostic(result);
+    if (result.status == formats::ScanStatus::unreadable) fail(why.what);
+    fail(why.what + " (" + awaiting_ + ")");
 }
 
 }  // namespace detrend::dialogue

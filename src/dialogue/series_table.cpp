@@ -20,7 +20,8 @@ using formats::ScanStatus;
 // Ends the run when a read of the table failed.
 void checkRead(const ScanResult& result, FreeReader& file) {
     if (result.status == ScanStatus::ok) return;
-    if (result.status == ScanStatus::unreadable) fail(file.lines().error());
+    const base::Diagnostic why = file.diagnostic(result);
+    if (result.status == ScanStatus::unreadable) fail(why.what);
     std::string where = file.lines().description();
     if (result.status != ScanStatus::endOfFile) {
         where += ", line " + std::to_string(result.line);
@@ -30,7 +31,7 @@ void checkRead(const ScanResult& result, FreeReader& file) {
     } else {
         where += ", which ends after line " + std::to_string(result.line);
     }
-    fail(std::string(reasonText(result.status)) + " (" + where + ")");
+    fail(why.what + " (" + where + ")");
 }
 
 [[noreturn]] void failTable(FreeReader& file, const std::string& what) {

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <string>
 
-#include "formats/fields.hpp"
+#include <vector>
+
+#include "base/text.hpp"
 #include "formats/lines.hpp"
-#include "formats/read_csv.hpp"
-#include "formats/read_tucson.hpp"
+#include "formats/numbers.hpp"
+#include "formats/tucson_lines.hpp"
 
 namespace detrend::formats {
 namespace {
@@ -19,12 +21,6 @@ struct TucsonFit {
     long lastLine = 0;
 };
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Tells apart the data lines of a Tucson file and the rows of an integer
 // table read as such lines, whose "ids" are years rising by one.
 class TucsonEvidence {
@@ -32,12 +28,12 @@ public:
     void add(const TucsonLine& line) {
         ++data_;
         marker_ = marker_ || line.lastValue == 999 || line.lastValue == -9999;
-        continued_ = continued_ || (havePrevious_ && sameIgnoringCase(previous_.id, line.id) &&
+        continued_ = continued_ || (havePrevious_ && base::equalsIgnoringCase(previous_.id, line.id) &&
                                     line.year == previous_.year + static_cast<long long>(previous_.valueCount));
         long long id = 0;
         long long previousId = 0;
-        risingIds_ = risingIds_ && parseInteger(line.id, id) &&
-                     (!havePrevious_ || (parseInteger(previous_.id, previousId) && id == previousId + 1));
+        risingIds_ = risingIds_ && wholeInteger(line.id, id) &&
+                     (!havePrevious_ || (wholeInteger(previous_.id, previousId) && id == previousId + 1));
         previous_ = line;
         havePrevious_ = true;
     }
@@ -77,18 +73,103 @@ TucsonFit tucsonFit(std::string_view bytes) {
     return fit;
 }
 
+// Whether the first cell of `line` is a year, quoted or not.
+bool startsWithYear(std::string_view line, char separator) {
+    std::string_view cell = base::trimmed(line.substr(0, line.find(separator)), csvBlanks(separator));
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
+    long long year = 0;
+    return csvYear(base::trimmed(cell, " "), year);
+}
+
 // The file name's extension in lower case, "" when it has none.
 std::string extensionOf(std::string_view fileName) {
     const std::size_t slash = fileName.find_last_of('/');
-    const std::string_view base = fileName.substr(slash == std::string_view::npos ? 0 : slash + 1);
-    const std::size_t dot = base.find_last_of('.');
+    const std::string_view name = fileName.substr(slash == std::string_view::npos ? 0 : slash + 1);
+    const std::size_t dot = name.find_last_of('.');
     if (dot == std::string_view::npos || dot == 0) return {};
-    std::string extension(base.substr(dot + 1));
-    for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    return extension;
+    return base::asciiLowered(name.substr(dot + 1));
 }
 
 }  // namespace
+
+TucsonLine classifyTucsonLine(std::string_view line) {
+    TucsonLine out;
+    if (isBlankLine(line)) return out;
+    if (tucson::archiveNumber(line) != 0) {
+        out.kind = TucsonLine::Kind::header;
+        return out;
+    }
+    tucson::DataLine data, scratch;
+    const std::size_t glued = tucson::gluedAt(line);
+    const tucson::Reading reading =
+        tucson::readRecord(line.substr(0, std::min(glued, line.size())), 0, data, scratch).reading;
+    out.kind = reading == tucson::Reading::data     ? TucsonLine::Kind::data
+               : reading == tucson::Reading::faulty ? TucsonLine::Kind::faulty
+                                                    : TucsonLine::Kind::other;
+    if (reading == tucson::Reading::data)
+        out = {out.kind, data.id, data.year, data.values.size(), data.values.back().raw};
+    return out;
+}
+
+std::size_t separatorCount(std::string_view line, char separator) {
+    std::size_t count = 0;
+    bool inQuotes = false;
+    for (char c : line) {
+        if (c == '"') inQuotes = !inQuotes;
+        if (c == separator && !inQuotes) ++count;
+    }
+    return count;
+}
+
+bool csvYear(std::string_view text, long long& year) {
+    const std::size_t point = text.find('.');
+    if (point != std::string_view::npos) {
+        if (text.substr(point + 1).find_first_not_of('0') != std::string_view::npos) return false;
+        text = text.substr(0, point);
+    }
+    return wholeInteger(text, year);
+}
+
+CsvFit csvFit(std::string_view bytes) {
+    LineReader lines(bytes, "the file", LineRules::batch(false));
+    std::string header;
+    std::vector<std::string> rows;
+    bool haveHeader = false;
+    CsvFit fit;
+    while (rows.size() < static_cast<std::size_t>(csvRowsExamined) && lines.next()) {
+        if (isBlankLine(lines.line())) continue;
+        (haveHeader ? rows.emplace_back(lines.line()) : header.assign(lines.line()));
+        haveHeader = true;
+        fit.lastLine = lines.lineNumber();
+    }
+    for (char separator : {'\t', ';', ','}) fit.inHeader = fit.inHeader || separatorCount(header, separator) > 0;
+    CsvFit loose;
+    for (char separator : {'\t', ';', ','}) {
+        const std::size_t inHeader = separatorCount(header, separator);
+        const std::size_t inFirstRow = rows.empty() ? 0 : separatorCount(rows.front(), separator);
+        bool same = !rows.empty() && inFirstRow >= 1 && (inHeader == inFirstRow || inHeader + 1 == inFirstRow);
+        bool holds = haveHeader && inHeader >= 1;
+        for (const std::string& row : rows) {
+            const std::size_t count = separatorCount(row, separator);
+            const bool year = startsWithYear(row, separator);
+            same = same && count == inFirstRow && year;
+            holds = holds && count >= 1 && year;
+        }
+        if (same) {
+            loose = {separator, true, fit.inHeader, fit.lastLine};
+            break;
+        }
+        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
+    }
+    if (loose.separator == '\0') return fit;
+    const std::size_t inHeader = separatorCount(header, loose.separator);
+    for (const std::string& row : rows) {
+        const std::size_t count = separatorCount(row, loose.separator);
+        loose.rowsOneMore += count == inHeader + 1 ? 1 : 0;
+        loose.rowsAsHeader += count == inHeader ? 1 : 0;
+    }
+    return loose;
+}
 
 Detection detectFormat(std::string_view bytes, std::string_view fileName) {
     const std::string extension = extensionOf(fileName);

@@ -1,7 +1,9 @@
 // Which batch reader an input file needs, told from its content; the file
-// name breaks a tie.
+// name breaks a tie. The tests of the content live here, and the readers use
+// them: csvFit picks the CSV reader's separator.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace detrend::formats {
@@ -42,6 +44,58 @@ struct Detection {
 //  6. csv: csvFit finds a separator that fits loosely;
 //  7. table: anything else, a free-layout table of names and rows.
 Detection detectFormat(std::string_view bytes, std::string_view fileName = {});
+
+// One line of a Tucson file as format detection sees it.
+struct TucsonLine {
+    enum class Kind {
+        blank,
+        header,  // of the archive's header shape
+        data,  // read as one or more records (glued)
+        faulty,  // of the shape of a data line, but not readable
+        other,  // neither
+    };
+    Kind kind = Kind::blank;
+    // Of a data line's first record: id (pointing into the line), year, the
+    // number of values and the last of them.
+    std::string_view id;
+    long long year = 0;
+    std::size_t valueCount = 0;
+    long long lastValue = 0;
+};
+TucsonLine classifyTucsonLine(std::string_view line);
+
+// The rows csvFit examines after the header.
+inline constexpr int csvRowsExamined = 20;
+
+// How the first lines of a file fit a CSV table: the first line that is not
+// blank (the header) and up to csvRowsExamined lines after it that are not
+// blank (the rows), for each of tab, ';' and ',' (counted outside double
+// quotes). A separator fits consistently when every row holds the same
+// number of it, at least one, and begins with a year, and the header holds
+// as many or one fewer. It fits loosely when the header holds it, and every
+// row holds it and begins with a year (a CSV file with a faulty row).
+struct CsvFit {
+    char separator = '\0';  // '\0': none fits
+    bool consistent = false;
+    bool inHeader = false;  // the header holds one of the three
+    long lastLine = 0;  // the last line examined
+    // Of the rows examined: how many hold one separator more than the header
+    // (as R writes row names), and how many as many as the header.
+    std::size_t rowsOneMore = 0, rowsAsHeader = 0;
+};
+// The first separator of tab, ';' and ',' that fits consistently; else the
+// first that fits loosely.
+CsvFit csvFit(std::string_view bytes);
+
+// The blanks dropped around a CSV cell: blanks, and tabs unless tab
+// separates.
+inline std::string_view csvBlanks(char separator) { return separator == '\t' ? " " : " \t"; }
+// How often `separator` occurs in `line` outside double quotes.
+std::size_t separatorCount(std::string_view line, char separator);
+// All of `text` as the year of a CSV row: a whole number, or one with a zero
+// fraction (1900.0, as pandas writes the years of a column that holds a
+// missing value).
+bool csvYear(std::string_view text, long long& year);
 
 // How messages name a format: "a Tucson file", "CSV", "a free-layout table".
 std::string_view formatName(InputFormat format);

@@ -1,6 +1,6 @@
-// What the batch readers share: where a field fails, how a field's text is
-// shown in a message, integers, trimming, the range of years, and the span of
-// a series from its first to its last value.
+// What the batch readers share: the column of an offset, the range of years,
+// a bound on the number of lines, and the span of a series from its first to
+// its last value. (Their messages quote text with base/text.hpp.)
 #pragma once
 
 #include <algorithm>
@@ -12,12 +12,6 @@
 
 namespace detrend::formats {
 
-// Why a field of a line cannot be read, and where (1-based; 0: not known).
-struct Fault {
-    long column = 0;
-    std::string message;
-};
-
 // The 1-based column of a 0-based byte offset.
 inline long columnOf(std::size_t offset) { return static_cast<long>(offset) + 1; }
 
@@ -25,9 +19,6 @@ inline long columnOf(std::size_t offset) { return static_cast<long>(offset) + 1;
 inline constexpr long long yearLimit = 1000000;
 // "year Y is out of range (-1000000 to 1000000)".
 std::string yearOutOfRange(long long year);
-
-// All of `text` as a decimal integer with an optional minus sign.
-bool parseInteger(std::string_view text, long long& value);
 
 // At least the number of lines in `bytes`, whatever ends them (LF, CR LF or
 // CR): room enough for one value per line.

@@ -1,87 +1,15 @@
 #include "formats/free_layout.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
+#include <system_error>
 #include <type_traits>
 
-#include "formats/decimal.hpp"
+#include "formats/numbers.hpp"
 
 namespace detrend::formats {
 namespace {
 
 bool isSeparator(char c) { return c == ' ' || c == ',' || c == '/'; }
-
-// Checks the decimal grammar; on success `exponentAt` is the position of the
-// exponent letter (or npos).
-bool isDecimal(std::string_view t, std::size_t& exponentAt) {
-    std::size_t i = 0;
-    const std::size_t n = t.size();
-    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < n && isDigit(t[i])) ++i, ++digits;
-    if (i < n && t[i] == '.') {
-        ++i;
-        while (i < n && isDigit(t[i])) ++i, ++digits;
-    }
-    if (digits == 0) return false;
-    exponentAt = std::string_view::npos;
-    if (i < n && isExponentLetter(t[i])) {
-        exponentAt = i++;
-        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
-        if (i == n || !isDigit(t[i])) return false;
-        while (i < n && isDigit(t[i])) ++i;
-    }
-    return i == n;
-}
-
-template <class T>
-T strtoT(const char* s, char** end);
-template <>
-double strtoT<double>(const char* s, char** end) {
-    return std::strtod(s, end);
-}
-template <>
-float strtoT<float>(const char* s, char** end) {
-    return std::strtof(s, end);
-}
-
-template <class T>
-ScanStatus parseFloating(std::string_view token, T& value) {
-    const char* const tokenEnd = token.data() + token.size();
-    T quick;
-    const char* stop;
-    if (quickDecimal(token.data(), tokenEnd, quick, stop) && stop == tokenEnd) {
-        value = quick;
-        return ScanStatus::ok;
-    }
-    std::size_t exponentAt;
-    if (!isDecimal(token, exponentAt)) return ScanStatus::illegalCharacter;
-    // from_chars takes neither a plus sign nor the exponent letters D and Q;
-    // only tokens that have them are rewritten.
-    thread_local std::string text;
-    std::string_view digits = token.substr(token[0] == '+' ? 1 : 0);
-    if (exponentAt != std::string_view::npos && token[exponentAt] != 'E' && token[exponentAt] != 'e') {
-        text.assign(digits);
-        text[exponentAt - (token.size() - digits.size())] = 'e';
-        digits = text;
-    }
-    T parsed;
-    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed);
-    if (ec == std::errc::result_out_of_range) {
-        // Too large, or too small: strtod tells which, and gives the
-        // underflowed value.
-        text.assign(digits);
-        parsed = strtoT<T>(text.c_str(), nullptr);
-        if (std::isinf(parsed)) return ScanStatus::outOfRange;
-    } else if (ec != std::errc() || ptr != digits.data() + digits.size()) {
-        return ScanStatus::illegalCharacter;
-    }
-    value = parsed;
-    return ScanStatus::ok;
-}
 
 // Items handed to the generic reader: how one token is parsed and stored.
 template <class T>
@@ -220,10 +148,10 @@ template <class Items>
     if constexpr (Items::decimal) {
         typename Items::Value value{};
         const char* const textEnd = text.data() + text.size();
-        const char* stop;
-        if (quickDecimal(text.data() + pos, textEnd, value, stop) && (stop == textEnd || isSeparator(*stop))) {
+        const NumberRead read = quickDecimal(text.data() + pos, textEnd, value);
+        if (read.ec == std::errc() && (read.ptr == textEnd || isSeparator(*read.ptr))) {
             items.store(index++, value);
-            pos = static_cast<std::size_t>(stop - text.data());
+            pos = static_cast<std::size_t>(read.ptr - text.data());
             return true;
         }
     }
@@ -232,41 +160,28 @@ template <class Items>
 
 }  // namespace
 
-std::string_view reasonText(ScanStatus status) {
-    switch (status) {
-        case ScanStatus::ok: return "no error";
-        case ScanStatus::illegalCharacter: return "Illegal character in numeric input";
-        case ScanStatus::outOfRange: return "Number out of range in numeric input";
-        case ScanStatus::zeroRepeat: return "Zero repeat count in input";
-        case ScanStatus::endOfFile: return "Attempt to read past end of file";
-        case ScanStatus::unreadable: return "the input cannot be read";
-    }
-    return "unknown error";
+namespace {
+
+// A token read by one of the number functions: ok, or why not.
+ScanStatus tokenStatus(std::string_view token, NumberRead read) {
+    if (read.ec == std::errc::invalid_argument || read.ptr != token.data() + token.size())
+        return ScanStatus::illegalCharacter;
+    return read.ec == std::errc() ? ScanStatus::ok : ScanStatus::outOfRange;
 }
 
-ScanStatus parseNumber(std::string_view token, double& value) { return parseFloating(token, value); }
-ScanStatus parseNumber(std::string_view token, float& value) { return parseFloating(token, value); }
-
-ScanStatus parseNumber(std::string_view token, int& value) {
-    std::size_t i = 0;
-    const bool negative = !token.empty() && token[0] == '-';
-    if (!token.empty() && (token[0] == '+' || token[0] == '-')) ++i;
-    if (i == token.size()) return ScanStatus::illegalCharacter;
-    long long magnitude = 0;
-    bool tooLarge = false;
-    for (; i < token.size(); ++i) {
-        if (!isDigit(token[i])) return ScanStatus::illegalCharacter;
-        if (magnitude <= std::numeric_limits<int>::max())
-            magnitude = magnitude * 10 + (token[i] - '0');
-        else
-            tooLarge = true;
-    }
-    const long long v = negative ? -magnitude : magnitude;
-    if (tooLarge || v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min())
-        return ScanStatus::outOfRange;
-    value = static_cast<int>(v);
-    return ScanStatus::ok;
+template <class T>
+ScanStatus parseToken(std::string_view token, T& value, NumberRead (*parse)(const char*, const char*, T&)) {
+    T parsed{};
+    const ScanStatus status = tokenStatus(token, parse(token.data(), token.data() + token.size(), parsed));
+    if (status == ScanStatus::ok) value = parsed;
+    return status;
 }
+
+}  // namespace
+
+ScanStatus parseNumber(std::string_view token, double& value) { return parseToken(token, value, parseFreeFloat); }
+ScanStatus parseNumber(std::string_view token, float& value) { return parseToken(token, value, parseFreeFloat); }
+ScanStatus parseNumber(std::string_view token, int& value) { return parseToken(token, value, parseFreeInteger); }
 
 std::size_t countItems(std::string_view text, std::size_t pos, bool afterItem, bool quotedNames) {
     constexpr std::uint64_t countLimit = std::uint64_t{1} << 40;
@@ -288,7 +203,22 @@ std::size_t countItems(std::string_view text, std::size_t pos, bool afterItem, b
 }
 
 ScanResult FreeReader::lineMissing() const {
-    return {lines_.error().empty() ? ScanStatus::endOfFile : ScanStatus::unreadable, lines_.lineNumber()};
+    return {lines_.status() ? ScanStatus::endOfFile : ScanStatus::unreadable, lines_.lineNumber()};
+}
+
+base::Diagnostic FreeReader::diagnostic(const ScanResult& result) const {
+    const auto at = [&](const char* what) {
+        return base::failure(what, result.line, static_cast<long>(result.column));
+    };
+    switch (result.status) {
+        case ScanStatus::ok: return at("no error");
+        case ScanStatus::illegalCharacter: return at("Illegal character in numeric input");
+        case ScanStatus::outOfRange: return at("Number out of range in numeric input");
+        case ScanStatus::zeroRepeat: return at("Zero repeat count in input");
+        case ScanStatus::endOfFile: return at("Attempt to read past end of file");
+        case ScanStatus::unreadable: break;
+    }
+    return lines_.status() ? base::failure("the input cannot be read") : lines_.status().error();
 }
 
 template <class Items>

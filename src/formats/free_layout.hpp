@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/lines.hpp"
 #include "formats/series_name.hpp"
 
@@ -29,7 +30,7 @@ enum class ScanStatus {
     outOfRange,  // a number too large for its type
     zeroRepeat,  // a repeat count of 0
     endOfFile,  // the source ended before every item was read
-    unreadable,  // the source could not be read (LineReader::error says why)
+    unreadable,  // the source could not be read (LineReader::status says why)
 };
 
 struct ScanResult {
@@ -45,11 +46,9 @@ struct ScanResult {
     std::size_t column = 0;
 };
 
-// The fixed reason text of a failed read.
-std::string_view reasonText(ScanStatus status);
-
 // Reads one number token (no blanks, no repeat count) following the number
-// rules above. Values too small for the type read as zero of the same sign.
+// rules above (parseFreeFloat, parseFreeInteger of numbers.hpp), all of it.
+// Values too small for the type read as zero of the same sign.
 ScanStatus parseNumber(std::string_view token, double& value);
 ScanStatus parseNumber(std::string_view token, float& value);
 ScanStatus parseNumber(std::string_view token, int& value);
@@ -85,6 +84,11 @@ public:
     std::size_t firstItemColumn() const { return firstItemColumn_; }
 
     LineReader& lines() { return lines_; }
+
+    // What a read that did not end ok says, at its line and column: the
+    // fixed reason of its status, or, when the source could not be read, the
+    // line reader's words (line and column 0).
+    base::Diagnostic diagnostic(const ScanResult& result) const;
 
 private:
     template <class Items>

@@ -51,7 +51,7 @@ bool LineReader::refill() {
             return false;
         }
         if (errno != EINTR) {
-            error_ = "cannot read " + description_ + ": " + std::strerror(errno);
+            status_ = base::failure("cannot read " + description_ + ": " + std::strerror(errno));
             atEnd_ = true;
             return false;
         }
@@ -59,8 +59,8 @@ bool LineReader::refill() {
 }
 
 bool LineReader::failTooLong() {
-    error_ = "line " + std::to_string(lineNumber_ + 1) + " of " + description_ + " is longer than " +
-             std::to_string(maxLineLength >> 20) + " MiB";
+    status_ = base::failure("line " + std::to_string(lineNumber_ + 1) + " of " + description_ + " is longer than " +
+                            std::to_string(maxLineLength >> 20) + " MiB");
     atEnd_ = true;
     begin_ = searched_ = end_;
     line_ = {};
@@ -68,7 +68,7 @@ bool LineReader::failTooLong() {
 }
 
 bool LineReader::next() {
-    if (!error_.empty()) return false;
+    if (!status_) return false;
     const char* newline;
     for (;;) {
         newline = searched_ < end_ ? static_cast<const char*>(std::memchr(data_ + searched_, '\n', end_ - searched_))
@@ -77,7 +77,7 @@ bool LineReader::next() {
         searched_ = end_;
         if (!refill()) break;
     }
-    if (!error_.empty()) return false;
+    if (!status_) return false;
     std::size_t stop;  // end of the line's text
     if (newline != nullptr) {
         stop = static_cast<std::size_t>(newline - data_);

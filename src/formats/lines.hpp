@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.hpp"
+
 namespace detrend::formats {
 
 struct LineRules {
@@ -41,15 +43,17 @@ public:
 
     // Moves to the next line: true, or false at the end of the source or
     // when it cannot be read (a read error of the descriptor, or a line
-    // longer than maxLineLength); error() then says why.
+    // longer than maxLineLength); status() then says why.
     bool next();
     // The current line, valid until the next call of next().
     std::string_view line() const { return line_; }
     // 1-based number of the current line (0 before the first).
     long lineNumber() const { return lineNumber_; }
     const std::string& description() const { return description_; }
-    // Why the source could not be read, as a sentence; empty when it could.
-    const std::string& error() const { return error_; }
+    // Whether the source could be read; if not, why, in words that name the
+    // source (and the line, when one is too long), about the source as a
+    // whole (line and column 0).
+    const base::Status& status() const { return status_; }
 
 private:
     bool refill();
@@ -66,7 +70,7 @@ private:
     std::string cooked_;  // the current line when it needed rewriting
     std::string_view line_;
     long lineNumber_ = 0;
-    std::string error_;
+    base::Status status_;
 };
 
 // True when `line` holds nothing but blanks and tabs.

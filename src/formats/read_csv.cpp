@@ -1,15 +1,16 @@
 #include "formats/read_csv.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "formats/decimal.hpp"
+#include "base/text.hpp"
+#include "formats/detect_format.hpp"
 #include "formats/fields.hpp"
 #include "formats/lines.hpp"
+#include "formats/numbers.hpp"
 
 namespace detrend::formats {
 namespace {
@@ -17,39 +18,33 @@ namespace {
 constexpr std::size_t npos = std::string_view::npos;
 constexpr double missingValue = std::numeric_limits<double>::quiet_NaN();
 
-// The blanks dropped around a cell.
-std::string_view blanksFor(char separator) { return separator == '\t' ? " " : " \t"; }
-
 struct Cell {
     std::string text;
     long column = 0;  // of the cell's first character after blanks
 };
 
 // A quoted cell starting at line[pos] (the quote): its text, and the
-// position after the closing quote; false with `fault` when it is not closed.
-bool quotedCell(std::string_view line, std::size_t& pos, Cell& cell, Fault& fault) {
+// position after the closing quote; the fault when it is not closed.
+base::Status quotedCell(std::string_view line, std::size_t& pos, Cell& cell) {
     for (++pos;; ++pos) {
-        if (pos >= line.size()) {
-            fault = {cell.column, "expected a closing quote on the same line"};
-            return false;
-        }
+        if (pos >= line.size()) return base::failure("expected a closing quote on the same line", 0, cell.column);
         if (line[pos] == '"') {
             if (pos + 1 < line.size() && line[pos + 1] == '"') {
                 ++pos;
             } else {
                 ++pos;
-                return true;
+                return {};
             }
         }
         cell.text.push_back(line[pos]);
     }
 }
 
-// Splits `line` into `cells`; false with `fault` when a quoted cell is not
-// closed or text follows its closing quote. The header, and rows the quick
-// reading leaves, are read so.
-bool splitCells(std::string_view line, char separator, std::vector<Cell>& cells, Fault& fault) {
-    const std::string_view blanks = blanksFor(separator);
+// Splits `line` into `cells`; the fault (at a column, line 0) when a quoted
+// cell is not closed or text follows its closing quote. The header, and rows
+// the quick reading leaves, are read so.
+base::Status splitCells(std::string_view line, char separator, std::vector<Cell>& cells) {
+    const std::string_view blanks = csvBlanks(separator);
     cells.clear();
     std::size_t pos = 0;
     for (;;) {
@@ -57,20 +52,19 @@ bool splitCells(std::string_view line, char separator, std::vector<Cell>& cells,
         Cell cell;
         cell.column = columnOf(pos);
         if (pos < line.size() && line[pos] == '"') {
-            if (!quotedCell(line, pos, cell, fault)) return false;
+            if (base::Status closed = quotedCell(line, pos, cell); !closed) return closed;
             pos = std::min(line.find_first_not_of(blanks, pos), line.size());
-            if (pos < line.size() && line[pos] != separator) {
-                fault = {columnOf(pos), "expected a separator after the closing quote, found " +
-                                            base::quoted(line.substr(pos, line.find(separator, pos) - pos))};
-                return false;
-            }
+            if (pos < line.size() && line[pos] != separator)
+                return base::failure("expected a separator after the closing quote, found " +
+                                         base::quoted(line.substr(pos, line.find(separator, pos) - pos)),
+                                     0, columnOf(pos));
         } else {
             const std::size_t end = std::min(line.find(separator, pos), line.size());
             cell.text = base::trimmed(line.substr(pos, end - pos), blanks);
             pos = end;
         }
         cells.push_back(std::move(cell));
-        if (pos >= line.size()) return true;
+        if (pos >= line.size()) return {};
         ++pos;  // the separator
     }
 }
@@ -81,103 +75,6 @@ bool isMissingMark(std::string_view text) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return lower(text[1]) == 'a' && (text.size() == 2 || lower(text[2]) == 'n');
 }
-
-// All of `text` as a year: a whole number, or one with a zero fraction.
-bool parseYear(std::string_view text, long long& year) {
-    const std::size_t point = text.find('.');
-    if (point != npos) {
-        if (text.substr(point + 1).find_first_not_of('0') != npos) return false;
-        text = text.substr(0, point);
-    }
-    return parseInteger(text, year);
-}
-
-// How often `separator` occurs in `line` outside double quotes.
-std::size_t separatorCount(std::string_view line, char separator) {
-    std::size_t count = 0;
-    bool inQuotes = false;
-    for (char c : line) {
-        if (c == '"') inQuotes = !inQuotes;
-        if (c == separator && !inQuotes) ++count;
-    }
-    return count;
-}
-
-// Whether the first cell of `line` is a year, quoted or not.
-bool startsWithYear(std::string_view line, char separator) {
-    std::string_view cell = base::trimmed(line.substr(0, line.find(separator)), blanksFor(separator));
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') cell = cell.substr(1, cell.size() - 2);
-    long long year = 0;
-    return parseYear(base::trimmed(cell, " "), year);
-}
-
-}  // namespace
-
-bool parseCsvNumber(std::string_view text, bool decimalComma, double& value) {
-    const char* end = text.data() + text.size();
-    const char* stop = nullptr;
-    if (quickDecimal<double, false>(text.data(), end, value, stop) && stop == end) return true;
-    thread_local std::string rewritten;
-    if (decimalComma && text.find('.') == npos) {
-        const std::size_t comma = text.find(',');
-        if (comma != npos && text.find(',', comma + 1) == npos) {
-            rewritten.assign(text);
-            rewritten[comma] = '.';
-            text = rewritten;
-        }
-    }
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-        if (text.starts_with('-')) return false;
-    }
-    if (text.empty()) return false;
-    end = text.data() + text.size();
-    const auto [last, status] = std::from_chars(text.data(), end, value, std::chars_format::general);
-    return status == std::errc() && last == end && std::isfinite(value);
-}
-
-CsvFit csvFit(std::string_view bytes) {
-    LineReader lines(bytes, "the file", LineRules::batch(false));
-    std::string header;
-    std::vector<std::string> rows;
-    bool haveHeader = false;
-    CsvFit fit;
-    while (rows.size() < static_cast<std::size_t>(csvRowsExamined) && lines.next()) {
-        if (isBlankLine(lines.line())) continue;
-        (haveHeader ? rows.emplace_back(lines.line()) : header.assign(lines.line()));
-        haveHeader = true;
-        fit.lastLine = lines.lineNumber();
-    }
-    for (char separator : {'\t', ';', ','}) fit.inHeader = fit.inHeader || separatorCount(header, separator) > 0;
-    CsvFit loose;
-    for (char separator : {'\t', ';', ','}) {
-        const std::size_t inHeader = separatorCount(header, separator);
-        const std::size_t inFirstRow = rows.empty() ? 0 : separatorCount(rows.front(), separator);
-        bool same = !rows.empty() && inFirstRow >= 1 && (inHeader == inFirstRow || inHeader + 1 == inFirstRow);
-        bool holds = haveHeader && inHeader >= 1;
-        for (const std::string& row : rows) {
-            const std::size_t count = separatorCount(row, separator);
-            const bool year = startsWithYear(row, separator);
-            same = same && count == inFirstRow && year;
-            holds = holds && count >= 1 && year;
-        }
-        if (same) {
-            loose = {separator, true, fit.inHeader, fit.lastLine};
-            break;
-        }
-        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
-    }
-    if (loose.separator == '\0') return fit;
-    const std::size_t inHeader = separatorCount(header, loose.separator);
-    for (const std::string& row : rows) {
-        const std::size_t count = separatorCount(row, loose.separator);
-        loose.rowsOneMore += count == inHeader + 1 ? 1 : 0;
-        loose.rowsAsHeader += count == inHeader ? 1 : 0;
-    }
-    return loose;
-}
-
-namespace {
 
 // A cell of a row as the general reading takes it: its text (a quoted cell
 // without its quotes, "" as one quote), its column, and whether the line
@@ -194,43 +91,47 @@ struct CellView {
 // decimal comma, a fault) by the general one.
 class CsvReader {
 public:
-    CsvReader(std::string_view bytes, const CsvOptions& options, SeriesSet& out, InputError& error)
+    CsvReader(std::string_view bytes, const CsvOptions& options, SeriesSet& out)
         : bytes_(bytes),
           lines_(bytes, "the file", LineRules::batch(false)),
           missing_(options.missing),
           missingAsFloat_(static_cast<double>(static_cast<float>(options.missing))),
-          out_(out),
-          error_(error) {}
+          out_(out) {}
 
-    bool read() {
-        if (!readHeader()) return false;
+    base::Status read() {
+        if (base::Status header = readHeader(); !header) return header;
         while (lines_.next()) {
             const std::string_view line = lines_.line();
             if (isBlankLine(line) || (width_ == 0 && emptyCells(line))) continue;
-            if (width_ == 0 && !shapeFrom(line)) return false;
-            if (!readRow(line)) return false;
+            if (width_ == 0) {
+                if (base::Status shape = shapeFrom(line); !shape) return shape;
+            }
+            if (base::Status row = readRow(line); !row) return row;
         }
-        if (!lines_.error().empty()) return fail(0, 0, lines_.error());
-        if (!anyRow_) return fail(headerLine_, 0, "no data rows after the header");
+        if (!lines_.status()) return lines_.status();
+        if (!anyRow_) return base::failure("no data rows after the header", headerLine_);
         finish();
-        return true;
+        return {};
     }
 
 private:
-    bool fail(long line, long column, std::string message) {
-        error_ = {line, column, std::move(message)};
-        return false;
+    // A fault of the current line at a column.
+    base::Status fail(long column, std::string what) const {
+        return base::failure(std::move(what), lines_.lineNumber(), column);
     }
-    bool fail(const Fault& fault) { return fail(lines_.lineNumber(), fault.column, fault.message); }
+    // A fault at a column (its line 0) placed on the current line.
+    base::Status onThisLine(const base::Status& fault) const {
+        return fault ? fault : fail(fault.error().column, fault.error().what);
+    }
 
-    bool readHeader();
-    bool shapeFrom(std::string_view row);
+    base::Status readHeader();
+    base::Status shapeFrom(std::string_view row);
     bool emptyCells(std::string_view line);
-    bool nextCell(std::string_view line, std::size_t& pos, CellView& cell);
-    bool readRow(std::string_view line);
-    bool readYear(const CellView& cell);
+    base::Status nextCell(std::string_view line, std::size_t& pos, CellView& cell);
+    base::Status readRow(std::string_view line);
+    base::Status readYear(const CellView& cell);
     bool quickCell(std::string_view line, std::size_t& pos, bool& last, std::size_t k);
-    bool cellCountFault(std::string_view line);
+    base::Status cellCountFault(std::string_view line);
     void store(std::size_t k, double value) {
         if (value == missing_ || value == missingAsFloat_) value = missingValue;
         columns_[k - 1].push_back(value);
@@ -241,7 +142,6 @@ private:
     LineReader lines_;
     const double missing_, missingAsFloat_;
     SeriesSet& out_;
-    InputError& error_;
     long headerLine_ = 0, headerEnd_ = 0;
     char separator_ = ',';
     std::string_view blanks_;
@@ -255,10 +155,10 @@ private:
     bool anyRow_ = false;
 };
 
-bool CsvReader::readHeader() {
+base::Status CsvReader::readHeader() {
     while (lines_.next() && isBlankLine(lines_.line())) {
     }
-    if (lines_.lineNumber() == 0 || isBlankLine(lines_.line())) return fail(0, 0, "the file is empty");
+    if (lines_.lineNumber() == 0 || isBlankLine(lines_.line())) return base::failure("the file is empty");
     headerLine_ = lines_.lineNumber();
     const std::string_view header = lines_.line();
     const CsvFit fit = csvFit(bytes_);
@@ -271,11 +171,10 @@ bool CsvReader::readHeader() {
                 most = count, separator_ = separator;
     }
     if (separator_ == '\0') separator_ = ',';
-    blanks_ = blanksFor(separator_);
-    Fault fault;
-    if (!splitCells(header, separator_, header_, fault)) return fail(fault);
+    blanks_ = csvBlanks(separator_);
+    if (base::Status split = splitCells(header, separator_, header_); !split) return onThisLine(split);
     headerEnd_ = columnOf(header.size());
-    return true;
+    return {};
 }
 
 // Takes the table's width from the first row: that of the header, or one
@@ -283,12 +182,12 @@ bool CsvReader::readHeader() {
 // one cell more than have the header's -- unless that cell is empty, after a
 // separator ending the row: then a column without a name. Otherwise a first
 // row with a cell more is a faulty row.
-bool CsvReader::shapeFrom(std::string_view row) {
+base::Status CsvReader::shapeFrom(std::string_view row) {
     const bool oneMore = rowNamesLikely_ && separatorCount(row, separator_) == header_.size();
     const bool endsInSeparator = base::trimmed(row, blanks_).ends_with(separator_);
     rowNames_ = oneMore && !endsInSeparator;
     if (!rowNames_ && header_.size() < 2)
-        return fail(headerLine_, headerEnd_, "expected series names after the year column's title");
+        return base::failure("expected series names after the year column's title", headerLine_, headerEnd_);
     width_ = header_.size() + (oneMore ? 1 : 0);
     for (std::size_t k = rowNames_ ? 0 : 1; k < header_.size(); ++k)
         out_.series.push_back({std::move(header_[k].text), 0, {}, {}});
@@ -300,17 +199,16 @@ bool CsvReader::shapeFrom(std::string_view row) {
         out_.warnings.push_back("line " + std::to_string(headerLine_) + ", the header, names " +
                                 std::to_string(header_.size()) + " series for rows of " + std::to_string(width_) +
                                 " cells: the first column is read as the years, as R writes row names");
-    return true;
+    return {};
 }
 
 // Whether every cell of `line` is empty (a line that splits without fault).
 bool CsvReader::emptyCells(std::string_view line) {
-    Fault fault;
-    if (!splitCells(line, separator_, cells_, fault)) return false;
+    if (!splitCells(line, separator_, cells_)) return false;
     return std::all_of(cells_.begin(), cells_.end(), [](const Cell& c) { return c.text.empty(); });
 }
 
-bool CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell) {
+base::Status CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell) {
     pos = std::min(line.find_first_not_of(blanks_, pos), line.size());
     cell.column = columnOf(pos);
     if (pos < line.size() && line[pos] == '"') {
@@ -318,7 +216,7 @@ bool CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell
         unquoted_.clear();
         for (;;) {
             const std::size_t quote = line.find('"', close);
-            if (quote == npos) return fail({cell.column, "expected a closing quote on the same line"});
+            if (quote == npos) return fail(cell.column, "expected a closing quote on the same line");
             unquoted_.append(line.substr(close, quote - close));
             close = quote + 1;
             if (close == line.size() || line[close] != '"') break;
@@ -328,8 +226,8 @@ bool CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell
         cell.text = unquoted_;
         pos = std::min(line.find_first_not_of(blanks_, close), line.size());
         if (pos < line.size() && line[pos] != separator_)
-            return fail({columnOf(pos), "expected a separator after the closing quote, found " +
-                                            base::quoted(line.substr(pos, line.find(separator_, pos) - pos))});
+            return fail(columnOf(pos), "expected a separator after the closing quote, found " +
+                                           base::quoted(line.substr(pos, line.find(separator_, pos) - pos)));
     } else {
         const std::size_t end = std::min(line.find(separator_, pos), line.size());
         cell.text = base::trimmed(line.substr(pos, end - pos), blanks_);
@@ -337,29 +235,30 @@ bool CsvReader::nextCell(std::string_view line, std::size_t& pos, CellView& cell
     }
     cell.last = pos >= line.size();
     ++pos;  // past the separator
-    return true;
+    return {};
 }
 
-bool CsvReader::readRow(std::string_view line) {
+base::Status CsvReader::readRow(std::string_view line) {
     std::size_t pos = 0;
     CellView cell;
-    if (!nextCell(line, pos, cell)) return false;
-    if (cell.text.empty() && emptyCells(line)) return true;
-    if (!readYear(cell)) return false;
+    if (base::Status first = nextCell(line, pos, cell); !first) return first;
+    if (cell.text.empty() && emptyCells(line)) return {};
+    if (base::Status year = readYear(cell); !year) return year;
     bool last = cell.last;
     for (std::size_t k = 1; k < width_; ++k) {
         if (last) return cellCountFault(line);
         if (quickCell(line, pos, last, k)) continue;
-        if (!nextCell(line, pos, cell)) return false;
+        if (base::Status next = nextCell(line, pos, cell); !next) return next;
         last = cell.last;
         double value = missingValue;
-        if (!isMissingMark(cell.text) && !parseCsvNumber(cell.text, separator_ != ',', value))
-            return fail({cell.column, "expected a number, found " + base::quoted(cell.text)});
+        const char* const end = cell.text.data() + cell.text.size();
+        if (!isMissingMark(cell.text) && !parseCsvNumber(cell.text.data(), end, value, separator_ != ',').endsAt(end))
+            return fail(cell.column, "expected a number, found " + base::quoted(cell.text));
         store(k, value);
     }
     if (!last) return cellCountFault(line);
     anyRow_ = true;
-    return true;
+    return {};
 }
 
 // Reads the cell at line[pos] when it is a number the quick reading takes
@@ -369,8 +268,9 @@ bool CsvReader::quickCell(std::string_view line, std::size_t& pos, bool& last, s
     const char* p = line.data() + pos;
     while (p != end && (*p == ' ' || (*p == '\t' && separator_ != '\t'))) ++p;
     double value;
-    const char* stop;
-    if (!quickDecimal<double, false>(p, end, value, stop)) return false;
+    const NumberRead read = quickDecimal<double, false>(p, end, value);
+    if (read.ec != std::errc()) return false;
+    const char* stop = read.ptr;
     while (stop != end && (*stop == ' ' || (*stop == '\t' && separator_ != '\t'))) ++stop;
     if (stop != end && *stop != separator_) return false;
     store(k, value);
@@ -379,33 +279,29 @@ bool CsvReader::quickCell(std::string_view line, std::size_t& pos, bool& last, s
     return true;
 }
 
-bool CsvReader::readYear(const CellView& cell) {
-    const long number = lines_.lineNumber();
+base::Status CsvReader::readYear(const CellView& cell) {
     long long rowYear = 0;
-    if (!parseYear(cell.text, rowYear))
-        return fail(number, cell.column, "expected a year, found " + base::quoted(cell.text));
-    if (rowYear < -yearLimit || rowYear > yearLimit) return fail(number, cell.column, yearOutOfRange(rowYear));
+    if (!csvYear(cell.text, rowYear)) return fail(cell.column, "expected a year, found " + base::quoted(cell.text));
+    if (rowYear < -yearLimit || rowYear > yearLimit) return fail(cell.column, yearOutOfRange(rowYear));
     if (!anyRow_) {
         firstYear_ = rowYear;
     } else if (rowYear != year_ + 1) {
-        return fail(number, cell.column,
-                    "expected year " + std::to_string(year_ + 1) + ", found " + std::to_string(rowYear));
+        return fail(cell.column, "expected year " + std::to_string(year_ + 1) + ", found " + std::to_string(rowYear));
     }
     year_ = rowYear;
-    return true;
+    return {};
 }
 
 // A row with more or fewer cells than the first: where, and how many.
-bool CsvReader::cellCountFault(std::string_view line) {
-    Fault fault;
-    if (!splitCells(line, separator_, cells_, fault)) return fail(fault);
+base::Status CsvReader::cellCountFault(std::string_view line) {
+    if (base::Status split = splitCells(line, separator_, cells_); !split) return onThisLine(split);
     const std::size_t found = cells_.size();
     const long where = found < width_ ? columnOf(line.size()) : cells_[width_].column;
     std::string message = std::to_string(found) + " cells, the header has " + std::to_string(header_.size());
     if (rowNames_)
         message = std::to_string(found) + " cells where the rows have " + std::to_string(width_) +
                   " (the header names " + std::to_string(header_.size()) + " series)";
-    return fail(lines_.lineNumber(), where, message);
+    return fail(where, message);
 }
 
 // Each series from its first to its last value, its column taken over;
@@ -431,10 +327,10 @@ void CsvReader::finish() {
 
 }  // namespace
 
-bool readCsv(std::string_view bytes, const CsvOptions& options, SeriesSet& out, InputError& error) {
-    out = {};
-    error = {};
-    return CsvReader(bytes, options, out, error).read();
+base::Result<SeriesSet> readCsv(std::string_view bytes, const CsvOptions& options) {
+    SeriesSet set;
+    if (base::Status read = CsvReader(bytes, options, set).read(); !read) return read.error();
+    return set;
 }
 
 }  // namespace detrend::formats

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/detect_format.hpp"
 #include "formats/series_set.hpp"
 
@@ -20,21 +22,39 @@ struct ReadOptions {
     std::string fileName;  // breaks a tie of the format detected; "" for standard input
 };
 
-// Reads `bytes` into `out` (replacing what it held). Returns false and fills
-// `error` when they cannot be read; never throws. With the format detected,
-// the message of an error ends in the format assumed, "[read as CSV]", and
-// names --format when the error lies in the lines detection looked at; a
-// .crn file is refused as a chronology.
-bool readSeries(std::string_view bytes, const ReadOptions& options, SeriesSet& out, InputError& error);
+// What a front end may add to the words of a failed read: the way of asking
+// for something that would help, which only it can name.
+enum class ReadHint {
+    none,
+    giveFormat,  // the format detected may be wrong: asking for the right one would help
+    formatTucsonReadsIt,  // a chronology refused: asking for the Tucson reader reads it all the same
+    maxInput,  // more bytes than the limit: a larger limit would help
+};
+
+// The outcome of a read: the value, or the Diagnostic with its hint and,
+// when the format was detected rather than asked for, the format assumed
+// (which the words of the failure should name).
+template <class T>
+struct Read {
+    base::Result<T> result;
+    ReadHint hint = ReadHint::none;
+    std::optional<InputFormat> assumed{};
+};
+
+// Reads `bytes` in the format asked for or detected; never throws. A .crn
+// file is refused as a chronology (formatTucsonReadsIt). With the format
+// detected, a failure has the format assumed, and the hint giveFormat when
+// the error lies in the lines detection looked at -- unless the bytes are
+// empty (no format then).
+Read<SeriesSet> readSeries(std::string_view bytes, const ReadOptions& options);
 
 // The most bytes read from an input that is not a regular file (a pipe, a
 // device), unless the caller sets another limit.
 inline constexpr std::uint64_t defaultInputLimit = std::uint64_t{4} << 30;
 
-// Reads the whole file `path` ("-": standard input) into `bytes`. Returns
-// false and fills `error` (about the whole file) when it cannot be read, or
-// when it is not a regular file and holds more than `limit` bytes.
-bool readInputFile(const std::string& path, std::string& bytes, InputError& error,
-                   std::uint64_t limit = defaultInputLimit);
+// Reads the whole file `path` ("-": standard input). A Diagnostic about the
+// whole file when it cannot be read, or when it is not a regular file and
+// holds more than `limit` bytes (with the hint maxInput).
+Read<std::string> readInputFile(const std::string& path, std::uint64_t limit = defaultInputLimit);
 
 }  // namespace detrend::formats

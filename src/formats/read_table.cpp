@@ -4,10 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "formats/decimal.hpp"
+#include "base/text.hpp"
 #include "formats/fields.hpp"
 #include "formats/free_layout.hpp"
 #include "formats/lines.hpp"
+#include "formats/numbers.hpp"
 
 namespace detrend::formats {
 namespace {
@@ -25,32 +26,25 @@ std::string tooManyValuesForFile(std::size_t limit, std::size_t bytes) {
            std::to_string(bytes) + " bytes: is a repeat count (r*v) too large?";
 }
 
-bool readError(const ScanResult& result, const LineReader& lines, InputError& error) {
-    if (result.status == ScanStatus::unreadable) {
-        error = {0, 0, lines.error()};
-        return false;
-    }
-    error.line = result.line;
-    error.column = static_cast<long>(result.column);
-    error.message = std::string(reasonText(result.status));
-    if (result.status == ScanStatus::endOfFile) error.message = "the file ends before all the names are read";
+base::Diagnostic readError(const FreeReader& reader, const ScanResult& result) {
+    base::Diagnostic error = reader.diagnostic(result);
+    if (result.status == ScanStatus::unreadable) return error;
+    if (result.status == ScanStatus::endOfFile) error.what = "the file ends before all the names are read";
     if (result.item > 0)
-        error.message += " (item " + std::to_string(result.item) + ": " + base::quoted(result.token) + ")";
-    return false;
+        error.what += " (item " + std::to_string(result.item) + ": " + base::quoted(result.token) + ")";
+    return error;
 }
+
+// Where an item stands: 1-based line and column.
+struct Place {
+    long line = 0, column = 0;
+};
 
 // The table's values column after column, so that each series can take its
 // column over without a copy, and where each row's year stands.
 struct Columns {
     std::vector<std::vector<double>> values;
-    std::vector<InputError> yearPlaces;  // line and column; no message
-};
-
-// Lines with more items than the columns given by --columns: the first of
-// them, and how many.
-struct Ignored {
-    InputError first;
-    long lines = 0;
+    std::vector<Place> yearPlaces;
 };
 
 // Whether `text` holds a decimal comma: a digit, a comma, a digit.
@@ -77,30 +71,32 @@ std::string tooManyValues(std::size_t count, std::size_t width, std::string_view
 // The columns of a table and where their number came from.
 struct Shape {
     std::size_t width = 0;
-    bool given = false;  // by --columns, not by the names line
+    bool given = false;  // by the caller, not by the names line
     bool slashInNames = false;  // a "/" ended the names line before its end
 };
 
 // The items after the names or a row on the line where it ended: counted
 // in `ignored` when the columns were given, an error otherwise.
-bool checkRest(FreeReader& reader, const Shape& shape, Ignored& ignored, InputError& error) {
+base::Status checkRest(FreeReader& reader, const Shape& shape, ItemsIgnored& ignored) {
     std::size_t column = 0;
     const std::size_t extra = reader.itemsAfterRead(column);
-    if (extra == 0) return true;
+    if (extra == 0) return {};
     const long line = reader.lines().lineNumber();
     if (shape.given) {
-        if (ignored.lines++ == 0)
-            ignored.first = {line, static_cast<long>(column), std::to_string(shape.width + extra)};
-        return true;
+        if (ignored.lines++ == 0) {
+            ignored.firstLine = line;
+            ignored.found = shape.width + extra;
+            ignored.columns = shape.width;
+        }
+        return {};
     }
-    error = {line, static_cast<long>(column),
-             tooManyValues(shape.width + extra, shape.width, reader.lines().line(), reader.firstItemLine(), line,
-                           shape.slashInNames)};
-    return false;
+    return base::failure(tooManyValues(shape.width + extra, shape.width, reader.lines().line(), reader.firstItemLine(),
+                                       line, shape.slashInNames),
+                         line, static_cast<long>(column));
 }
 
-bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Columns& columns, Ignored& ignored,
-              InputError& error) {
+base::Status readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Columns& columns,
+                      ItemsIgnored& ignored) {
     const std::size_t width = shape.width;
     columns.values.assign(width, {});
     // No more rows than lines: enough room from the start, no regrowth.
@@ -113,43 +109,34 @@ bool readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Co
         std::fill(row.begin(), row.end(), 0.0);
         const ScanResult r = reader.read(std::span(row));
         if (r.status == ScanStatus::endOfFile) break;
-        if (r.status != ScanStatus::ok) return readError(r, reader.lines(), error);
-        if (!checkRest(reader, shape, ignored, error)) return false;
-        if (columns.yearPlaces.size() == rowLimit) {
-            error = {reader.firstItemLine(), static_cast<long>(reader.firstItemColumn()),
-                     tooManyValuesForFile(limit, bytes.size())};
-            return false;
-        }
+        if (r.status != ScanStatus::ok) return readError(reader, r);
+        if (base::Status rest = checkRest(reader, shape, ignored); !rest) return rest;
+        const Place place{reader.firstItemLine(), static_cast<long>(reader.firstItemColumn())};
+        if (columns.yearPlaces.size() == rowLimit)
+            return base::failure(tooManyValuesForFile(limit, bytes.size()), place.line, place.column);
         for (std::size_t k = 0; k < width; ++k) columns.values[k].push_back(row[k]);
-        columns.yearPlaces.push_back({reader.firstItemLine(), static_cast<long>(reader.firstItemColumn()), {}});
+        columns.yearPlaces.push_back(place);
     }
-    if (columns.yearPlaces.empty()) {
-        error = {reader.lines().lineNumber(), 0, "no data rows after the names"};
-        return false;
-    }
-    return true;
+    if (columns.yearPlaces.empty()) return base::failure("no data rows after the names", reader.lines().lineNumber());
+    return {};
 }
 
 // The whole parts of the year column, rising by one.
-bool readYears(const Columns& columns, std::vector<long long>& years, InputError& error) {
+base::Status readYears(const Columns& columns, std::vector<long long>& years) {
     const std::size_t rows = columns.yearPlaces.size();
     years.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
         const double whole = std::trunc(columns.values[0][i]);
-        error = columns.yearPlaces[i];
-        if (!(std::fabs(whole) <= largestYear)) {
-            error.message = "the year is not a number of at most 15 digits";
-            return false;
-        }
+        const Place place = columns.yearPlaces[i];
+        if (!(std::fabs(whole) <= largestYear))
+            return base::failure("the year is not a number of at most 15 digits", place.line, place.column);
         years[i] = static_cast<long long>(whole);
-        if (i > 0 && years[i] != years[i - 1] + 1) {
-            error.message =
-                "years do not rise by one: " + std::to_string(years[i]) + " follows " + std::to_string(years[i - 1]);
-            return false;
-        }
+        if (i > 0 && years[i] != years[i - 1] + 1)
+            return base::failure(
+                "years do not rise by one: " + std::to_string(years[i]) + " follows " + std::to_string(years[i - 1]),
+                place.line, place.column);
     }
-    error = {};
-    return true;
+    return {};
 }
 
 // Series `name` from its column: its first to its last value, the missing
@@ -212,52 +199,33 @@ bool slashEndsNames(std::string_view bytes) {
     return false;
 }
 
-// The one warning about the items that --columns left out.
-std::string ignoredWarning(const Ignored& ignored, std::size_t width) {
-    std::string text = "line " + std::to_string(ignored.first.line) + ": " + ignored.first.message + " items found, " +
-                       std::to_string(width) +
-                       " columns given (--columns); the extra ones are "
-                       "ignored";
-    if (ignored.lines > 1) text += ", on this line and " + std::to_string(ignored.lines - 1) + " more";
-    return text;
-}
-
 }  // namespace
 
-bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& out, InputError& error) {
-    out = {};
+base::Result<SeriesSet> readTable(std::string_view bytes, const TableOptions& options) {
     // The byte order mark and end-of-file marks the line splitter skips are
     // no content either.
     const std::string_view content = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
-    if (content.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos) {
-        error = {0, 0, "the file is empty"};
-        return false;
-    }
+    if (content.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos) return base::failure("the file is empty");
     const int columns = options.columns > 0 ? options.columns : countFirstLineNames(bytes);
-    if (columns < 2) {
-        error = {1, 1, "the first line must name the year column and at least one series"};
-        return false;
-    }
-    if (static_cast<std::size_t>(columns) > valueLimit(bytes)) {
-        error = {1, 1, tooManyValuesForFile(valueLimit(bytes), bytes.size())};
-        return false;
-    }
+    if (columns < 2) return base::failure("the first line must name the year column and at least one series", 1, 1);
+    if (static_cast<std::size_t>(columns) > valueLimit(bytes))
+        return base::failure(tooManyValuesForFile(valueLimit(bytes), bytes.size()), 1, 1);
     const Shape shape{static_cast<std::size_t>(columns), options.columns > 0, slashEndsNames(bytes)};
     LineReader lines(bytes, "the file", LineRules::batch(true));
     FreeReader reader(lines);
     std::vector<SeriesName> names(shape.width, SeriesName::from(""));
-    if (const ScanResult r = reader.read(std::span(names)); r.status != ScanStatus::ok)
-        return readError(r, lines, error);
-    Ignored ignored;
+    if (const ScanResult r = reader.read(std::span(names)); r.status != ScanStatus::ok) return readError(reader, r);
+    ItemsIgnored ignored;
     Columns table;
     std::vector<long long> years;
-    if (!checkRest(reader, shape, ignored, error) || !readRows(bytes, reader, shape, table, ignored, error) ||
-        !readYears(table, years, error))
-        return false;
+    if (base::Status read = checkRest(reader, shape, ignored); !read) return read.error();
+    if (base::Status read = readRows(bytes, reader, shape, table, ignored); !read) return read.error();
+    if (base::Status read = readYears(table, years); !read) return read.error();
+    SeriesSet out;
     for (std::size_t k = 1; k < shape.width; ++k)
         out.series.push_back(columnSeries(names[k].trimmed(), table.values[k], years, options.missing));
-    if (ignored.lines > 0) out.warnings.push_back(ignoredWarning(ignored, shape.width));
-    return true;
+    if (ignored.lines > 0) out.itemsIgnored = ignored;
+    return out;
 }
 
 }  // namespace detrend::formats

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/series_set.hpp"
 
 namespace detrend::formats {
@@ -20,8 +21,9 @@ struct TableOptions {
 // Years are the whole parts of the year column and must rise by one from row
 // to row. Each series runs from its first to its last value, inner missing
 // values kept as NaN; one without values gets the problem "it has no values".
-// Returns false with `error` set when the table cannot be read.
-bool readTable(std::string_view bytes, const TableOptions& options, SeriesSet& out, InputError& error);
+// With the columns given, items beyond them are ignored and counted in
+// itemsIgnored. The Diagnostic when the table cannot be read.
+base::Result<SeriesSet> readTable(std::string_view bytes, const TableOptions& options);
 
 // The number of items on the first non-empty line, read as names (blanks or
 // one comma between items, quoted names, "!" comment, "/" end).

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/text.hpp"
 #include "formats/fields.hpp"
 #include "formats/lines.hpp"
 #include "formats/tucson_lines.hpp"
@@ -41,24 +42,24 @@ std::string range(long long first, long long last) {
     return first == last ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last);
 }
 
-// The first year of the sorted entries given twice, with its lines; empty
+// The first year of the sorted entries given twice, with its lines; none
 // when there is none.
-std::string givenTwice(const std::vector<Entry>& entries) {
+std::optional<std::string> givenTwice(const std::vector<Entry>& entries) {
     for (std::size_t i = 1; i < entries.size(); ++i)
         if (entries[i].year == entries[i - 1].year)
             return "year " + std::to_string(entries[i].year) + " is given twice (lines " +
                    std::to_string(entries[i - 1].line) + " and " + std::to_string(entries[i].line) + ")";
-    return {};
+    return std::nullopt;
 }
 
 // The first years without a line among the entries [first, last), with the
-// lines around them; empty when there are none.
-std::string hole(std::vector<Entry>::const_iterator first, std::vector<Entry>::const_iterator last) {
+// lines around them; none when there are none.
+std::optional<std::string> hole(std::vector<Entry>::const_iterator first, std::vector<Entry>::const_iterator last) {
     for (auto e = first + 1; e != last; ++e)
         if (e->year != (e - 1)->year + 1)
             return "it has no values for " + range((e - 1)->year + 1, e->year - 1) + ", between lines " +
                    std::to_string((e - 1)->line) + " and " + std::to_string(e->line);
-    return {};
+    return std::nullopt;
 }
 
 // The notes about a series read: no stop marker, absent rings, a line past
@@ -89,16 +90,16 @@ Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
     const auto first = std::find_if(entries.begin(), entries.end(), present);
     if (first == entries.end()) {
         series.firstYear = entries.empty() ? 0 : entries.front().year;
-        if (series.problem.empty()) series.problem = "it has no values";
+        if (!series.problem) series.problem = "it has no values";
         return series;
     }
     const auto last = std::find_if(entries.rbegin(), entries.rend(), present).base();
     series.firstYear = first->year;
-    if (std::string gap = hole(first, last); !gap.empty()) {
-        if (series.problem.empty()) series.problem = std::move(gap);
+    if (std::optional<std::string> gap = hole(first, last)) {
+        if (!series.problem) series.problem = std::move(gap);
         return series;
     }
-    if (gathered.hundredths && gathered.thousandths && series.problem.empty())
+    if (gathered.hundredths && gathered.thousandths && !series.problem)
         series.problem = "its stop markers disagree (999 and -9999)";
     const double divisor = gathered.thousandths && !gathered.hundredths ? 1000.0 : 100.0;
     series.values.reserve(static_cast<std::size_t>(last - first));
@@ -112,12 +113,6 @@ Series finish(Gathered& gathered, std::vector<std::string>& warnings) {
     return series;
 }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The last year of the decade of `year` (decades begin at years ending in 0).
 long long decadeEnd(long long year) { return year - ((year % 10) + 10) % 10 + 9; }
 
@@ -126,35 +121,31 @@ long long decadeEnd(long long year) { return year - ((year % 10) + 10) % 10 + 9;
 // waits: 999 there is the stop marker if the run ends after that line.
 class TucsonReader {
 public:
-    TucsonReader(std::string_view bytes, SeriesSet& out, InputError& error)
-        : lines_(bytes, "the file", LineRules::batch(false)), out_(out), error_(error) {}
+    TucsonReader(std::string_view bytes, SeriesSet& out)
+        : lines_(bytes, "the file", LineRules::batch(false)), out_(out) {}
 
-    bool read() {
+    base::Status read() {
         while (lines_.next()) {
             const std::string_view line = lines_.line();
             if (isBlankLine(line)) continue;
             ++nonBlank_;
             if (skipHeader(tucson::archiveNumber(line))) continue;
             endBlock();
-            if (!readLine(line)) return false;
+            if (base::Status read = readLine(line); !read) return read;
         }
-        if (!lines_.error().empty()) return fail(0, lines_.error());
+        if (!lines_.status()) return lines_.status();  // its words name the line
         endBlock();
         endRun();
-        if (!seenData_) {
-            error_ = {0, 0, "the file holds no data line (a series id, a year and its values)"};
-            return false;
-        }
+        if (!seenData_) return base::failure("the file holds no data line (a series id, a year and its values)");
         if (gluedLines_ > 0) out_.warnings.push_back(gluedWarning());
         out_.series.reserve(gathered_.size());
         for (Gathered& series : gathered_) out_.series.push_back(finish(series, out_.warnings));
-        return true;
+        return {};
     }
 
 private:
-    bool fail(long column, std::string message) {
-        error_ = {lines_.lineNumber(), column, std::move(message)};
-        return false;
+    base::Status fail(long column, std::string message) {
+        return base::failure(std::move(message), lines_.lineNumber(), column);
     }
 
     // Whether a line of the archive's header shape numbered `number` (0:
@@ -190,11 +181,11 @@ private:
     }
 
     // Reads a line that is no header: one record, or several glued.
-    bool readLine(std::string_view line) {
+    base::Status readLine(std::string_view line) {
         std::size_t start = 0;
         for (std::size_t next = tucson::gluedAt(line); next != std::string_view::npos;
              next = tucson::gluedAt(line, start)) {
-            if (!readRecord(line.substr(0, next), start, false)) return false;
+            if (base::Status read = readRecord(line.substr(0, next), start, false); !read) return read;
             if (start == 0 && gluedLines_++ == 0) firstGluedLine_ = lines_.lineNumber();
             start = next;
         }
@@ -203,22 +194,20 @@ private:
 
     // Reads the record that begins at line[start] and ends at the end of
     // `line`; `alone`: the only record of its line, which may be a header.
-    bool readRecord(std::string_view line, std::size_t start, bool alone) {
-        Fault fault;
-        const Reading reading = tucson::readRecord(line, start, line_, scratch_, fault);
-        if (reading == Reading::other && alone && !seenData_ && nonBlank_ <= 3) return true;  // a header
-        if (reading != Reading::data) return fail(fault.column, std::move(fault.message));
+    base::Status readRecord(std::string_view line, std::size_t start, bool alone) {
+        tucson::Record record = tucson::readRecord(line, start, line_, scratch_);
+        if (record.reading == Reading::other && alone && !seenData_ && nonBlank_ <= 3) return {};  // a header
+        if (record.reading != Reading::data) return fail(record.fault.column, std::move(record.fault.what));
         seenData_ = true;
         return gather();
     }
 
-    bool gather();
+    base::Status gather();
     bool continuesInOtherCase() const;
     void endRun();
 
     LineReader lines_;
     SeriesSet& out_;
-    InputError& error_;
     DataLine line_, scratch_;
     std::vector<Gathered> gathered_;
     // Ids point into the bytes read: batch lines without tab expansion are
@@ -241,11 +230,11 @@ bool TucsonReader::continuesInOtherCase() const {
     if (!inRun_ || (waiting_ && waiting_->raw == hundredthsMarker)) return false;
     const Gathered& series = gathered_[run_];
     return !series.hundredths && !series.thousandths && line_.year == runNextYear_ &&
-           sameIgnoringCase(series.id, line_.id);
+           base::equalsIgnoringCase(series.id, line_.id);
 }
 
 // Adds the values of the data line just read to its series.
-bool TucsonReader::gather() {
+base::Status TucsonReader::gather() {
     if (line_.year < -9999 || line_.year > 9999)
         return fail(line_.yearColumn, "year " + std::to_string(line_.year) + " has more than four digits");
     auto found = byId_.find(line_.id);
@@ -287,7 +276,7 @@ bool TucsonReader::gather() {
         series.crossingLast = last;
     }
     runNextYear_ = line_.year + static_cast<long long>(count);
-    return true;
+    return {};
 }
 
 void TucsonReader::endRun() {
@@ -304,28 +293,10 @@ void TucsonReader::endRun() {
 
 }  // namespace
 
-TucsonLine classifyTucsonLine(std::string_view line) {
-    TucsonLine out;
-    if (isBlankLine(line)) return out;
-    if (tucson::archiveNumber(line) != 0) {
-        out.kind = TucsonLine::Kind::header;
-        return out;
-    }
-    DataLine data, scratch;
-    Fault fault;
-    const std::size_t glued = tucson::gluedAt(line);
-    const Reading reading = tucson::readRecord(line.substr(0, std::min(glued, line.size())), 0, data, scratch, fault);
-    out.kind = reading == Reading::data     ? TucsonLine::Kind::data
-               : reading == Reading::faulty ? TucsonLine::Kind::faulty
-                                            : TucsonLine::Kind::other;
-    if (reading == Reading::data) out = {out.kind, data.id, data.year, data.values.size(), data.values.back().raw};
-    return out;
-}
-
-bool readTucson(std::string_view bytes, SeriesSet& out, InputError& error) {
-    out = {};
-    error = {};
-    return TucsonReader(bytes, out, error).read();
+base::Result<SeriesSet> readTucson(std::string_view bytes) {
+    SeriesSet set;
+    if (base::Status read = TucsonReader(bytes, set).read(); !read) return read.error();
+    return set;
 }
 
 }  // namespace detrend::formats

@@ -45,38 +45,19 @@
 // written, the values on consecutive years (with a warning per series).
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/series_set.hpp"
 
 namespace detrend::formats {
 
-// Reads the whole file `bytes` into `out` (replacing what it held): one
-// series per id in the order of first appearance, from its first to its last
-// present year, or with a problem naming the lines concerned (a year given
-// twice, years without a line inside it, no values, stop markers that
-// disagree). Returns false and fills `error` (line, column, message) when the
-// file cannot be read; never throws. Years outside -9999..9999 are an error.
-bool readTucson(std::string_view bytes, SeriesSet& out, InputError& error);
-
-// One line of a Tucson file as format detection sees it.
-struct TucsonLine {
-    enum class Kind {
-        blank,
-        header,  // of the archive's header shape
-        data,  // read as one or more records (glued)
-        faulty,  // of the shape of a data line, but not readable
-        other,  // neither
-    };
-    Kind kind = Kind::blank;
-    // Of a data line's first record: id (pointing into the line), year, the
-    // number of values and the last of them.
-    std::string_view id;
-    long long year = 0;
-    std::size_t valueCount = 0;
-    long long lastValue = 0;
-};
-TucsonLine classifyTucsonLine(std::string_view line);
+// Reads the whole file `bytes`: one series per id in the order of first
+// appearance, from its first to its last present year, or with a problem
+// naming the lines concerned (a year given twice, years without a line
+// inside it, no values, stop markers that disagree). The Diagnostic (line,
+// column, what) when the file cannot be read; never throws. Years outside
+// -9999..9999 are an error.
+base::Result<SeriesSet> readTucson(std::string_view bytes);
 
 }  // namespace detrend::formats

@@ -3,6 +3,8 @@
 // value per year from there on.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,20 @@ struct Series {
     std::string name;  // as written in the file (not cut to 20 characters)
     long long firstYear = 0;  // the year of values[0]
     std::vector<double> values;  // one per year from firstYear on; NaN = missing
-    // Empty when the series can be used as read; otherwise why not (e.g.
-    // "year 1850 is given twice"). The batch run skips such a series.
-    std::string problem;
+    // None when the series can be used as read; otherwise why not (e.g.
+    // "year 1850 is given twice"), never empty. The batch run skips such a
+    // series.
+    std::optional<std::string> problem;
+};
+
+// Of a table read with its columns given: the lines that hold more items
+// than those columns, the extra ones ignored. A front end words the remark
+// (it names its own way of giving the columns).
+struct ItemsIgnored {
+    long firstLine = 0;  // the first such line
+    std::size_t found = 0;  // the items on that line
+    std::size_t columns = 0;  // the columns given
+    long lines = 0;  // how many such lines
 };
 
 struct SeriesSet {
@@ -23,14 +36,8 @@ struct SeriesSet {
     // stop marker read as hundredths), each a complete sentence without
     // "detrend:" or the file name.
     std::vector<std::string> warnings;
-};
-
-// Where and why an input could not be read. line and column are 1-based;
-// 0 means not known (a line of 0: the input as a whole).
-struct InputError {
-    long line = 0;
-    long column = 0;
-    std::string message;
+    // A remark of its own, after the warnings.
+    std::optional<ItemsIgnored> itemsIgnored;
 };
 
 }  // namespace detrend::formats

@@ -1,11 +1,11 @@
 #include "formats/tucson_lines.hpp"
-#include "base/text.hpp"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "formats/decimal.hpp"
+#include "base/text.hpp"
+#include "formats/numbers.hpp"
 
 namespace detrend::formats::tucson {
 namespace {
@@ -37,7 +37,7 @@ bool parseRing(std::string_view text, long long& value) {
         value = absentRing;
         return true;
     }
-    return parseInteger(text, value);
+    return wholeInteger(text, value);
 }
 
 // A value right-aligned in `field`: blanks, then the value to the end.
@@ -48,7 +48,7 @@ bool alignedRing(std::string_view field, long long& value) {
 
 bool alignedInteger(std::string_view field, long long& value) {
     const std::size_t first = field.find_first_not_of(' ');
-    return first != npos && parseInteger(field.substr(first), value);
+    return first != npos && wholeInteger(field.substr(first), value);
 }
 
 std::size_t leadingBlanks(std::string_view field) { return std::min(field.find_first_not_of(' '), field.size()); }
@@ -59,57 +59,64 @@ bool allDigits(std::string_view text) {
 
 const char* const noValues = "the line has a series id and a year but no values";
 
+// A fault of a line at a 1-based column.
+base::Diagnostic at(long column, std::string what) { return {std::move(what), 0, column}; }
+
 enum class Columns { ok, failed, faulty };
+
+// The reading by the fixed columns: ok, or a fault that leaves the line to
+// the reading as items (failed) or not (faulty).
+struct ColumnsRead {
+    Columns columns = Columns::ok;
+    base::Diagnostic fault{};
+};
 
 // The id and year by the fixed columns. A '-' in column 8 before four
 // digits is the year's sign, unless the id holds a '-' itself (then it is
 // doubtful); four digits in columns 9-12 after a digit in column 8 that
 // follows a blank are a year of five digits.
-Columns readIdAndYear(std::string_view line, DataLine& out, Fault& fault, bool& yearRead) {
+ColumnsRead readIdAndYear(std::string_view line, DataLine& out, bool& yearRead) {
     if (line.size() >= 12 && line[7] == '-' && allDigits(line.substr(8, 4))) {
         yearRead = true;
         if (!isBlank(line[6]) && line.substr(0, 7).find('-') != npos) {
-            fault = {8, "\"-\" in column 8 may end the id " + base::quoted(base::trimmed(line.substr(0, 8))) +
-                            " or begin the year -" + std::string(line.substr(8, 4)) +
-                            "; put a blank between the id and the year"};
-            return Columns::faulty;
+            return {Columns::faulty,
+                    at(8, "\"-\" in column 8 may end the id " + base::quoted(base::trimmed(line.substr(0, 8))) +
+                              " or begin the year -" + std::string(line.substr(8, 4)) +
+                              "; put a blank between the id and the year")};
         }
-        parseInteger(line.substr(7, 5), out.year);
+        wholeInteger(line.substr(7, 5), out.year);
         out.id = base::trimmed(line.substr(0, 7));
         out.yearColumn = 8;
-        return Columns::ok;
+        return {};
     }
     const std::string_view field = line.substr(std::min<std::size_t>(8, line.size()), 4);
     if (field.size() < 4 || !alignedInteger(field, out.year)) {
-        fault = {columnOf(8 + leadingBlanks(field)),
-                 "expected a year in columns 9-12, found " + base::quoted(base::trimmed(field))};
-        return Columns::failed;
+        return {Columns::failed, at(columnOf(8 + leadingBlanks(field)),
+                                    "expected a year in columns 9-12, found " + base::quoted(base::trimmed(field)))};
     }
     yearRead = true;
     if (isDigit(line[7]) && isDigit(line[8]) && isBlank(line[6])) {
-        fault = {8, "the year " + base::quoted(line.substr(7, 5)) +
-                        " reaches into column 8; a year has at most four digits, in columns 9-12"};
-        return Columns::faulty;
+        return {Columns::faulty, at(8, "the year " + base::quoted(line.substr(7, 5)) +
+                                           " reaches into column 8; a year has at most four digits, in columns 9-12")};
     }
     out.id = base::trimmed(line.substr(0, 8));
     out.yearColumn = columnOf(8 + leadingBlanks(field));
-    return Columns::ok;
+    return {};
 }
 
 // The reading by the fixed columns. `yearRead` tells whether the year field
 // held a year, even when the values then did not fit.
-Columns readColumns(std::string_view line, DataLine& out, Fault& fault, bool& yearRead) {
+ColumnsRead readColumns(std::string_view line, DataLine& out, bool& yearRead) {
     out.values.clear();
     yearRead = false;
-    if (const Columns c = readIdAndYear(line, out, fault, yearRead); c != Columns::ok) return c;
+    if (ColumnsRead idAndYear = readIdAndYear(line, out, yearRead); idAndYear.columns != Columns::ok) return idAndYear;
     std::size_t blankField = npos, gap = npos;  // the first blank field since the last value; one before a value
     for (std::size_t start = 12, k = 0; start < line.size(); start += 6, ++k) {
         if (k == 10) {
             const std::size_t more = line.find_first_not_of(' ', start);
             if (more == npos) break;
-            fault = {columnOf(more),
-                     "expected nothing after column 72, found " + base::quoted(base::trimmed(line.substr(more)))};
-            return Columns::failed;
+            return {Columns::failed, at(columnOf(more), "expected nothing after column 72, found " +
+                                                            base::quoted(base::trimmed(line.substr(more))))};
         }
         const std::string_view field = line.substr(start, 6);
         if (field.find_first_not_of(' ') == npos) {
@@ -118,23 +125,19 @@ Columns readColumns(std::string_view line, DataLine& out, Fault& fault, bool& ye
         }
         long long value = 0;
         if (field.size() < 6 || !alignedRing(field, value)) {
-            fault = {columnOf(start + leadingBlanks(field)), "expected an integer in " + columnRange(start, 6) +
-                                                                 ", found " + base::quoted(base::trimmed(field))};
-            return Columns::failed;
+            return {Columns::failed,
+                    at(columnOf(start + leadingBlanks(field)), "expected an integer in " + columnRange(start, 6) +
+                                                                   ", found " + base::quoted(base::trimmed(field)))};
         }
         if (gap == npos) gap = blankField;
         blankField = npos;
         out.values.push_back({value, columnOf(start + leadingBlanks(field))});
     }
     if (gap != npos) {
-        fault = {columnOf(gap), "expected a value in " + columnRange(gap, 6) + ", found blanks"};
-        return Columns::faulty;
+        return {Columns::faulty, at(columnOf(gap), "expected a value in " + columnRange(gap, 6) + ", found blanks")};
     }
-    if (out.values.empty()) {
-        fault = {std::min(13L, columnOf(line.size())), noValues};
-        return Columns::failed;
-    }
-    return Columns::ok;
+    if (out.values.empty()) return {Columns::failed, at(std::min(13L, columnOf(line.size())), noValues)};
+    return {};
 }
 
 // Whether two tabs with nothing but blanks between them lie in `separators`.
@@ -147,7 +150,7 @@ bool emptyTabField(std::string_view separators, std::size_t& second) {
 // The reading as items separated by blanks or tabs. `endsAtYear` tells
 // whether an item ends in column 12, as a year in the fixed columns would;
 // `yearRead` whether a year followed the id.
-bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtYear, bool& yearRead) {
+base::Status readItems(std::string_view line, DataLine& out, bool& endsAtYear, bool& yearRead) {
     out.values.clear();
     endsAtYear = yearRead = false;
     std::size_t item = 0;
@@ -159,68 +162,53 @@ bool readItems(std::string_view line, DataLine& out, Fault& fault, bool& endsAtY
         if (item == 0) {
             out.id = text;
         } else if (item == 1) {
-            if (!parseInteger(text, out.year)) {
-                fault = {columnOf(start), "expected a year after the series id, found " + base::quoted(text)};
-                return false;
-            }
+            if (!wholeInteger(text, out.year))
+                return at(columnOf(start), "expected a year after the series id, found " + base::quoted(text));
             out.yearColumn = columnOf(start);
             yearRead = true;
         } else if (parseRing(text, value)) {
             out.values.push_back({value, columnOf(start)});
         } else {
-            fault = {columnOf(start), "expected an integer value, found " + base::quoted(text)};
-            return false;
+            return at(columnOf(start), "expected an integer value, found " + base::quoted(text));
         }
         start = nextItem(line, end);
         std::size_t secondTab = 0;
         if (start != npos && emptyTabField(line.substr(end, start - end), secondTab)) {
-            fault = {columnOf(end + secondTab), "expected a value between two tabs, found nothing"};
             yearRead = true;  // tabs between the fields: a data line
-            return false;
+            return at(columnOf(end + secondTab), "expected a value between two tabs, found nothing");
         }
     }
-    if (item < 2) {
-        fault = {columnOf(line.size()), "expected a year after the series id"};
-        return false;
-    }
-    if (out.values.empty()) {
-        fault = {columnOf(line.size()), noValues};
-        return false;
-    }
-    return true;
+    if (item < 2) return at(columnOf(line.size()), "expected a year after the series id");
+    if (out.values.empty()) return at(columnOf(line.size()), noValues);
+    return {};
 }
 
 // readRecord on a line of its own (columns counted from its start).
-Reading readAlone(std::string_view line, DataLine& out, DataLine& scratch, Fault& fault) {
+Record readAlone(std::string_view line, DataLine& out, DataLine& scratch) {
     bool yearRead = false;
-    Fault columnsFault;
-    const Columns columns = readColumns(line, out, columnsFault, yearRead);
-    if (columns == Columns::ok) return Reading::data;
-    if (columns == Columns::faulty) {
-        fault = std::move(columnsFault);
-        return Reading::faulty;
-    }
+    ColumnsRead columns = readColumns(line, out, yearRead);
+    if (columns.columns == Columns::ok) return {Reading::data};
+    if (columns.columns == Columns::faulty) return {Reading::faulty, std::move(columns.fault)};
     bool endsAtYear = false, itemYear = false;
-    Fault itemsFault;
-    if (readItems(line, scratch, itemsFault, endsAtYear, itemYear)) {
+    base::Status items = readItems(line, scratch, endsAtYear, itemYear);
+    if (items) {
         if (!yearRead || scratch.year == out.year) {
             std::swap(out, scratch);
-            return Reading::data;
+            return {Reading::data};
         }
-        fault = {out.yearColumn, "year " + std::to_string(out.year) + " in columns 9-12 differs from the year " +
-                                     std::to_string(scratch.year) + " after the series id"};
-        return Reading::faulty;
+        return {Reading::faulty,
+                at(out.yearColumn, "year " + std::to_string(out.year) + " in columns 9-12 differs from the year " +
+                                       std::to_string(scratch.year) + " after the series id")};
     }
-    fault = std::move(yearRead || endsAtYear ? columnsFault : itemsFault);
-    return yearRead || itemYear ? Reading::faulty : Reading::other;
+    base::Diagnostic fault = yearRead || endsAtYear ? std::move(columns.fault) : items.error();
+    return {yearRead || itemYear ? Reading::faulty : Reading::other, std::move(fault)};
 }
 
 // Whether `line` reads by its fixed columns as ten values.
 bool tenByColumns(std::string_view line) {
     DataLine data;
-    Fault fault;
     bool yearRead = false;
-    return readColumns(line, data, fault, yearRead) == Columns::ok && data.values.size() == 10;
+    return readColumns(line, data, yearRead).columns == Columns::ok && data.values.size() == 10;
 }
 
 }  // namespace
@@ -246,16 +234,16 @@ int archiveNumber(std::string_view line) {
     return 0;
 }
 
-Reading readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch, Fault& fault) {
-    const Reading reading = readAlone(line.substr(start), out, scratch, fault);
+Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch) {
+    Record record = readAlone(line.substr(start), out, scratch);
     const auto offset = static_cast<long>(start);
-    if (reading != Reading::data) {
-        fault.column += offset;
-        return reading;
+    if (record.reading != Reading::data) {
+        record.fault.column += offset;
+        return record;
     }
     out.yearColumn += offset;
     for (LineValue& value : out.values) value.column += offset;
-    return reading;
+    return record;
 }
 
 std::size_t gluedAt(std::string_view line, std::size_t from) {
@@ -266,14 +254,13 @@ std::size_t gluedAt(std::string_view line, std::size_t from) {
         const std::string_view text = line.substr(start, end - start);
         if (item >= 3 && text != ".") {
             long long value = 0;
-            const bool integer = parseInteger(text, value);
+            const bool integer = wholeInteger(text, value);
             const bool afterMarker = previous == "-9999" || (previous == "999" && !integer);
             const bool afterTen =
                 (item >= 12 && !integer) || (start - from >= 72 && tenByColumns(line.substr(from, 72)));
             if (afterMarker || afterTen) {
                 DataLine data, scratch;
-                Fault fault;
-                if (readAlone(line.substr(start), data, scratch, fault) != Reading::other) return start;
+                if (readAlone(line.substr(start), data, scratch).reading != Reading::other) return start;
             }
         }
         previous = text;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.hpp"
 #include "formats/fields.hpp"
 
 namespace detrend::formats::tucson {
@@ -36,10 +37,16 @@ enum class Reading {
 // columns 6-9, then nothing or text that is not integers alone.
 int archiveNumber(std::string_view line);
 
+// How a record was read; unless data, the fault says what was expected at
+// which column (its line left 0 for the caller).
+struct Record {
+    Reading reading = Reading::data;
+    base::Diagnostic fault{};
+};
+
 // Reads line.substr(start) as a data line into `out`; its columns are
-// counted in `line`. Unless data, `fault` says what was expected where.
-// `scratch` is working room.
-Reading readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch, Fault& fault);
+// counted in `line`. `scratch` is working room.
+Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch);
 
 // Where a second record begins on `line` after position `from`: after a
 // stop marker (-9999, or 999 before an item that is not an integer) or

@@ -39,11 +39,11 @@ void Messages::endStatus() {
     statusShown_ = false;
 }
 
-std::string located(std::string_view label, const formats::InputError& error) {
+std::string located(std::string_view label, const base::Diagnostic& error) {
     std::string where(label);
     if (error.line > 0) where += ":" + std::to_string(error.line);
     if (error.line > 0 && error.column > 0) where += ":" + std::to_string(error.column);
-    return where + ": " + error.message;
+    return where + ": " + error.what;
 }
 
 }  // namespace detrend::output

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/fields.hpp"
 #include "formats/series_set.hpp"
 
@@ -54,6 +55,6 @@ private:
 
 // "LABEL:LINE:COLUMN: MESSAGE" for an input that could not be read, LINE and
 // COLUMN left out where not known.
-std::string located(std::string_view label, const formats::InputError& error);
+std::string located(std::string_view label, const base::Diagnostic& error);
 
 }  // namespace detrend::output

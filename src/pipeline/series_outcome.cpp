@@ -13,7 +13,7 @@ int Cutoff::forLength(long long n) const {
 }
 
 std::string skipReason(const formats::Series& s, int cutoff) {
-    if (!s.problem.empty()) return s.problem;
+    if (s.problem) return *s.problem;
     if (s.values.empty()) return "it has no values";
     const auto gap = std::find_if(s.values.begin(), s.values.end(), [](double v) { return std::isnan(v); });
     if (gap != s.values.end())

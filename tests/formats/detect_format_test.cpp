@@ -56,5 +56,26 @@ TEST(InputFormat, DetectedFromContent) {
     EXPECT_TRUE(detectFormat("ABC01   1850   104   999\n", "site.crn").chronology);
 }
 
+TEST(DetectCsv, SeparatorConsistentOverTheFirstLines) {
+    struct Case {
+        std::string text;
+        char separator;
+        bool consistent;
+    };
+    const std::vector<Case> cases = {
+        {"Year,A,B\n1850,1,2\n", ',', true},
+        {"\"Year,x\";A;B\n1850;1;2\n", ';', true},  // commas in quotes do not count
+        {"Year\tA\n1850\t1\n", '\t', true},
+        {"Year A B\n1850 1 2\n", '\0', false},
+        {"Year;Oak, North\n1900;1,2\n", ';', true},  // one of each in the header
+        {"Oak,Pine\n1900,1.2,2.5\n", ',', true},  // R's header: one cell fewer
+        {"Year,A,B\n1850,1\n1851,1,2\n", ',', false},  // a faulty row: a loose fit
+    };
+    for (const Case& c : cases) {
+        const CsvFit fit = csvFit(c.text);
+        EXPECT_EQ(fit.separator, c.separator) << c.text;
+        EXPECT_EQ(fit.consistent, c.consistent) << c.text;
+    }
+}
 }  // namespace
 }  // namespace detrend::formats

@@ -1,5 +1,6 @@
 // The free-layout table as the batch command line reads it.
 #include "formats/read_table.hpp"
+#include "cli/read_hint.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,11 @@ std::string summary(const SeriesSet& set) {
     for (const Series& s : set.series) {
         out << s.name << '@' << s.firstYear << ':';
         for (double v : s.values) out << v << ',';
-        if (!s.problem.empty()) out << '|' << s.problem;
+        if (s.problem) out << '|' << *s.problem;
         out << ' ';
     }
     for (const std::string& w : set.warnings) out << "~ " << w;
+    if (set.itemsIgnored) out << "~ " << cli::itemsIgnoredNote(*set.itemsIgnored);
     return out.str();
 }
 
@@ -98,12 +100,11 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
          "more"},
     };
     for (const Case& c : cases) {
-        SeriesSet set;
-        InputError error;
-        const bool ok = readTable(c.bytes, c.options, set, error);
+        const base::Result<SeriesSet> read = readTable(c.bytes, c.options);
+        const base::Diagnostic error = read ? base::Diagnostic{} : read.error();
         const std::string got =
-            ok ? summary(set)
-               : "error " + std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.message;
+            read ? summary(*read)
+                 : "error " + std::to_string(error.line) + ":" + std::to_string(error.column) + ": " + error.what;
         EXPECT_EQ(got, c.expected) << c.what;
     }
 }

@@ -6,17 +6,30 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/result.hpp"
 #include "formats/series_set.hpp"
 
 namespace detrend::formats {
 
-struct Read {
+struct Outcome {
     bool ok = false;
     SeriesSet set;
-    InputError error;
+    base::Diagnostic error;
+
+    Outcome(base::Result<SeriesSet> read) : ok(read.ok()) {
+        if (ok) {
+            set = std::move(read).value();
+        } else {
+            error = read.error();
+        }
+    }
 };
+
+// The problem of a series, "" when it has none.
+inline std::string problemOf(const Series& series) { return series.problem.value_or(""); }
 
 // NaN stands for a missing year; compared bit for bit otherwise.
 inline void expectValues(const Series& series, long long firstYear, const std::vector<double>& values) {
@@ -45,11 +58,11 @@ template <class ReadFunction>
 void expectReadErrors(const std::vector<ReadErrorCase>& cases, ReadFunction read) {
     for (const ReadErrorCase& c : cases) {
         SCOPED_TRACE(c.text);
-        const Read r = read(c.text);
+        const Outcome r = read(c.text);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.error.line, c.line);
         EXPECT_EQ(r.error.column, c.column);
-        EXPECT_EQ(r.error.message, c.message);
+        EXPECT_EQ(r.error.what, c.message);
     }
 }
 
