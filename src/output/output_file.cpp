@@ -165,13 +165,10 @@ Status OutputFile::finish() {
 
 Status OutputFile::commit() {
     if (!temporary_ || !finished_) return Status::success();
-    if (::rename(written_.c_str(), target_.c_str()) != 0) {
-        const int error = errno;
+    if (const int error = temporaries::commit(written_, target_); error != 0) {
         discard();
         return failure("cannot write", error);
     }
-    temporaries::remove(written_);
-    temporaries::replaced(target_);
     temporary_ = false;
     return Status::success();
 }

@@ -1,6 +1,8 @@
 #include "output/temporary_files.hpp"
 
 #include <pthread.h>
+#include <cerrno>
+#include <cstdio>
 #include <signal.h>
 #include <unistd.h>
 
@@ -90,10 +92,13 @@ void beginInput(const std::string& label) {
     r.replaced.clear();
 }
 
-void replaced(const std::string& target) {
+int commit(const std::string& path, const std::string& target) {
     Registry& r = registry();
     const std::lock_guard<std::mutex> guard(r.lock);
+    if (::rename(path.c_str(), target.c_str()) != 0) return errno;
+    r.paths.erase(path);
     if (r.input) r.replaced.push_back(target);
+    return 0;
 }
 
 void endInput() {

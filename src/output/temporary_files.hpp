@@ -16,10 +16,13 @@ bool add(const std::string& path);
 // Forgets `path` once the file is renamed into place or removed.
 void remove(const std::string& path);
 
+// Renames the registered temporary `path` over `target` and forgets it, in
+// one step an interruption cannot split; 0, or the rename's errno.
+int commit(const std::string& path, const std::string& target);
+
 // The input whose outputs are being made, for the line an interruption
-// writes; and each of its outputs as it replaces its target.
+// writes (its outputs committed so far are named there).
 void beginInput(const std::string& label);
-void replaced(const std::string& target);
 void endInput();
 
 // Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it
