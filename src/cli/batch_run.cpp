@@ -99,7 +99,7 @@ private:
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
         if (!read(input, set)) return false;
-        const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, input.label, messages_);
+        const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, plan_.settings, input.label, messages_);
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });
         if (result.statistics && plan_.statistics)
@@ -108,6 +108,7 @@ private:
                                          plan_.settings.cutoff, numeric::indexName(plan_.settings.index));
         if (result.statistics && plan_.running)
             runningRows_ += output::runningCsvRows(input.input, result.statistics->running);
+        if (plan_.fits) fitsRows_ += output::fitsCsvRows(input.input, result.fits);
         return result.complete;
     }
 
@@ -119,6 +120,7 @@ private:
             written = writeRunTable(*plan_.statistics, output::statisticsCsvHeader() + statisticsRows_);
         if (plan_.running)
             written = writeRunTable(*plan_.running, output::runningCsvHeader() + runningRows_) && written;
+        if (plan_.fits) written = writeRunTable(*plan_.fits, output::fitsCsvHeader() + fitsRows_) && written;
         return written;
     }
 
@@ -143,7 +145,7 @@ private:
     output::Messages& messages_;
     Progress progress_;
     output::OutputClaims claims_;
-    std::string statisticsRows_, runningRows_;  // for the tables of all inputs
+    std::string statisticsRows_, runningRows_, fitsRows_;  // for the tables of all inputs
 };
 
 // The table of trees that --ids FILE names, into the plan's settings.

@@ -19,6 +19,7 @@ pipeline::RunSettings settingsOf(const Options& o) {
     settings.method = o.method;
     settings.methodOptions = o.methodOptions;
     settings.filterLength = o.filterLength;
+    settings.fits = o.fits.has_value();
     settings.index = o.index;
     if (o.plotDir) settings.pictures = o.plotFormat;
     if (o.chronology) settings.chronology = o.chronologyFormat;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <cstdio>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include "formats/fields.hpp"
 #include "formats/series_name.hpp"
 #include "output/chronology_files.hpp"
+#include "numeric/methods.hpp"
+#include "output/fits_table.hpp"
 #include "output/listing.hpp"
 #include "output/output_file.hpp"
 #include "output/write_csv.hpp"
@@ -119,14 +122,17 @@ public:
           chronologyFile_(files[output::OutputKind::chronology]),
           statisticsFile_(files[output::OutputKind::statistics]),
           runningFile_(files[output::OutputKind::running]),
+          fitsFile_(files[output::OutputKind::fits]),
           listingToTerminal_(listing_ && listing_->isTerminal()),
+          method_(
+              numeric::makeDetrending(settings.method, settings.methodOptions, settings.filterLength, settings.index)),
           picturePaths_(files.picturePaths()) {}
 
     SetResult run() {
         OrderedWork work;
         work.count = static_cast<int>(plan_.usable.size());
         work.workers = settings_.jobs;
-        work.method = &method_;
+        work.method = method_.get();
         work.cutoff = [&](int index) { return plan_.cutoffs[static_cast<std::size_t>(index)]; };
         work.values = [&](int index) { return std::span<const double>(series(index).values); };
         // The listing block, the index and the picture are made on the
@@ -150,7 +156,9 @@ public:
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
                        std::to_string(skipped) + " skipped" + statisticsSummary(result.statistics));
-        const bool statisticsWritten = writeStatisticsFile(result.statistics);
+        noteFallbacks(done);
+        const bool statisticsWritten = writeStatisticsFile(result.statistics) && writeFitsFile();
+        result.fits = std::move(fitRows_);
         // The input's outputs replace the earlier ones together.
         const bool committed = commitOutputs();
         result.complete = skipped == 0 && plotFailures_.empty() && siteWritten && statisticsWritten && committed;
@@ -180,7 +188,7 @@ private:
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
             output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
-        if (keepIndices() || settings_.pictures) numeric::indexValues(fit, settings_.index, yield.index);
+        if (keepIndices() || settings_.pictures) yield.index.assign(fit.index.begin(), fit.index.end());
         if (settings_.pictures)
             yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
     }
@@ -222,8 +230,32 @@ private:
         }
         if (csv_) warnRatio(s, fit);
         if (keepIndices()) indices_.push_back({s.name, s.firstYear, yield.index});
+        recordFit(s, fit);
         if (settings_.pictures) writePicture(index, yield);
         return true;
+    }
+
+    // The fit's row of the fits table, and the count of fallbacks by the
+    // method the series ended with.
+    void recordFit(const formats::Series& s, const numeric::SeriesFit& fit) {
+        if (fit.used != settings_.method) ++fallbacks_[numeric::methodName(fit.used)];
+        if (!settings_.fits) return;
+        const long long last = s.firstYear + static_cast<long long>(s.values.size()) - 1;
+        fitRows_.push_back({s.name, s.firstYear, last, numeric::methodName(settings_.method),
+                            numeric::methodName(fit.used), fit.fallback, fit.parameters});
+    }
+
+    // "LABEL: N of M series fell back: K to line, J to mean".
+    void noteFallbacks(int done) {
+        int total = 0;
+        std::string which;
+        for (const auto& [method, count] : fallbacks_) {
+            total += count;
+            which += (which.empty() ? "" : ", ") + std::to_string(count) + " to " + std::string(method);
+        }
+        if (total > 0)
+            messages_.note(std::string(label_) + ": " + std::to_string(total) + " of " + std::to_string(done) +
+                           " series fell back: " + which);
     }
 
     // The ratio index has no meaning where the spline is not positive.
@@ -278,10 +310,18 @@ private:
         return written.ok() || fail(written);
     }
 
+    // The fits of the input, into its own fits file.
+    bool writeFitsFile() {
+        if (!fitsFile_) return true;
+        base::Status written = fitsFile_->write(output::fitsCsvHeader() + output::fitsCsvRows(input_.input, fitRows_));
+        if (written.ok()) written = fitsFile_->finish();
+        return written.ok() || fail(written);
+    }
+
     // Renames every finished output over its target, in order.
     bool commitOutputs() {
         bool committed = true;
-        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_, runningFile_}) {
+        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_, runningFile_, fitsFile_}) {
             if (file == nullptr) continue;
             if (const base::Status done = file->commit(); !done.ok()) committed = fail(done);
         }
@@ -316,12 +356,15 @@ private:
     output::OutputFile* const chronologyFile_;
     output::OutputFile* const statisticsFile_;
     output::OutputFile* const runningFile_;
+    output::OutputFile* const fitsFile_;
     const bool listingToTerminal_;
-    const numeric::BurgSpline method_;
+    const std::unique_ptr<numeric::Detrending> method_;
     const std::vector<std::string>& picturePaths_;  // one per usable series
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
+    std::vector<output::FitRow> fitRows_;
+    std::map<std::string_view, int> fallbacks_;  // series by the method they fell back to
     // The pictures, finished, replacing their targets with the other outputs.
     std::vector<std::unique_ptr<output::OutputFile>> pending_;
     base::Status written_ = base::Status::success();
@@ -330,13 +373,15 @@ private:
 
 }  // namespace
 
-SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string_view label,
-                output::Messages& messages) {
+SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSettings& settings,
+                std::string_view label, output::Messages& messages) {
     SetPlan plan;
     int longFilters = 0;
+    // Only the splines have a cutoff; the other curves take any length.
+    const bool splines = settings.method == numeric::Method::burgSpline || settings.method == numeric::Method::spline;
     for (std::size_t i = 0; i < set.series.size(); ++i) {
         const formats::Series& s = set.series[i];
-        const int seriesCutoff = cutoff.forLength(static_cast<long long>(s.values.size()));
+        const int seriesCutoff = splines ? cutoff.forLength(static_cast<long long>(s.values.size())) : 0;
         if (const std::string reason = skipReason(s, seriesCutoff); !reason.empty()) {
             messages.error(std::string(label) + ": series " + quotedName(s.name) + " skipped: " + reason);
             ++plan.skipped;
@@ -346,7 +391,9 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string
         plan.cutoffs.push_back(seriesCutoff);
         if (3LL * seriesCutoff > static_cast<long long>(s.values.size())) ++longFilters;
     }
-    if (cutoff.percent > 0 && longFilters > 0)
+    const bool filterIsCutoff = settings.method == numeric::Method::burgSpline &&
+                                settings.filterLength.rule == numeric::FilterLength::Rule::cutoff;
+    if (filterIsCutoff && cutoff.percent > 0 && longFilters > 0)
         messages.note(std::string(label) + ": " + std::to_string(longFilters) +
                       (longFilters == 1 ? " series has a prediction filter (and an extension at each end) longer "
                                           "than a third of its length"

@@ -12,6 +12,7 @@
 #include "formats/series_set.hpp"
 #include "numeric/signal_statistics.hpp"
 #include "output/messages.hpp"
+#include "output/fits_table.hpp"
 #include "output/naming.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "pipeline/run_plan.hpp"
@@ -30,12 +31,13 @@ struct SetPlan {
 // with a message "LABEL: series "NAME" skipped: REASON". With a cutoff that
 // is a share of each series' length, a note says how many series have a
 // filter (and extension) longer than a third of their length.
-SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, std::string_view label,
-                output::Messages& messages);
+SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSettings& settings,
+                std::string_view label, output::Messages& messages);
 
 struct SetResult {
     bool complete = false;  // every series detrended and every output written
     std::optional<SiteSummary> statistics;  // when asked for
+    std::vector<output::FitRow> fits;  // when asked for: the fit of each series detrended
 };
 
 // Opens the outputs `input` names (each checked by `claims` and claimed),

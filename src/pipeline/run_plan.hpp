@@ -47,6 +47,7 @@ struct RunSettings {
     numeric::Method method = numeric::Method::burgSpline;
     numeric::MethodOptions methodOptions;
     numeric::FilterLength filterLength;  // of burg-spline
+    bool fits = false;  // the fit of each series is reported
     numeric::IndexKind index = numeric::IndexKind::ratio;
     std::optional<plot::PlotFormat> pictures;  // one picture per series, and of the chronology
     std::optional<output::ChronologyFormat> chronology;  // a chronology is built

@@ -77,6 +77,48 @@ TEST(Chronology, TreesWindowsAndTheCut) {
     EXPECT_EQ(bad.err, "detrend: bad.csv:1:1: expected the header series,tree,core\n");
 }
 
+// Each method names in the fits table what each series got; a series whose
+// curve is not positive falls back, and a line on standard error counts it.
+TEST(Chronology, MethodsAndTheirFits) {
+    Scenario s;
+    s.write("site.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl"));
+    const struct {
+        std::vector<std::string> arguments;
+        std::string row;  // the start of HR01A's row after its years
+    } cases[] = {
+        {{"-c", "32"}, "burg-spline,burg-spline,,32,32,NA,"},
+        {{"-c", "32", "--filter-length", "8"}, "burg-spline,burg-spline,,32,8,NA,"},
+        {{"--method", "spline"}, "spline,spline,,141,NA,"},  // two thirds of 211 years
+        {{"--method", "negexp"}, "negexp,negexp,,NA,NA,NA,2.07"},
+        {{"--method", "mean"}, "mean,mean,,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,0.79962"},
+        {{"--method", "age-spline"}, "age-spline,age-spline,,NA,NA,50,"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"-q", "-o", "/dev/null", "--fits=-", "site.rwl"});
+        const Outcome o = batch(s, arguments);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_NE(o.out.find("\nsite.rwl,HR01A,1810,2020," + c.row), std::string::npos) << o.out.substr(0, 400);
+    }
+    // A young tree's steep decline: its Burg spline dips below zero.
+    std::string decline = "Year A\n";
+    const double widths[] = {4.515, 3.720, 2.888, 2.525, 2.044, 1.781, 1.459, 1.218, 0.770, 0.783, 0.697, 0.256,
+                             0.374, 0.270, 0.202, 0.231, 0.135, 0.010, 0.279, 0.010, 0.238, 0.143, 0.010, 0.163,
+                             0.120, 0.031, 0.075, 0.010, 0.072, 0.024, 0.010, 0.010, 0.038, 0.010, 0.010, 0.025,
+                             0.047, 0.010, 0.010, 0.079, 0.078, 0.090, 0.010, 0.024, 0.010, 0.010, 0.051, 0.010,
+                             0.184, 0.010, 0.010, 0.030, 0.018, 0.010, 0.010, 0.010, 0.028, 0.090, 0.072, 0.119,
+                             0.148, 0.244, 0.010, 0.136, 0.010, 0.010, 0.010, 0.010};
+    int year = 1900;
+    for (double w : widths) decline += std::to_string(year++) + " " + std::to_string(w) + "\n";
+    s.write("decline.txt", decline);
+    const Outcome fell = batch(s, {"-c", "32", "--csv", "d.csv", "--fits=-", "decline.txt"});
+    EXPECT_EQ(fell.status, 0) << fell.err;
+    EXPECT_NE(fell.out.find("decline.txt,A,1900,1967,burg-spline,mean,"), std::string::npos) << fell.out;
+    EXPECT_NE(fell.err.find("detrend: decline.txt: 1 of 1 series fell back: 1 to mean\n"), std::string::npos)
+        << fell.err;
+    EXPECT_EQ(readFile(s.path("d.csv")).find("NA"), std::string::npos);
+}
+
 TEST(Chronology, WhatCannotBeWrittenIsRefused) {
     Scenario s;
     // Year 99999 needs five columns; so does a depth over 999.

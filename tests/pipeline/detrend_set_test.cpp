@@ -31,7 +31,7 @@ std::string listingOf(const std::string& name, bool terminal) {
     InputPlan input{"t", "t", "t", {}, {}};
     input.files[static_cast<int>(output::OutputKind::listing)] = "/dev/fd/" + std::to_string(writer);
     output::OutputClaims claims;
-    const SetPlan plan = planSet(set, Cutoff{3, 0}, "t", messages);
+    const SetPlan plan = planSet(set, Cutoff{3, 0}, RunSettings{}, "t", messages);
     detrendSet(set, plan, RunSettings{}, input, claims, messages, {});
     ::close(writer);
     char bytes[4096];
