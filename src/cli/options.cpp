@@ -1,11 +1,11 @@
 #include "cli/options.hpp"
 
 #include "base/text.hpp"
+#include "formats/numbers.hpp"
 
 #include <getopt.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -16,15 +16,18 @@ namespace {
 // A whole number in [low, high] written as nothing but digits (and a sign).
 std::optional<long long> wholeNumber(std::string_view text, long long low, long long high) {
     long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
+    const char* last = text.data() + text.size();
+    if (!formats::parseInteger(text.data(), last, value).endsAt(last) || value < low || value > high)
+        return std::nullopt;
     return value;
 }
 
+// A finite decimal number, as a CSV cell holds one.
 std::optional<double> realNumber(std::string_view text) {
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+    const char* last = text.data() + text.size();
+    if (!formats::parseCsvNumber(text.data(), last, value, false).endsAt(last) || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 

@@ -145,7 +145,7 @@ public:
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
                 return deliver(index, fit, yields_[slot]);
             });
-        if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}};
+        if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}, {}};
         if (!finishOutputs()) return {};
         const int skipped = plan_.skipped + noSpline_;
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
