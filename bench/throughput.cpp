@@ -52,8 +52,8 @@ Repeated readAlone(const std::string& path, int runs) {
             detrend::formats::FreeReader file(lines);
             int columns = 0;
             float flag = 0.0f;
-            detrend::dialogue::askColumnsAndFlag(console, columns, flag);
-            detrend::dialogue::readSeriesTable(file, columns, flag, console, table);
+            if (detrend::dialogue::askColumnsAndFlag(console, columns, flag).ok())
+                (void)detrend::dialogue::readSeriesTable(file, columns, flag, console, table);
         }
         ::close(in);
         Measured m;

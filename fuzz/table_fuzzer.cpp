@@ -28,13 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Console console(consoleLines, devnull, messages);
     LineReader fileLines(bytes.substr(split), "input file");
     FreeReader file(fileLines);
-    try {
-        int columns = 0;
-        float flag = 0.0f;
-        askColumnsAndFlag(console, columns, flag);
-        readSeriesTable(file, columns, flag, console, table);
-    } catch (const RunEnd& end) {
-        if (end.status != 1 || end.report.empty()) std::abort();
+    int columns = 0;
+    float flag = 0.0f;
+    detrend::base::Status read = askColumnsAndFlag(console, columns, flag);
+    if (read.ok()) read = readSeriesTable(file, columns, flag, console, table);
+    // A table that ends the run always says why.
+    if (!read.ok()) {
+        if (read.why().empty()) std::abort();
         return 0;
     }
     // What the rest of the program relies on for every series.

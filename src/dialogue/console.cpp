@@ -35,38 +35,41 @@ void Console::prompt(std::string_view text) {
 
 // Moves to the next reply line; the end of the console input, or input that
 // cannot be read, ends the run.
-void Console::nextLine() {
-    if (input_.next()) return;
-    check({input_.status() ? formats::ScanStatus::endOfFile : formats::ScanStatus::unreadable, input_.lineNumber()});
+base::Status Console::nextLine() {
+    if (input_.next()) return base::Status::success();
+    return check(
+        {input_.status() ? formats::ScanStatus::endOfFile : formats::ScanStatus::unreadable, input_.lineNumber()});
 }
 
-std::string Console::lineReply() {
-    nextLine();
+base::Result<std::string> Console::lineReply() {
+    if (base::Status next = nextLine(); !next.ok()) return next.error();
     midLine_ = false;
     return std::string(input_.line());
 }
 
-void Console::numberReply(int& value) {
-    check(reader_.read(value));
+base::Status Console::numberReply(int& value) {
+    base::Status read = check(reader_.read(value));
     midLine_ = false;
+    return read;
 }
 
-void Console::numberReply(float& value) {
-    check(reader_.read(value));
+base::Status Console::numberReply(float& value) {
+    base::Status read = check(reader_.read(value));
     midLine_ = false;
+    return read;
 }
 
-void Console::awaitEnter() {
+base::Status Console::awaitEnter() {
     flush();
     awaiting_ = "the line awaited after \"never get here\"";
-    nextLine();
+    return nextLine();
 }
 
-void Console::check(const formats::ScanResult& result) {
-    if (result.status == formats::ScanStatus::ok) return;
+base::Status Console::check(const formats::ScanResult& result) {
+    if (result.status == formats::ScanStatus::ok) return base::Status::success();
     const base::Diagnostic why = reader_.diagnostic(result);
-    if (result.status == formats::ScanStatus::unreadable) fail(why.what);
-    fail(why.what + " (" + awaiting_ + ")");
+    if (result.status == formats::ScanStatus::unreadable) return endRun(why.what);
+    return endRun(why.what + " (" + awaiting_ + ")");
 }
 
 }  // namespace detrend::dialogue

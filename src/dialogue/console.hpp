@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "formats/free_layout.hpp"
 #include "formats/lines.hpp"
 #include "output/messages.hpp"
@@ -31,23 +32,24 @@ public:
     // Writes "detrend: " and `text` as one line to the messages.
     void note(std::string_view text);
 
-    // Reads a whole reply line, tabs expanded and carriage returns dropped.
-    std::string lineReply();
+    // Reads a whole reply line, tabs expanded and carriage returns dropped;
+    // the end of the console input ends the run.
+    base::Result<std::string> lineReply();
     // Reads one number in free layout; "/" or an empty item leaves `value`
     // as it was. A reply that is not a number, or the end of the console
     // input, ends the run with a report naming the prompt.
-    void numberReply(int& value);
-    void numberReply(float& value);
+    base::Status numberReply(int& value);
+    base::Status numberReply(float& value);
 
     // Reads one line typed by the user and discards it.
-    void awaitEnter();
+    base::Status awaitEnter();
 
     // True while the last thing written is a prompt awaiting its reply.
     bool midLine() const { return midLine_; }
 
 private:
-    void check(const formats::ScanResult& result);
-    void nextLine();
+    base::Status check(const formats::ScanResult& result);
+    base::Status nextLine();
     void write(std::string_view text);
 
     formats::LineReader& input_;

@@ -32,26 +32,29 @@ constexpr const char* notEnoughMemory = "not enough memory to go on";
 
 // A file name reply without its trailing blanks; a longer name than the
 // dialogue takes ends the run rather than being cut to another file's name.
-std::string fileName(const std::string& reply, const char* file) {
+base::Result<std::string> fileName(const std::string& reply, const char* file) {
     const std::string_view name = base::withoutTrailingBlanks(reply);
     if (name.size() > fileNameLength)
-        fail(std::string("the ") + file + " file name is longer than " + std::to_string(fileNameLength) +
-             " characters (" + std::to_string(name.size()) + " typed)");
+        return endRun(std::string("the ") + file + " file name is longer than " + std::to_string(fileNameLength) +
+                      " characters (" + std::to_string(name.size()) + " typed)");
     return std::string(name);
 }
 
 // The input table, open for reading while the table is read.
 class InputFile {
 public:
-    explicit InputFile(const std::string& path) {
-        if (path.find('\0') != std::string::npos)
-            fail("cannot open input file \"" + path + "\": the name holds a NUL character");
+    InputFile() = default;
+    // Opens `path`; the run ends when it cannot be read.
+    base::Status open(const std::string& path) {
+        const std::string cannot = "cannot open input file \"" + path + "\": ";
+        if (path.find('\0') != std::string::npos) return endRun(cannot + "the name holds a NUL character");
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) fail("cannot open input file \"" + path + "\": " + std::strerror(errno));
+        if (fd_ < 0) return endRun(cannot + std::strerror(errno));
         struct stat status;
-        if (::fstat(fd_, &status) != 0) fail("cannot open input file \"" + path + "\": " + std::strerror(errno));
-        if (S_ISDIR(status.st_mode)) fail("cannot open input file \"" + path + "\": " + std::strerror(EISDIR));
+        if (::fstat(fd_, &status) != 0) return endRun(cannot + std::strerror(errno));
+        if (S_ISDIR(status.st_mode)) return endRun(cannot + std::strerror(EISDIR));
         files_.add(path, output::identityOf(fd_));
+        return base::Status::success();
     }
     ~InputFile() { close(); }
     InputFile(const InputFile&) = delete;
@@ -73,41 +76,44 @@ private:
 // The four lines shown when a series is too long for the spline, then the
 // end of the run with the listing's completed blocks kept. A run that did not
 // finish ends with a failure status.
-[[noreturn]] void endSeriesTooLong(Console& console) {
+base::Diagnostic endSeriesTooLong(Console& console) {
     console.emptyLine();
     console.line(" *** series too long for spline subroutine ***");
     console.line("  *** enlarge mxy parameter in subroutine ***");
     console.emptyLine();
-    throw RunEnd{1, ""};
+    return endRun();
 }
 
 // Asks for the output file and opens the listing.
-std::string askOutputName(Console& console, const InputFile& input) {
+base::Result<std::string> askOutputName(Console& console, const InputFile& input) {
     console.prompt("Enter the output file");
-    const std::string outputName = fileName(console.lineReply(), "output");
-    if (outputName.find('\0') != std::string::npos)
-        fail("cannot open output file \"" + outputName + "\": the name holds a NUL character");
-    if (input.files().writtenOver(outputName) != nullptr)
-        fail("output file is the input file (\"" + outputName + "\"): writing it would destroy the input");
+    const base::Result<std::string> reply = console.lineReply();
+    if (!reply.ok()) return reply.error();
+    base::Result<std::string> outputName = fileName(*reply, "output");
+    if (!outputName.ok()) return outputName;
+    if (outputName->find('\0') != std::string::npos)
+        return endRun("cannot open output file \"" + *outputName + "\": the name holds a NUL character");
+    if (input.files().writtenOver(*outputName) != nullptr)
+        return endRun("output file is the input file (\"" + *outputName + "\"): writing it would destroy the input");
     return outputName;
 }
 
-void readTable(Console& console, InputFile& input, const std::string& inputName, SeriesTable& table) {
+base::Status readTable(Console& console, InputFile& input, const std::string& inputName, SeriesTable& table) {
     int columns = 0;
     float flag = 0.0f;
-    askColumnsAndFlag(console, columns, flag);
+    if (base::Status asked = askColumnsAndFlag(console, columns, flag); !asked.ok()) return asked;
     formats::LineReader lines(input.fd(), "input file \"" + inputName + "\"");
     formats::FreeReader file(lines);
-    readSeriesTable(file, columns, flag, console, table);
+    return readSeriesTable(file, columns, flag, console, table);
 }
 
-int askCutoff(Console& console, const SeriesTable& table) {
+base::Result<int> askCutoff(Console& console, const SeriesTable& table) {
     int cutoff = 0;
     console.emptyLine();
     console.prompt("Enter the 50% frequency response cutoff");
-    console.numberReply(cutoff);
+    if (base::Status read = console.numberReply(cutoff); !read.ok()) return read.error();
     if (table.columnCount >= 1 && cutoff < 0)
-        fail("cutoff must not be negative (" + std::to_string(cutoff) + " typed)");
+        return endRun("cutoff must not be negative (" + std::to_string(cutoff) + " typed)");
     return cutoff;
 }
 
@@ -122,8 +128,9 @@ public:
         return {table_.column(index + 1), static_cast<std::size_t>(table_.length[static_cast<std::size_t>(index)])};
     }
 
-    void show(int index, const numeric::SeriesFit& fit, const std::string& block) {
-        showFilter(fit);
+    // Shows series `index`; a failure ends the run.
+    base::Status show(int index, const numeric::SeriesFit& fit, const std::string& block) {
+        if (base::Status shown = showFilter(fit); !shown.ok()) return shown;
         if (fit.outcome == numeric::SeriesOutcome::notPositiveDefinite)
             console_.line(">> sbr spline: matrix not positive definite");
         const std::size_t s = static_cast<std::size_t>(index);
@@ -133,16 +140,17 @@ public:
                           ": no spline: " + pipeline::noSplineReason(cutoff_, values(index), fit));
             status_ = 1;
         }
-        check(listing_.write(block));
+        if (base::Status written = listing_.write(block); !written.ok()) return endRun(written.why());
         console_.flush();
         plot(fit, s);
+        return base::Status::success();
     }
 
     int status() const { return status_; }
 
 private:
     // The announcement, the filter's length and its coefficients.
-    void showFilter(const numeric::SeriesFit& fit) {
+    base::Status showFilter(const numeric::SeriesFit& fit) {
         console_.emptyLine();
         line_.clear();
         line_.blank()
@@ -154,16 +162,17 @@ private:
         console_.emptyLine();
         // The coefficients have dialogueCapacity slots, and a longer filter could never
         // give an extended series that fits the spline.
-        if (fit.outcome == numeric::SeriesOutcome::filterTooLong) endSeriesTooLong(console_);
+        if (fit.outcome == numeric::SeriesOutcome::filterTooLong) return endSeriesTooLong(console_);
         if (!fit.filterComputed) {
             console_.line(" never get here");
-            console_.awaitEnter();
+            if (base::Status entered = console_.awaitEnter(); !entered.ok()) return entered;
         }
         line_.clear();
         line_.blank().text("ip: ").integer(cutoff_, 3);
         console_.line(line_.view());
         output::realListLines(fit.coefficients, 10, 8, 3, line_, [&](std::string_view text) { console_.line(text); });
-        if (fit.outcome == numeric::SeriesOutcome::extendedTooLong) endSeriesTooLong(console_);
+        if (fit.outcome == numeric::SeriesOutcome::extendedTooLong) return endSeriesTooLong(console_);
+        return base::Status::success();
     }
 
     // Whether plots can be shown is found out before the first one: without
@@ -190,7 +199,7 @@ private:
     int status_ = 0;
 };
 
-int detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile& listing) {
+base::Result<int> detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile& listing) {
     const SeriesTable& table = ws.table;
     SeriesShow show(console, table, cutoff, listing);
     pipeline::OrderedWork work;
@@ -209,10 +218,14 @@ int detrendTable(Console& console, Workspace& ws, int cutoff, output::OutputFile
         const std::size_t s = static_cast<std::size_t>(index);
         output::formatListingBlock(block, table.names[s], table.firstYear[s], fit.series, fit.spline, fit.residual);
     };
-    check(pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
-        show.show(index, fit, blocks[slot]);
-        return true;
-    }));
+    base::Status shown = base::Status::success();
+    const base::Status pipeline =
+        pipeline::detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
+            shown = show.show(index, fit, blocks[slot]);
+            return shown.ok();
+        });
+    if (!pipeline.ok()) return endRun(pipeline.why());
+    if (!shown.ok()) return shown.error();
     return show.status();
 }
 
@@ -231,26 +244,33 @@ int endReport(Console& console, output::Messages& messages, int status, const ch
 
 }  // namespace
 
-int runDialogue(Console& console, Workspace& ws) {
+base::Result<int> runDialogue(Console& console, Workspace& ws) {
     console.emptyLine();
     console.prompt("Enter the input file (/ to exit)");
-    const std::string inputReply = console.lineReply();
-    if (!inputReply.empty() && inputReply[0] == '/') {
-        if (inputReply.find_first_not_of(' ', 1) != std::string::npos)
+    const base::Result<std::string> inputReply = console.lineReply();
+    if (!inputReply.ok()) return inputReply.error();
+    if (!inputReply->empty() && (*inputReply)[0] == '/') {
+        if (inputReply->find_first_not_of(' ', 1) != std::string::npos)
             console.note(
                 "a reply starting with \"/\" ends the program: paths must be relative to the current "
                 "directory (or use the command line: detrend -c CUTOFF FILE)");
         return 0;
     }
-    const std::string inputName = fileName(inputReply, "input");
-    InputFile input(inputName);
-    output::OutputFile listing(askOutputName(console, input), output::Replace::whenWritten);
-    check(listing.opened());
-    readTable(console, input, inputName, ws.table);
+    const base::Result<std::string> inputName = fileName(*inputReply, "input");
+    if (!inputName.ok()) return inputName.error();
+    InputFile input;
+    if (base::Status opened = input.open(*inputName); !opened.ok()) return opened.error();
+    const base::Result<std::string> outputName = askOutputName(console, input);
+    if (!outputName.ok()) return outputName.error();
+    output::OutputFile listing(*outputName, output::Replace::whenWritten);
+    if (!listing.opened().ok()) return endRun(listing.opened().why());
+    if (base::Status read = readTable(console, input, *inputName, ws.table); !read.ok()) return read.error();
     input.close();
-    const int cutoff = askCutoff(console, ws.table);
-    const int status = detrendTable(console, ws, cutoff, listing);
-    check(listing.close());
+    const base::Result<int> cutoff = askCutoff(console, ws.table);
+    if (!cutoff.ok()) return cutoff.error();
+    const base::Result<int> status = detrendTable(console, ws, *cutoff, listing);
+    if (!status.ok()) return status;
+    if (base::Status closed = listing.close(); !closed.ok()) return endRun(closed.why());
     console.emptyLine();
     console.line(" Normal termination of Progra");
     console.line(" Close window to exit");
@@ -265,9 +285,8 @@ int runConsoleDialogue(output::Messages& messages) {
         Console console(consoleInput, stdout, messages);
         try {
             Workspace workspace;
-            status = runDialogue(console, workspace);
-        } catch (const RunEnd& end) {
-            status = endReport(console, messages, end.status, end.report.c_str());
+            const base::Result<int> ran = runDialogue(console, workspace);
+            status = ran.ok() ? *ran : endReport(console, messages, 1, ran.why().c_str());
         } catch (const std::bad_alloc&) {
             status = endReport(console, messages, 1, notEnoughMemory);
         }

@@ -18,9 +18,10 @@ struct Workspace {
 
 // Runs the dialogue on `console` from the first prompt to the closing lines.
 // Returns the exit status of a run that reaches them: 0, or 1 when a series
-// got no spline (each such series is named in a message). Any other ending
-// is thrown as RunEnd.
-int runDialogue(Console& console, Workspace& workspace);
+// got no spline (each such series is named in a message); any other ending
+// is a failure whose text is the report for standard error (none when
+// empty), the status then being 1.
+base::Result<int> runDialogue(Console& console, Workspace& workspace);
 
 // The dialogue on the process's console (standard input and output): runs it
 // and reports how it ended through `messages`. Returns the exit status.

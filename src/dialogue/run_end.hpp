@@ -1,7 +1,7 @@
-// How the dialogue ends early. Whoever finds the reason throws RunEnd; the
-// dialogue's caller catches it once, after every open file has been closed
-// with what was written to it, writes the report on standard error and exits
-// with the status.
+// How the dialogue ends early: every step that can end the run returns a
+// base::Status (or a Result), and a failed one travels up to the driver,
+// which closes what is open and writes its text, the report, on standard
+// error (none when the text is empty) and exits with status 1.
 #pragma once
 
 #include <string>
@@ -11,17 +11,7 @@
 
 namespace detrend::dialogue {
 
-struct RunEnd {
-    int status;
-    std::string report;  // empty: nothing more to say on standard error
-};
-
-// Ends the run with status 1 and the given report.
-[[noreturn]] inline void fail(std::string report) { throw RunEnd{1, std::move(report)}; }
-
-// Ends the run with status 1 when `status` is a failure.
-inline void check(const base::Status& status) {
-    if (!status.ok()) fail(status.why());
-}
+// The end of the run with `report` on standard error ("": nothing to say).
+inline base::Diagnostic endRun(std::string report = {}) { return base::failure(std::move(report)); }
 
 }  // namespace detrend::dialogue

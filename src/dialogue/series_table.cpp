@@ -18,10 +18,10 @@ using formats::ScanResult;
 using formats::ScanStatus;
 
 // Ends the run when a read of the table failed.
-void checkRead(const ScanResult& result, FreeReader& file) {
-    if (result.status == ScanStatus::ok) return;
+base::Status checkRead(const ScanResult& result, FreeReader& file) {
+    if (result.status == ScanStatus::ok) return base::Status::success();
     const base::Diagnostic why = file.diagnostic(result);
-    if (result.status == ScanStatus::unreadable) fail(why.what);
+    if (result.status == ScanStatus::unreadable) return endRun(why.what);
     std::string where = file.lines().description();
     if (result.status != ScanStatus::endOfFile) {
         where += ", line " + std::to_string(result.line);
@@ -31,11 +31,11 @@ void checkRead(const ScanResult& result, FreeReader& file) {
     } else {
         where += ", which ends after line " + std::to_string(result.line);
     }
-    fail(why.what + " (" + where + ")");
+    return endRun(why.what + " (" + where + ")");
 }
 
-[[noreturn]] void failTable(FreeReader& file, const std::string& what) {
-    fail(file.lines().description() + ": " + what);
+base::Diagnostic failTable(FreeReader& file, const std::string& what) {
+    return endRun(file.lines().description() + ": " + what);
 }
 
 // Warns when the line where a read of the table ended holds more `what`
@@ -87,10 +87,10 @@ private:
 
 // Reads the names and every complete row into the table; returns the number
 // of rows.
-int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTable& table) {
+base::Result<int> readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTable& table) {
     const std::size_t width = static_cast<std::size_t>(std::max(columns, 0));
     const ScanResult names = file.read(std::span(table.names.data(), width));
-    checkRead(names, file);
+    if (base::Status read = checkRead(names, file); !read.ok()) return read.error();
     // One warning at most: about the names, or else about the first data row.
     const bool namesWarned = warnIgnoredItems(file, console, names, columns, "names");
     bool firstRow = true;
@@ -99,13 +99,13 @@ int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTabl
     for (;;) {
         const ScanResult result = file.read(block.next());
         if (result.status == ScanStatus::endOfFile) break;
-        checkRead(result, file);
+        if (base::Status read = checkRead(result, file); !read.ok()) return read.error();
         if (firstRow && !namesWarned) warnIgnoredItems(file, console, result, columns, "values");
         firstRow = false;
         if (columns < 1) continue;
         if (rows == SeriesTable::maxRows)
-            failTable(file, "too many rows: more than " + std::to_string(SeriesTable::maxRows) + " data rows (line " +
-                                std::to_string(result.line) + ")");
+            return failTable(file, "too many rows: more than " + std::to_string(SeriesTable::maxRows) +
+                                       " data rows (line " + std::to_string(result.line) + ")");
         block.keep(table, rows++);
     }
     block.copyInto(table, rows);
@@ -113,12 +113,12 @@ int readNamesAndRows(FreeReader& file, int columns, Console& console, SeriesTabl
 }
 
 // The whole parts of the years, checked to fit the table's 32-bit years.
-std::vector<int> wholeYears(FreeReader& file, const SeriesTable& table, int rows) {
+base::Result<std::vector<int>> wholeYears(FreeReader& file, const SeriesTable& table, int rows) {
     std::vector<int> years(static_cast<std::size_t>(rows));
     for (int i = 1; i <= rows; ++i) {
         const double whole = std::trunc(table.column(1)[i - 1]);
         if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
-            failTable(file, "the year of data row " + std::to_string(i) + " does not fit a 32-bit integer");
+            return failTable(file, "the year of data row " + std::to_string(i) + " does not fit a 32-bit integer");
         years[static_cast<std::size_t>(i - 1)] = static_cast<int>(whole);
     }
     return years;
@@ -180,29 +180,34 @@ void SeriesTable::allocate() {
     if (!values) throw std::bad_alloc();
 }
 
-void askColumnsAndFlag(Console& console, int& columns, float& flag) {
+base::Status askColumnsAndFlag(Console& console, int& columns, float& flag) {
     console.prompt("Enter number of columns");
-    console.numberReply(columns);
-    checkColumnCount(columns);
+    if (base::Status read = console.numberReply(columns); !read.ok()) return read;
+    if (base::Status count = checkColumnCount(columns); !count.ok()) return count;
     console.prompt("Enter missing value flag e.g., -999.00");
-    console.numberReply(flag);
+    return console.numberReply(flag);
 }
 
-void checkColumnCount(int columns) {
+base::Status checkColumnCount(int columns) {
     constexpr int maxColumns = SeriesTable::maxColumns;
     if (columns > maxColumns)
-        fail("too many columns: " + std::to_string(columns) + " typed, at most " + std::to_string(maxColumns) +
-             " (the year column and " + std::to_string(maxColumns - 1) + " series)");
+        return endRun("too many columns: " + std::to_string(columns) + " typed, at most " + std::to_string(maxColumns) +
+                      " (the year column and " + std::to_string(maxColumns - 1) + " series)");
+    return base::Status::success();
 }
 
-void readSeriesTable(FreeReader& file, int columns, float flag, Console& console, SeriesTable& table) {
+base::Status readSeriesTable(FreeReader& file, int columns, float flag, Console& console, SeriesTable& table) {
     table.columnCount = columns;
-    checkColumnCount(columns);
+    if (base::Status count = checkColumnCount(columns); !count.ok()) return count;
     table.allocate();
-    const int rows = readNamesAndRows(file, columns, console, table);
+    const base::Result<int> read = readNamesAndRows(file, columns, console, table);
+    if (!read.ok()) return read.error();
+    const int rows = *read;
     const bool hasSeries = columns >= 2;
-    if (hasSeries && rows == 0) failTable(file, "no data rows after the names");
-    const std::vector<int> years = hasSeries ? wholeYears(file, table, rows) : std::vector<int>{};
+    if (hasSeries && rows == 0) return failTable(file, "no data rows after the names");
+    base::Result<std::vector<int>> whole = hasSeries ? wholeYears(file, table, rows) : std::vector<int>{};
+    if (!whole.ok()) return whole.error();
+    const std::vector<int>& years = *whole;
     const int yearJump = firstYearJump(years);
 
     console.emptyLine();
@@ -226,18 +231,20 @@ void readSeriesTable(FreeReader& file, int columns, float flag, Console& console
     // The table must describe its series: the listing labels value i of a
     // series with the year firstYear + i - 1.
     if (yearJump > 0)
-        failTable(
+        return failTable(
             file,
             "years do not rise by one at row " + std::to_string(yearJump) +
                 (yearJump == 2 ? " (the number of columns may be wrong: " + std::to_string(columns) + " typed)" : ""));
     if (problem != ColumnProblem::none) {
         const std::string name(table.names[static_cast<std::size_t>(problemColumn - 1)].trimmed());
-        failTable(file, "series " + name +
-                            (problem == ColumnProblem::noValues ? " has no values" : " has a missing value inside it"));
+        return failTable(
+            file, "series " + name +
+                      (problem == ColumnProblem::noValues ? " has no values" : " has a missing value inside it"));
     }
     table.columnCount = columns - 1;
     for (std::size_t s = 1; s <= static_cast<std::size_t>(std::max(table.columnCount, 0)); ++s)
         table.names[s - 1] = table.names[s];
+    return base::Status::success();
 }
 
 }  // namespace detrend::dialogue

@@ -41,10 +41,10 @@ struct SeriesTable {
 
 // The dialogue's questions about the table's layout: the number of columns
 // (year column included) and the missing-value flag.
-void askColumnsAndFlag(Console& console, int& columns, float& flag);
+base::Status askColumnsAndFlag(Console& console, int& columns, float& flag);
 
 // Ends the run when a table of `columns` columns does not fit the table.
-void checkColumnCount(int columns);
+base::Status checkColumnCount(int columns);
 
 // Reads the whole table of `columns` columns (year column included) from
 // `file` (names, then one row per year until the end of the file), with
@@ -56,6 +56,6 @@ void checkColumnCount(int columns);
 //
 // Ends the run with a report naming `file`'s description and line when the
 // table cannot be read or does not fit the table's capacity.
-void readSeriesTable(formats::FreeReader& file, int columns, float flag, Console& console, SeriesTable& table);
+base::Status readSeriesTable(formats::FreeReader& file, int columns, float flag, Console& console, SeriesTable& table);
 
 }  // namespace detrend::dialogue

@@ -34,12 +34,9 @@ DialogueRun dialogueWith(int workers, const std::string& replies) {
         Console console(input, out, messages);
         Workspace workspace;
         workspace.workers = workers;
-        try {
-            result.status = runDialogue(console, workspace);
-        } catch (const RunEnd& end) {
-            result.status = end.status;
-            result.report = end.report;
-        }
+        const base::Result<int> ran = runDialogue(console, workspace);
+        result.status = ran.ok() ? *ran : 1;
+        if (!ran.ok()) result.report = ran.why();
     }
     std::fclose(out);
     result.console.assign(buffer, size);

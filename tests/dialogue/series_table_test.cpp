@@ -32,15 +32,11 @@ public:
     }
     // Reads the table; returns the report of the run's end, or "" when none.
     std::string read() {
-        try {
-            int columns = 0;
-            float flag = 0.0f;
-            askColumnsAndFlag(*console_, columns, flag);
-            readSeriesTable(reader_, columns, flag, *console_, table);
-        } catch (const RunEnd& end) {
-            return end.report;
-        }
-        return "";
+        int columns = 0;
+        float flag = 0.0f;
+        base::Status read = askColumnsAndFlag(*console_, columns, flag);
+        if (read.ok()) read = readSeriesTable(reader_, columns, flag, *console_, table);
+        return read.why();
     }
     std::string console() {
         std::fflush(out_);
