@@ -57,7 +57,16 @@ enum LongOnly {
     spanOption,
     fitsOption,
     helpOption,
-    versionOption
+    versionOption,
+    // Crossdating.
+    xdateOption,
+    seriesStatsOption,
+    xdateCorOption,
+    segLengthOption,
+    binFloorOption,
+    pcritOption,
+    lagMaxOption,
+    xdateFilterOption
 };
 
 const option longOptions[] = {
@@ -93,6 +102,14 @@ const option longOptions[] = {
     {"bass", required_argument, nullptr, bassOption},
     {"span", required_argument, nullptr, spanOption},
     {"fits", optional_argument, nullptr, fitsOption},
+    {"xdate", optional_argument, nullptr, xdateOption},
+    {"series-stats", optional_argument, nullptr, seriesStatsOption},
+    {"xdate-cor", required_argument, nullptr, xdateCorOption},
+    {"seg-length", required_argument, nullptr, segLengthOption},
+    {"bin-floor", required_argument, nullptr, binFloorOption},
+    {"pcrit", required_argument, nullptr, pcritOption},
+    {"lag-max", required_argument, nullptr, lagMaxOption},
+    {"xdate-filter", required_argument, nullptr, xdateFilterOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -258,7 +275,7 @@ Refusal checkMethod(Options& o, const std::set<int>& given) {
     const MethodRules& rules = *std::find_if(std::begin(methodRules), std::end(methodRules),
                                              [&](const auto& r) { return r.method == o.method; });
     const std::string name(numeric::methodName(o.method));
-    if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c'))
+    if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c') && o.detrends())
         return "the cutoff is required: -c YEARS or -c P%";
     if (rules.cutoff == MethodRules::Cutoff::none && given.contains('c'))
         return "-c does not apply to --method " + name + ", which has no cutoff";
@@ -344,10 +361,86 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
     return "unknown option";
 }
 
+// Takes the options of the crossdating into `o`.
+Refusal takeCrossdatingOption(int c, const char* argument, Options& o) {
+    const std::string value = argument != nullptr ? argument : "";
+    numeric::CrossdatingOptions& x = o.crossdating;
+    switch (c) {
+        case xdateOption:
+            if (argument != nullptr && value.empty()) return "--xdate=: expected a file name after the =";
+            if (value == output::standardStream)
+                return "--xdate=-: the report has its tables and picture beside it: name a file, or use -d DIR";
+            o.xdate = Destination{value};
+            return std::nullopt;
+        case seriesStatsOption:
+            if (argument != nullptr && value.empty()) return "--series-stats=: expected a file name after the =";
+            o.seriesStats = Destination{value};
+            return std::nullopt;
+        case xdateCorOption:
+            return takeChoice(
+                "--xdate-cor", value,
+                {{"spearman", numeric::CorrelationMethod::spearman}, {"pearson", numeric::CorrelationMethod::pearson}},
+                "spearman or pearson", x.method);
+        case segLengthOption: {
+            const auto n = wholeNumber(value, 10, 100000);
+            if (!n || *n % 2 != 0) return "--seg-length " + value + ": expected an even whole number of years >= 10";
+            x.segmentLength = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case binFloorOption: {
+            const auto n = wholeNumber(value, 0, 100000);
+            if (!n) return "--bin-floor " + value + ": expected a whole number of years >= 0 (0: the first year)";
+            x.binFloor = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case pcritOption: {
+            const auto p = realNumber(value);
+            if (!p || !(*p > 0.0 && *p < 1.0)) return "--pcrit " + value + ": expected a number between 0 and 1";
+            x.pcrit = *p;
+            return std::nullopt;
+        }
+        case lagMaxOption: {
+            const auto n = wholeNumber(value, 0, 100000);
+            if (!n) return "--lag-max " + value + ": expected a whole number of years >= 0";
+            x.lagMax = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case xdateFilterOption:
+            return takeChoice("--xdate-filter", value, {{"none", 0}, {"spline32", 32}}, "none or spline32",
+                              x.highPassCutoff);
+    }
+    return "unknown option";
+}
+
+// What is wrong with the crossdating options together.
+Refusal checkCrossdating(const Options& o, const std::set<int>& given) {
+    const bool several = o.inputs.size() > 1;
+    if (o.xdate && o.xdate->perInput() && !o.outputDir)
+        return "--xdate without a file writes one per input into -d DIR: give -d, or --xdate=FILE";
+    if (o.seriesStats && o.seriesStats->perInput() && !o.outputDir)
+        return "--series-stats without a file writes one per input into -d DIR: give -d, or --series-stats=FILE";
+    if (several && o.xdate && !o.xdate->perInput())
+        return "--xdate=FILE names one report: with several inputs use -d DIR and --xdate";
+    if (several && o.seriesStats && !o.seriesStats->perInput())
+        return "--series-stats=FILE names one table: with several inputs use -d DIR and --series-stats";
+    static const std::pair<int, const char*> settings[] = {
+        {xdateCorOption, "--xdate-cor"}, {segLengthOption, "--seg-length"}, {binFloorOption, "--bin-floor"},
+        {pcritOption, "--pcrit"},        {lagMaxOption, "--lag-max"},       {xdateFilterOption, "--xdate-filter"}};
+    for (const auto& [option, name] : settings)
+        if (!o.xdate && given.contains(option))
+            return std::string(name) + " describes the crossdating: give --xdate too";
+    if (4 * o.crossdating.lagMax > o.crossdating.segmentLength)
+        return "--lag-max " + std::to_string(o.crossdating.lagMax) + ": must be at most a quarter of the segment (" +
+               std::to_string(o.crossdating.segmentLength / 4) + " years of " +
+               std::to_string(o.crossdating.segmentLength) + ")";
+    return std::nullopt;
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using numeric::IndexKind;
+    if (c >= xdateOption && c <= xdateFilterOption) return takeCrossdatingOption(c, argument, o);
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
@@ -440,6 +533,7 @@ Refusal checkStandardOutput(const Options& o) {
     add(o.statistics && o.statistics->file == "-", "the statistics");
     add(o.running && o.running->file == "-", "the running statistics");
     add(o.fits && o.fits->file == "-", "the fits");
+    add(o.seriesStats && o.seriesStats->file == "-", "the series statistics");
     if (named.size() < 2) return std::nullopt;
     return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
 }
@@ -447,6 +541,7 @@ Refusal checkStandardOutput(const Options& o) {
 // What is wrong with the inputs and outputs named together.
 Refusal checkCombination(Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
+    if (const Refusal crossdating = checkCrossdating(o, given)) return crossdating;
     if (const Refusal method = checkMethod(o, given)) return method;
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
     std::vector<std::string> sortedInputs = o.inputs;
