@@ -120,7 +120,8 @@ std::string summary(const CrossdatingReport& r) {
     if (e.rings > 0)
         out += "  years             " + base::yearRange(e.first, e.last) + ", " + std::to_string(e.rings) + " rings (" +
                fixed(static_cast<double>(e.rings) / static_cast<double>(s.series), 1) + " a series), " +
-               std::to_string(e.zeros) + " absent (0)\n";
+               (e.zeros == 0 ? std::string("no") : std::to_string(e.zeros)) +
+               (e.zeros == 1 ? " absent ring (0)\n" : " absent rings (0)\n");
     if (result.status == CrossdatingStatus::tooFewSeries)
         return out + "  not crossdated    at least 3 series are needed, each with a master of the others\n";
     out += "  intercorrelation  " + fixed(s.intercorrelation, 3) + " (sd " + fixed(s.deviation, 3) +
@@ -173,8 +174,9 @@ std::string flaggedSegments(const CrossdatingReport& r) {
     if (result.lags.empty()) return "";
     const std::size_t w = namesWidth(r.names);
     std::string out =
-        "Flagged segments (lag: the shift of the master with the highest r(lag); +k: the series\n"
-        "fits the master k years later, as when it is dated k years too early)\n";
+        "Flagged segments (r, p: the segment's; r(lag): Pearson's r with the master lag years later,\n"
+        "at the best lag and at 0; +k: the series is dated k years too early there, as when it\n"
+        "misses k rings before the segment)\n";
     out += "  " + padded("series", w) + "  segment          r       p   lag  r(lag)    r(0)\n";
     for (const numeric::LagCorrelations& lags : result.lags) {
         const auto k = static_cast<std::size_t>(

@@ -188,7 +188,7 @@ void writeReport(const Selection& selection, const numeric::CrossdatingOptions& 
     writer.write(files.segments, output::segmentsCsv(selection.names, result), "output file");
     writer.write(files.lags, output::lagsCsv(selection.names, result), "output file");
     const std::vector<plot::CrossdatingRow> rows = pictureRows(result, selection);
-    if (!files.picture || rows.empty()) return;
+    if (!files.picture) return;
     const output::CrossdatingSummary s = output::summarize(result);
     const std::string title = input.base + " - " + std::to_string(s.series) + " series, " +
                               std::to_string(s.flaggedSegments) + " segments flagged (p > " +

@@ -81,7 +81,8 @@ inline constexpr unsigned segmentColour = 0x4682B4, flaggedColour = 0xE00000;
 // Nothing is thrown.
 base::Result<std::string> renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
 base::Result<std::string> renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
-// Of a crossdating: an error for no rows, or more than fit on a page.
+// Of a crossdating: without rows, a page that says so; an error for more
+// rows than fit on a page.
 base::Result<std::string> renderCrossdatingPicture(const CrossdatingPicture& picture, PlotFormat format);
 
 }  // namespace detrend::plot

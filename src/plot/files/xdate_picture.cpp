@@ -22,6 +22,7 @@ constexpr double widestName = 180;  // longer names are cut
 
 // Rows of 24 points while the page stays at its usual height, down to 12.
 double rowHeight(std::size_t rows) {
+    if (rows == 0) return 24;
     const double usual = (pageHeight - frameTop - bottomRoom) / static_cast<double>(rows);
     return std::clamp(usual, 12.0, 24.0);
 }
@@ -146,6 +147,11 @@ void drawHeading(const Canvas& canvas, const CrossdatingPicture& c, double centr
 void drawCrossdating(const Canvas& canvas, const CrossdatingPicture& c) {
     canvas.colour(white);
     cairo_paint(canvas.cr);
+    if (c.rows.empty()) {
+        drawHeading(canvas, c, pageWidth / 2);
+        canvas.fontSize(labelSize);
+        return canvas.text("no series could be crossdated", pageWidth / 2, frameTop + 24, 0.5);
+    }
     std::vector<std::string> names;
     const Panel p = layOutRows(canvas, c, names);
     const double height = rowHeight(c.rows.size());
@@ -167,7 +173,6 @@ void drawCrossdating(const Canvas& canvas, const CrossdatingPicture& c) {
 base::Result<std::string> renderCrossdatingPicture(const CrossdatingPicture& picture, PlotFormat format) {
     return guarded([&]() -> base::Result<std::string> {
         const std::size_t n = picture.rows.size();
-        if (n == 0) return base::failure("no series to plot");
         const double height = pageHeightFor(n);
         if (height > maxPageHeight)
             return base::failure(std::to_string(n) + " series are more than one picture can show");
