@@ -117,7 +117,8 @@ TEST(Crossdating, NamedFilesPicturesAndTheDetrendingBeside) {
     // asks for the detrending, with its cutoff.
     Outcome o = batch(s, {"-q", "--xdate=x/report.txt", "--plot", "p", "--plot-format", "svg", "site.rwl"});
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.err, "detrend: the cutoff is required: -c YEARS or -c P%\nTry 'detrend --help' for more information.\n");
+    EXPECT_EQ(o.err,
+              "detrend: the cutoff is required: -c YEARS or -c P%\nTry 'detrend --help' for more information.\n");
     o = batch(s, {"-q", "-c", "32", "--xdate=x/report.txt", "--plot", "p", "--plot-format", "svg", "site.rwl"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "");
@@ -147,8 +148,9 @@ TEST(Crossdating, WhatCannotBeCrossdatedIsSaid) {
     EXPECT_EQ(o.files.count("two.png"), 1u);
     // A gap: the series is left out, named; the others are too short for a
     // segment, so only the overall correlations are given.
-    s.write("gap.csv", "Year,A,B,C,D\n1900,1,2,1,1\n1901,1.5,-999,2,1.5\n1902,2,1.5,1.5,2\n1903,1.2,2,1,1.2\n"
-                       "1904,1.8,2.2,2.1,1.7\n");
+    s.write("gap.csv",
+            "Year,A,B,C,D\n1900,1,2,1,1\n1901,1.5,-999,2,1.5\n1902,2,1.5,1.5,2\n1903,1.2,2,1,1.2\n"
+            "1904,1.8,2.2,2.1,1.7\n");
     o = batch(s, {"--xdate=gap.txt", "gap.csv"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
