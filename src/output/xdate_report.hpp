@@ -21,7 +21,7 @@ struct LeftOutSeries {
 
 // What the report is made from.
 struct CrossdatingReport {
-    std::string_view input;  // the input as named
+    std::string_view input;  // how messages name the input
     numeric::CrossdatingOptions options;
     std::span<const std::string> names;  // the series handed to the analysis, one per series of the result
     const numeric::CrossdatingResult* result = nullptr;

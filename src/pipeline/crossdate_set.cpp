@@ -181,7 +181,7 @@ void writeReport(const Selection& selection, const numeric::CrossdatingOptions& 
     complete = summarize(result, input.label, messages) && complete;
     if (!complete) writer.incomplete();
     const CrossdatingFiles& files = input.crossdating;
-    output::CrossdatingReport report{input.input,          options,          selection.names, &result,
+    output::CrossdatingReport report{input.label,          options,          selection.names, &result,
                                      selection.statistics, selection.leftOut};
     writer.write(files.report, output::crossdatingReport(report), "output file");
     writer.write(files.overall, output::overallCsv(selection.names, result), "output file");
