@@ -3,6 +3,7 @@
 // crossdated; the README's report against the program's.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -160,6 +161,24 @@ TEST(Crossdating, WhatCannotBeCrossdatedIsSaid) {
               "years\n");
     EXPECT_NE(readFile(s.path("gap.txt")).find("Left out\n  B: it has no value for 1901, inside the series\n"),
               std::string::npos);
+    // A series too short for a segment: its overall correlation only.
+    std::string table = "Year,A,B,C,D\n";
+    for (int year = 1900; year <= 2000; ++year) {
+        const double common = std::sin(year * 1.3) + std::cos(year * 0.7);
+        table += std::to_string(year);
+        for (int k = 1; k <= 4; ++k)
+            table += k == 4 && year < 1990 ? ",NA" : "," + std::to_string(3 + common + 0.5 * std::sin(year * k * 2.1));
+        table += "\n";
+    }
+    s.write("short.csv", table);
+    o = batch(s, {"--xdate=short.txt", "short.csv"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(
+        o.err.starts_with("detrend: short.csv: series \"D\" covers no 50-year segment with a master; only its "
+                          "overall correlation is given\ndetrend: short.csv: crossdating of 4 series: "))
+        << o.err;
+    EXPECT_NE(readFile(s.path("short.txt")).find("\n  D        1990   2000     11 "), std::string::npos);
+    EXPECT_EQ(rowsStartingWith(readFile(s.path("short-segments.csv")), "D,").size(), 0u);
     // Two outputs of one name, an output over the input: nothing written.
     o = batch(s, {"-c", "2", "-o", "gap.txt", "--xdate=gap.txt", "gap.csv"});
     EXPECT_EQ(o.status, 1);
