@@ -18,6 +18,7 @@
 #include "output/naming.hpp"
 #include "output/output_file.hpp"
 #include "output/temporary_files.hpp"
+#include "pipeline/crossdate_set.hpp"
 #include "pipeline/detrend_set.hpp"
 
 #ifndef DETREND_VERSION
@@ -99,6 +100,26 @@ private:
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
         if (!read(input, set)) return false;
+        if (!input.crossdating.any()) return detrend(input, set);
+        // The crossdating reads the ring widths, which the detrending
+        // releases; its files replace their targets once both are done.
+        if (!claimCrossdatingFiles(input)) return false;
+        pipeline::CrossdatingOutcome crossdating = pipeline::crossdateSet(set, plan_.settings, input, messages_);
+        const bool detrended = !plan_.settings.detrends || detrend(input, set);
+        return pipeline::commitCrossdating(crossdating, input, messages_) && detrended;
+    }
+
+    // The crossdating files claimed, and the other outputs checked against
+    // them, before anything of the input is written.
+    bool claimCrossdatingFiles(const pipeline::InputPlan& input) {
+        base::Status allowed = pipeline::claimCrossdatingFiles(input, claims_);
+        for (const std::optional<std::string>& file : input.files)
+            if (allowed.ok() && file) allowed = claims_.check(*file, input.input);
+        if (!allowed.ok()) messages_.error(input.label + ": " + allowed.why());
+        return allowed.ok();
+    }
+
+    bool detrend(const pipeline::InputPlan& input, formats::SeriesSet& set) {
         const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, plan_.settings, input.label, messages_);
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });

@@ -60,7 +60,16 @@ enum LongOnly {
     spanOption,
     fitsOption,
     helpOption,
-    versionOption
+    versionOption,
+    // Crossdating.
+    xdateOption,
+    seriesStatsOption,
+    xdateCorOption,
+    segLengthOption,
+    binFloorOption,
+    pcritOption,
+    lagMaxOption,
+    xdateFilterOption
 };
 
 const option longOptions[] = {
@@ -96,6 +105,14 @@ const option longOptions[] = {
     {"bass", required_argument, nullptr, bassOption},
     {"span", required_argument, nullptr, spanOption},
     {"fits", optional_argument, nullptr, fitsOption},
+    {"xdate", optional_argument, nullptr, xdateOption},
+    {"series-stats", optional_argument, nullptr, seriesStatsOption},
+    {"xdate-cor", required_argument, nullptr, xdateCorOption},
+    {"seg-length", required_argument, nullptr, segLengthOption},
+    {"bin-floor", required_argument, nullptr, binFloorOption},
+    {"pcrit", required_argument, nullptr, pcritOption},
+    {"lag-max", required_argument, nullptr, lagMaxOption},
+    {"xdate-filter", required_argument, nullptr, xdateFilterOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -261,7 +278,7 @@ Refusal checkMethod(Options& o, const std::set<int>& given) {
     const MethodRules& rules = *std::find_if(std::begin(methodRules), std::end(methodRules),
                                              [&](const auto& r) { return r.method == o.method; });
     const std::string name(numeric::methodName(o.method));
-    if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c'))
+    if (rules.cutoff == MethodRules::Cutoff::required && !given.contains('c') && o.detrends())
         return "the cutoff is required: -c YEARS or -c P%";
     if (rules.cutoff == MethodRules::Cutoff::none && given.contains('c'))
         return "-c does not apply to --method " + name + ", which has no cutoff";
@@ -347,10 +364,86 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
     return "unknown option";
 }
 
+// Takes the options of the crossdating into `o`.
+Refusal takeCrossdatingOption(int c, const char* argument, Options& o) {
+    const std::string value = argument != nullptr ? argument : "";
+    numeric::CrossdatingOptions& x = o.crossdating;
+    switch (c) {
+        case xdateOption:
+            if (argument != nullptr && value.empty()) return "--xdate=: expected a file name after the =";
+            if (value == output::standardStream)
+                return "--xdate=-: the report has its tables and picture beside it: name a file, or use -d DIR";
+            o.xdate = Destination{value};
+            return std::nullopt;
+        case seriesStatsOption:
+            if (argument != nullptr && value.empty()) return "--series-stats=: expected a file name after the =";
+            o.seriesStats = Destination{value};
+            return std::nullopt;
+        case xdateCorOption:
+            return takeChoice(
+                "--xdate-cor", value,
+                {{"spearman", numeric::CorrelationMethod::spearman}, {"pearson", numeric::CorrelationMethod::pearson}},
+                "spearman or pearson", x.method);
+        case segLengthOption: {
+            const auto n = wholeNumber(value, 10, 100000);
+            if (!n || *n % 2 != 0) return "--seg-length " + value + ": expected an even whole number of years >= 10";
+            x.segmentLength = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case binFloorOption: {
+            const auto n = wholeNumber(value, 0, 100000);
+            if (!n) return "--bin-floor " + value + ": expected a whole number of years >= 0 (0: the first year)";
+            x.binFloor = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case pcritOption: {
+            const auto p = realNumber(value);
+            if (!p || !(*p > 0.0 && *p < 1.0)) return "--pcrit " + value + ": expected a number between 0 and 1";
+            x.pcrit = *p;
+            return std::nullopt;
+        }
+        case lagMaxOption: {
+            const auto n = wholeNumber(value, 0, 100000);
+            if (!n) return "--lag-max " + value + ": expected a whole number of years >= 0";
+            x.lagMax = static_cast<int>(*n);
+            return std::nullopt;
+        }
+        case xdateFilterOption:
+            return takeChoice("--xdate-filter", value, {{"none", 0}, {"spline32", 32}}, "none or spline32",
+                              x.highPassCutoff);
+    }
+    return "unknown option";
+}
+
+// What is wrong with the crossdating options together.
+Refusal checkCrossdating(const Options& o, const std::set<int>& given) {
+    const bool several = o.inputs.size() > 1;
+    if (o.xdate && o.xdate->perInput() && !o.outputDir)
+        return "--xdate without a file writes one per input into -d DIR: give -d, or --xdate=FILE";
+    if (o.seriesStats && o.seriesStats->perInput() && !o.outputDir)
+        return "--series-stats without a file writes one per input into -d DIR: give -d, or --series-stats=FILE";
+    if (several && o.xdate && !o.xdate->perInput())
+        return "--xdate=FILE names one report: with several inputs use -d DIR and --xdate";
+    if (several && o.seriesStats && !o.seriesStats->perInput())
+        return "--series-stats=FILE names one table: with several inputs use -d DIR and --series-stats";
+    static const std::pair<int, const char*> settings[] = {
+        {xdateCorOption, "--xdate-cor"}, {segLengthOption, "--seg-length"}, {binFloorOption, "--bin-floor"},
+        {pcritOption, "--pcrit"},        {lagMaxOption, "--lag-max"},       {xdateFilterOption, "--xdate-filter"}};
+    for (const auto& [option, name] : settings)
+        if (!o.xdate && given.contains(option))
+            return std::string(name) + " describes the crossdating: give --xdate too";
+    if (4 * o.crossdating.lagMax > o.crossdating.segmentLength)
+        return "--lag-max " + std::to_string(o.crossdating.lagMax) + ": must be at most a quarter of the segment (" +
+               std::to_string(o.crossdating.segmentLength / 4) + " years of " +
+               std::to_string(o.crossdating.segmentLength) + ")";
+    return std::nullopt;
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using numeric::IndexKind;
+    if (c >= xdateOption && c <= xdateFilterOption) return takeCrossdatingOption(c, argument, o);
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
@@ -443,6 +536,7 @@ Refusal checkStandardOutput(const Options& o) {
     add(o.statistics && o.statistics->file == "-", "the statistics");
     add(o.running && o.running->file == "-", "the running statistics");
     add(o.fits && o.fits->file == "-", "the fits");
+    add(o.seriesStats && o.seriesStats->file == "-", "the series statistics");
     if (named.size() < 2) return std::nullopt;
     return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
 }
@@ -450,6 +544,7 @@ Refusal checkStandardOutput(const Options& o) {
 // What is wrong with the inputs and outputs named together.
 Refusal checkCombination(Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
+    if (const Refusal crossdating = checkCrossdating(o, given)) return crossdating;
     if (const Refusal method = checkMethod(o, given)) return method;
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
     std::vector<std::string> sortedInputs = o.inputs;
@@ -526,6 +621,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
 const char* const helpText =
     "usage: detrend                      (the interactive dialogue)\n"
     "       detrend -c CUTOFF [OPTIONS] INPUT...\n"
+    "       detrend --xdate[=FILE] [OPTIONS] INPUT...   (crossdating only)\n"
     "\n"
     "Detrends annual series, such as tree-ring widths, with a cubic smoothing\n"
     "spline whose 50% frequency response lies at CUTOFF years. Each series is\n"
@@ -540,7 +636,7 @@ const char* const helpText =
     "Tucson decadal ring-width files (.rwl), as many as are named.\n"
     "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
     "                         P% of each series' own length (1% to 99%, e.g.\n"
-    "                         67%); required\n"
+    "                         67%); required when the series are detrended\n"
     "  -o, --output FILE      the results listing (- for standard output); one\n"
     "                         INPUT only. With one INPUT and no output named,\n"
     "                         the listing goes to standard output\n"
@@ -573,6 +669,24 @@ const char* const helpText =
     "      --max-input BYTES  the most read from an input that is not a regular\n"
     "                         file (a pipe, a device); K, M, G: 1024, 1024^2,\n"
     "                         1024^3 bytes (default 4G)\n"
+    "      --xdate[=FILE]     crossdate the ring widths: the report to FILE, or\n"
+    "                         DIR/BASE-xdate.txt with -d; beside it the tables\n"
+    "                         STEM-series.csv, STEM-overall.csv, STEM-segments.csv,\n"
+    "                         STEM-lags.csv and the picture STEM.png (STEM: FILE\n"
+    "                         without its extension, or DIR/BASE-xdate, the series\n"
+    "                         table DIR/BASE-series.csv; with --plot, the picture\n"
+    "                         is PLOTDIR/BASE-xdate.png)\n"
+    "      --series-stats[=FILE]  the statistics of each series as CSV: to FILE, or\n"
+    "                         DIR/BASE-series.csv with -d\n"
+    "      --xdate-cor C      spearman (the default) or pearson\n"
+    "      --seg-length N     the segments' length in years (even, >= 10; 50)\n"
+    "      --bin-floor N      the first segment starts at a multiple of N (100;\n"
+    "                         0: at the first year)\n"
+    "      --pcrit P          a segment is flagged when its p exceeds P (0.05)\n"
+    "      --lag-max N        the lags tried on a flagged segment: -N to +N (5; at\n"
+    "                         most a quarter of the segment)\n"
+    "      --xdate-filter F   none (the default) or spline32: each series divided\n"
+    "                         by a spline with its 50% response at 32 years first\n"
     "  -j, --jobs N           series worked on at once (default: one per core)\n"
     "  -q, --quiet            nothing on standard error but errors\n"
     "      --help             show this text and exit\n"
@@ -582,6 +696,10 @@ const char* const helpText =
     "of every output are made before any input is read. An input's outputs\n"
     "replace earlier files together once all are written; when none of its\n"
     "series can be detrended they are left as they were.\n"
+    "\n"
+    "The series are detrended when -o, --csv, --chron, --stats, --running, --fits\n"
+    "or --plot asks for it, or when no crossdating output is named; with only\n"
+    "--xdate or --series-stats they are read and checked, without -c.\n"
     "\n"
     "A series that cannot be detrended (a gap inside it, no values, a cutoff\n"
     "not below its length) is skipped with a message. Exit status: 0 when every\n"

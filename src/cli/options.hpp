@@ -10,6 +10,7 @@
 #include "formats/read_series.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "numeric/crossdating.hpp"
 #include "numeric/detrending.hpp"
 #include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
@@ -57,11 +58,25 @@ struct Options {
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     std::vector<std::string> inputs;
-    // The listing goes to standard output: one input and no output named.
+    // Crossdating: the report with its tables and picture (--xdate[=FILE]),
+    // the series statistics (--series-stats[=FILE]), and the analysis'
+    // settings (--xdate-cor, --seg-length, --bin-floor, --pcrit, --lag-max,
+    // --xdate-filter).
+    std::optional<Destination> xdate;
+    std::optional<Destination> seriesStats;
+    numeric::CrossdatingOptions crossdating;
+    // Whether the series are detrended: a detrending output is asked for, or
+    // no crossdating output is (and the listing goes to standard output).
+    bool detrends() const {
+        return output || csv || chronology || statistics || running || fits || plotDir || (!xdate && !seriesStats);
+    }
+    // The listing goes to standard output: the run detrends, one input and no
+    // output named.
     bool listingToStandardOutput() const {
-        return !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
+        return detrends() && !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
                !(statistics && !statistics->perInput()) && !(running && !running->perInput()) &&
-               !(fits && !fits->perInput());
+               !(fits && !fits->perInput()) && !(xdate && !xdate->perInput()) &&
+               !(seriesStats && !seriesStats->perInput());
     }
 };
 

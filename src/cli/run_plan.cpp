@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/naming.hpp"
+#include "plot/files/plot_format.hpp"
 
 namespace detrend::cli {
 namespace {
@@ -32,7 +33,33 @@ pipeline::RunSettings settingsOf(const Options& o) {
     settings.chronologyCut = o.chronologyCut;
     settings.cutoff = cutoffText(o.cutoff);
     settings.jobs = o.jobs;
+    settings.detrends = o.detrends();
+    if (o.xdate) settings.crossdating = o.crossdating;
+    settings.crossdatingPicture = o.plotFormat;
     return settings;
+}
+
+// The crossdating files of an input with base name `base`: with -d in DIR,
+// else named after the report's file; the picture in the plot directory
+// when there is one, else beside the report.
+pipeline::CrossdatingFiles crossdatingFilesOf(const Options& o, const std::string& base) {
+    pipeline::CrossdatingFiles files;
+    const std::string_view extension = plot::plotFormatExtension(o.plotFormat);
+    const auto inDirectory = [&](std::string_view suffix) { return output::outputPath(*o.outputDir, base, suffix); };
+    if (o.xdate) {
+        const std::string report = o.xdate->perInput() ? inDirectory(output::crossdatingReportSuffix) : o.xdate->file;
+        const output::CrossdatingNames names = output::crossdatingNames(report, extension);
+        files.report = report;
+        files.overall = names.overall;
+        files.segments = names.segments;
+        files.lags = names.lags;
+        files.series = o.xdate->perInput() ? inDirectory(output::seriesTableSuffix) : names.series;
+        files.picture =
+            o.plotDir ? output::outputPath(*o.plotDir, base, "-xdate." + std::string(extension)) : names.picture;
+    }
+    if (o.seriesStats)
+        files.series = o.seriesStats->perInput() ? inDirectory(output::seriesTableSuffix) : o.seriesStats->file;
+    return files;
 }
 
 // Where output `kind` of an input with base name `base` goes, if anywhere.
@@ -42,9 +69,12 @@ std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::
     };
     switch (kind) {
         case OutputKind::listing:
+            if (!o.detrends()) return std::nullopt;
             if (o.outputDir) return inDirectory();
             return o.listingToStandardOutput() ? std::optional<std::string>(output::standardStream) : o.output;
-        case OutputKind::indices: return o.outputDir ? inDirectory() : o.csv;
+        case OutputKind::indices:
+            if (!o.detrends()) return std::nullopt;
+            return o.outputDir ? inDirectory() : o.csv;
         case OutputKind::chronology:
             if (!o.chronology) return std::nullopt;
             return o.chronology->perInput() ? inDirectory() : o.chronology->file;
@@ -74,7 +104,8 @@ pipeline::RunPlan planRun(const Options& o) {
          {o.output, o.csv, o.chronology ? std::optional(o.chronology->file) : std::nullopt,
           o.statistics ? std::optional(o.statistics->file) : std::nullopt,
           o.running ? std::optional(o.running->file) : std::nullopt,
-          o.fits ? std::optional(o.fits->file) : std::nullopt}) {
+          o.fits ? std::optional(o.fits->file) : std::nullopt, o.xdate ? std::optional(o.xdate->file) : std::nullopt,
+          o.seriesStats ? std::optional(o.seriesStats->file) : std::nullopt}) {
         if (!file || file->empty() || *file == output::standardStream) continue;
         const std::size_t slash = file->find_last_of('/');
         if (slash == std::string::npos || slash == 0) continue;
@@ -89,6 +120,7 @@ pipeline::RunPlan planRun(const Options& o) {
         in.base = output::baseName(input);
         for (int k = 0; k < output::outputKinds; ++k) in.files[k] = fileOf(static_cast<OutputKind>(k), o, in.base);
         in.pictureDir = o.plotDir;
+        in.crossdating = crossdatingFilesOf(o, in.base);
     }
     if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
     if (o.running && !o.running->perInput()) plan.running = o.running->file;

@@ -38,6 +38,20 @@ std::string baseName(const std::string& input) {
     return name;
 }
 
+std::string withoutExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot <= name) return path;
+    return path.substr(0, dot);
+}
+
+CrossdatingNames crossdatingNames(const std::string& report, std::string_view pictureExtension) {
+    const std::string stem = withoutExtension(report);
+    return {stem + "-series.csv", stem + "-overall.csv", stem + "-segments.csv", stem + "-lags.csv",
+            stem + "." + std::string(pictureExtension)};
+}
+
 std::string inputLabel(const std::string& input) { return input == standardStream ? "standard input" : input; }
 
 std::string outputPath(const std::string& dir, const std::string& base, std::string_view suffix) {

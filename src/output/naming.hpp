@@ -30,6 +30,23 @@ std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat
 std::string seriesPictureSuffix(std::string_view stem, std::string_view extension);
 std::string chronologyPictureSuffix(std::string_view extension);
 
+// The crossdating files in -d DIR (DIR/BASE + suffix): the report and the
+// series statistics.
+inline constexpr std::string_view crossdatingReportSuffix = "-xdate.txt", seriesTableSuffix = "-series.csv";
+
+// `path` without the extension of its file name (from its last '.', unless
+// that starts the name): "out/x.txt" -> "out/x".
+std::string withoutExtension(const std::string& path);
+
+// The names of the tables and the picture beside a crossdating report:
+// the report's path without its extension, then "-series.csv",
+// "-overall.csv", "-segments.csv", "-lags.csv" and "." + the picture's
+// extension.
+struct CrossdatingNames {
+    std::string series, overall, segments, lags, picture;
+};
+CrossdatingNames crossdatingNames(const std::string& report, std::string_view pictureExtension);
+
 // The input's file name without directories and without its extension;
 // "stdin" for standard input.
 std::string baseName(const std::string& input);

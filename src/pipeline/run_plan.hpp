@@ -11,6 +11,7 @@
 
 #include "numeric/chronology.hpp"
 #include "numeric/correlation.hpp"
+#include "numeric/crossdating.hpp"
 #include "numeric/curve_fit.hpp"
 #include "numeric/detrending.hpp"
 #include "numeric/running_statistics.hpp"
@@ -60,6 +61,18 @@ struct RunSettings {
     std::optional<ChronologyCut> chronologyCut;
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
     int jobs = 0;  // series worked on at once (0: one per core)
+    bool detrends = true;  // false: the series are only read and crossdated
+    std::optional<numeric::CrossdatingOptions> crossdating;  // the crossdating report is made
+    plot::PlotFormat crossdatingPicture = plot::PlotFormat::png;  // the format of its picture
+};
+
+// The crossdating files of one input: the report, its tables and its
+// picture (with --xdate), and the series statistics.
+struct CrossdatingFiles {
+    std::optional<std::string> report, overall, segments, lags, picture;
+    std::optional<std::string> series;
+
+    bool any() const { return report || series; }
 };
 
 // The outputs of one input; a path of "-" is standard output.
@@ -69,6 +82,7 @@ struct InputPlan {
     std::string base;  // its base name, for the names made from it
     std::optional<std::string> files[output::outputKinds];  // by OutputKind
     std::optional<std::string> pictureDir;  // DIR/BASE-STEM.EXT, DIR/BASE-chron.EXT
+    CrossdatingFiles crossdating;
 
     const std::optional<std::string>& file(output::OutputKind kind) const { return files[static_cast<int>(kind)]; }
 };

@@ -108,6 +108,46 @@ TEST(Options, UsageErrors) {
         {{"-c", "5", "--max-input", "2T", "t.txt"},
          "--max-input 2T: expected a number of bytes >= 1, optionally with K, M or G (1024, 1024^2, "
          "1024^3)"},
+        {{"--xdate", "t.rwl"}, "--xdate without a file writes one per input into -d DIR: give -d, or --xdate=FILE"},
+        {{"--series-stats", "t.rwl"},
+         "--series-stats without a file writes one per input into -d DIR: give -d, or --series-stats=FILE"},
+        {{"-d", "o", "--xdate=r.txt", "t.rwl", "u.rwl"},
+         "--xdate=FILE names one report: with several inputs use -d DIR and --xdate"},
+        {{"-d", "o", "--series-stats=s.csv", "t.rwl", "u.rwl"},
+         "--series-stats=FILE names one table: with several inputs use -d DIR and --series-stats"},
+        {{"--xdate=", "t.rwl"}, "--xdate=: expected a file name after the ="},
+        {{"--series-stats=", "t.rwl"}, "--series-stats=: expected a file name after the ="},
+        {{"--xdate=-", "t.rwl"},
+         "--xdate=-: the report has its tables and picture beside it: name a file, or use -d DIR"},
+        {{"--xdate=r.txt", "--xdate-cor", "kendall", "t.rwl"}, "--xdate-cor kendall: expected spearman or pearson"},
+        {{"--xdate=r.txt", "--seg-length", "51", "t.rwl"},
+         "--seg-length 51: expected an even whole number of years >= 10"},
+        {{"--xdate=r.txt", "--seg-length", "8", "t.rwl"},
+         "--seg-length 8: expected an even whole number of years >= 10"},
+        {{"--xdate=r.txt", "--bin-floor", "-1", "t.rwl"},
+         "--bin-floor -1: expected a whole number of years >= 0 (0: the first year)"},
+        {{"--xdate=r.txt", "--pcrit", "0", "t.rwl"}, "--pcrit 0: expected a number between 0 and 1"},
+        {{"--xdate=r.txt", "--pcrit", "1", "t.rwl"}, "--pcrit 1: expected a number between 0 and 1"},
+        {{"--xdate=r.txt", "--pcrit", "5%", "t.rwl"}, "--pcrit 5%: expected a number between 0 and 1"},
+        {{"--xdate=r.txt", "--lag-max", "-1", "t.rwl"}, "--lag-max -1: expected a whole number of years >= 0"},
+        {{"--xdate=r.txt", "--lag-max", "13", "t.rwl"},
+         "--lag-max 13: must be at most a quarter of the segment (12 years of 50)"},
+        {{"--xdate=r.txt", "--seg-length", "20", "--lag-max", "6", "t.rwl"},
+         "--lag-max 6: must be at most a quarter of the segment (5 years of 20)"},
+        {{"--xdate=r.txt", "--xdate-filter", "spline20", "t.rwl"},
+         "--xdate-filter spline20: expected none or spline32"},
+        {{"-c", "5", "--xdate-cor", "pearson", "t.rwl"}, "--xdate-cor describes the crossdating: give --xdate too"},
+        {{"-c", "5", "--seg-length", "40", "t.rwl"}, "--seg-length describes the crossdating: give --xdate too"},
+        {{"-c", "5", "--bin-floor", "0", "t.rwl"}, "--bin-floor describes the crossdating: give --xdate too"},
+        {{"--series-stats=s.csv", "--pcrit", "0.01", "t.rwl"}, "--pcrit describes the crossdating: give --xdate too"},
+        {{"-c", "5", "--lag-max", "2", "t.rwl"}, "--lag-max describes the crossdating: give --xdate too"},
+        {{"-c", "5", "--xdate-filter", "none", "t.rwl"}, "--xdate-filter describes the crossdating: give --xdate too"},
+        // A detrending output asks for the cutoff; crossdating alone does not.
+        {{"--xdate=r.txt", "-o", "l.out", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
+        {{"--xdate=r.txt", "--plot", "p", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
+        {{"-d", "o", "--xdate", "--chron", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
+        {{"-c", "5", "-o", "-", "--series-stats=-", "t.rwl"},
+         "the listing and the series statistics cannot both go to standard output"},
     };
     for (const Case& c : cases) {
         const ParsedCommandLine parsed = parseCommandLine(c.arguments);
@@ -158,6 +198,73 @@ TEST(RunPlan, NamesEveryOutputOnce) {
         EXPECT_EQ(files, c.firstInput) << c.arguments.back();
         EXPECT_EQ(plan.statistics, c.statistics);
     }
+}
+
+// Where the crossdating files of the first input go, and whether the run
+// detrends (and so has a listing) beside them.
+TEST(RunPlan, CrossdatingFiles) {
+    using output::OutputKind;
+    const struct {
+        std::vector<std::string> arguments;
+        // report, overall, segments, lags, picture, series; "" for none
+        std::vector<std::string> crossdating;
+        bool detrends;
+        std::optional<std::string> listing;
+    } cases[] = {
+        {{"--xdate=r.txt", "a.rwl"},
+         {"r.txt", "r-overall.csv", "r-segments.csv", "r-lags.csv", "r.png", "r-series.csv"},
+         false,
+         {}},
+        {{"--xdate=out/x.y/report", "--plot-format", "pdf", "a.rwl"},
+         {"out/x.y/report", "out/x.y/report-overall.csv", "out/x.y/report-segments.csv", "out/x.y/report-lags.csv",
+          "out/x.y/report.pdf", "out/x.y/report-series.csv"},
+         false,
+         {}},
+        {{"-d", "o", "--xdate", "x/a.rwl", "b.rwl"},
+         {"o/a-xdate.txt", "o/a-xdate-overall.csv", "o/a-xdate-segments.csv", "o/a-xdate-lags.csv", "o/a-xdate.png",
+          "o/a-series.csv"},
+         false,
+         {}},
+        {{"-c", "5", "-d", "o", "--xdate", "--series-stats=s.csv", "--plot", "p", "a.rwl"},
+         {"o/a-xdate.txt", "o/a-xdate-overall.csv", "o/a-xdate-segments.csv", "o/a-xdate-lags.csv", "p/a-xdate.png",
+          "s.csv"},
+         true,
+         "o/a.out"},
+        {{"--series-stats=-", "a.rwl"}, {"", "", "", "", "", "-"}, false, {}},
+        {{"-c", "5", "--xdate=r.txt", "--csv", "i.csv", "a.rwl"},
+         {"r.txt", "r-overall.csv", "r-segments.csv", "r-lags.csv", "r.png", "r-series.csv"},
+         true,
+         {}},
+        {{"-c", "5", "a.rwl"}, {"", "", "", "", "", ""}, true, "-"},
+    };
+    for (const auto& c : cases) {
+        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
+        ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
+        const pipeline::RunPlan plan = planRun(parsed.options);
+        const pipeline::CrossdatingFiles& f = plan.inputs[0].crossdating;
+        std::vector<std::string> files;
+        for (const auto* file : {&f.report, &f.overall, &f.segments, &f.lags, &f.picture, &f.series})
+            files.push_back(file->value_or(""));
+        EXPECT_EQ(files, c.crossdating) << c.arguments[0];
+        EXPECT_EQ(plan.settings.detrends, c.detrends) << c.arguments[0];
+        EXPECT_EQ(plan.settings.crossdating.has_value(), parsed.options.xdate.has_value());
+        EXPECT_EQ(plan.inputs[0].file(OutputKind::listing), c.listing) << c.arguments[0];
+        if (!c.detrends) {
+            EXPECT_FALSE(plan.inputs[0].file(OutputKind::indices)) << c.arguments[0];
+        }
+    }
+    // The settings reach the analysis as given.
+    const ParsedCommandLine parsed =
+        parseCommandLine({"--xdate=r.txt", "--xdate-cor", "pearson", "--seg-length", "40", "--bin-floor", "0",
+                          "--pcrit", "0.01", "--lag-max", "10", "--xdate-filter", "spline32", "a.rwl"});
+    ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
+    const numeric::CrossdatingOptions x = *planRun(parsed.options).settings.crossdating;
+    EXPECT_EQ(x.method, numeric::CorrelationMethod::pearson);
+    EXPECT_EQ(x.segmentLength, 40);
+    EXPECT_EQ(x.binFloor, 0);
+    EXPECT_EQ(x.pcrit, 0.01);
+    EXPECT_EQ(x.lagMax, 10);
+    EXPECT_EQ(x.highPassCutoff, 32);
 }
 
 // The settings are typed once: formats in any case where the option allows,

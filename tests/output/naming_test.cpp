@@ -22,6 +22,20 @@ TEST(Naming, BaseNames) {
     EXPECT_EQ(inputLabel("a.rwl"), "a.rwl");
 }
 
+// The tables and picture beside a crossdating report are named after it.
+TEST(Naming, BesideACrossdatingReport) {
+    const std::pair<const char*, const char*> stems[] = {
+        {"x.txt", "x"}, {"out/x.txt", "out/x"}, {"x", "x"}, {"a.b/x", "a.b/x"}, {"d/.txt", "d/.txt"}, {"x.y.z", "x.y"},
+    };
+    for (const auto& [path, stem] : stems) EXPECT_EQ(withoutExtension(path), stem) << path;
+    const CrossdatingNames names = crossdatingNames("out/site-xdate.txt", "svg");
+    EXPECT_EQ(names.series, "out/site-xdate-series.csv");
+    EXPECT_EQ(names.overall, "out/site-xdate-overall.csv");
+    EXPECT_EQ(names.segments, "out/site-xdate-segments.csv");
+    EXPECT_EQ(names.lags, "out/site-xdate-lags.csv");
+    EXPECT_EQ(names.picture, "out/site-xdate.svg");
+}
+
 TEST(Naming, SeriesStemsAreSafeAndDistinct) {
     using Names = std::vector<std::string>;
     const struct {

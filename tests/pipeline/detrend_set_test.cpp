@@ -28,7 +28,7 @@ std::string listingOf(const std::string& name, bool terminal) {
         reader = ends[0], writer = ends[1];
     }
     output::Messages messages(std::tmpfile(), nullptr);
-    InputPlan input{"t", "t", "t", {}, {}};
+    InputPlan input{"t", "t", "t", {}, {}, {}};
     input.files[static_cast<int>(output::OutputKind::listing)] = "/dev/fd/" + std::to_string(writer);
     output::OutputClaims claims;
     const SetPlan plan = planSet(set, Cutoff{3, 0}, RunSettings{}, "t", messages);

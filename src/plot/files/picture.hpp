@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/result.hpp"
 #include "numeric/index.hpp"
@@ -52,6 +54,25 @@ struct ChronologyPicture {
     std::string_view indexLabel = {};  // as in SeriesPicture
 };
 
+// The segments of a crossdating, one row per series from the top: the
+// series' years as a grey line, each segment it covers as a bar over the
+// segment's years (the segments overlap by half, so they alternate between
+// the upper and the lower half of the row), the flagged ones in another
+// colour, and the series' name at the left. The page is pageWidth points
+// wide and as tall as the rows need (at least 12 points a row).
+struct CrossdatingRow {
+    std::string_view name;
+    int first = 0, last = 0;  // the series' years
+    std::vector<std::pair<int, bool>> segments;  // the first year of each segment covered, and whether flagged
+};
+struct CrossdatingPicture {
+    std::span<const CrossdatingRow> rows;
+    int segmentLength = 50;
+    std::string_view title;  // e.g. "site.rwl - crossdating of 16 series"
+};
+// The bars' colours, as 0xRRGGBB.
+inline constexpr unsigned segmentColour = 0x4682B4, flaggedColour = 0xE00000;
+
 // Draws a picture: the file's bytes, or why there are none. Titles and
 // labels may hold any bytes: what is not valid UTF-8, and control
 // characters, show as '?'. Equal or missing bounds (one year, all values
@@ -60,5 +81,8 @@ struct ChronologyPicture {
 // Nothing is thrown.
 base::Result<std::string> renderSeriesPicture(const SeriesPicture& picture, PlotFormat format);
 base::Result<std::string> renderChronologyPicture(const ChronologyPicture& picture, PlotFormat format);
+// Of a crossdating: without rows, a page that says so; an error for more
+// rows than fit on a page.
+base::Result<std::string> renderCrossdatingPicture(const CrossdatingPicture& picture, PlotFormat format);
 
 }  // namespace detrend::plot

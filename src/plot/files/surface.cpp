@@ -3,6 +3,7 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 
+#include <cmath>
 #include <memory>
 
 #include "plot/files/png_encoder.hpp"
@@ -38,20 +39,21 @@ using Surface = std::unique_ptr<cairo_surface_t, CairoFree>;
 // The surface of a format. A PNG's surface draws into `pixels`, left
 // uninitialized (the page is painted white first); the others write their
 // file into `bytes` until finished.
-Surface makeSurface(PlotFormat format, std::unique_ptr<unsigned char[]>& pixels, std::string& bytes) {
+Surface makeSurface(PlotFormat format, double height, std::unique_ptr<unsigned char[]>& pixels, std::string& bytes) {
     const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, pngWidth);
+    const int rows = static_cast<int>(std::lround(height * pngScale));
     Surface surface;
     switch (format) {
         case PlotFormat::png:
-            pixels.reset(new unsigned char[static_cast<std::size_t>(stride) * pngHeight]);
+            pixels.reset(new unsigned char[static_cast<std::size_t>(stride) * static_cast<std::size_t>(rows)]);
             surface.reset(
-                cairo_image_surface_create_for_data(pixels.get(), CAIRO_FORMAT_RGB24, pngWidth, pngHeight, stride));
+                cairo_image_surface_create_for_data(pixels.get(), CAIRO_FORMAT_RGB24, pngWidth, rows, stride));
             break;
         case PlotFormat::svg:
-            surface.reset(cairo_svg_surface_create_for_stream(appendBytes, &bytes, pageWidth, pageHeight));
+            surface.reset(cairo_svg_surface_create_for_stream(appendBytes, &bytes, pageWidth, height));
             break;
         case PlotFormat::pdf:
-            surface.reset(cairo_pdf_surface_create_for_stream(appendBytes, &bytes, pageWidth, pageHeight));
+            surface.reset(cairo_pdf_surface_create_for_stream(appendBytes, &bytes, pageWidth, height));
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, fixedCreationDate);
             break;
     }
@@ -81,10 +83,15 @@ cairo_status_t drawOn(cairo_surface_t* surface, bool png, const std::function<vo
 }  // namespace
 
 base::Result<std::string> renderPage(PlotFormat format, const std::function<void(const Canvas&)>& draw) {
+    return renderPage(format, pageHeight, draw);
+}
+
+base::Result<std::string> renderPage(PlotFormat format, double height, const std::function<void(const Canvas&)>& draw) {
+    if (!(height >= 1 && height <= maxPageHeight)) return base::failure("the page would be too tall to draw");
     std::string bytes;  // before the surface, which writes into it until destroyed
     const bool png = format == PlotFormat::png;
     std::unique_ptr<unsigned char[]> pixels;
-    const Surface surface = makeSurface(format, pixels, bytes);
+    const Surface surface = makeSurface(format, height, pixels, bytes);
     cairo_status_t status = drawOn(surface.get(), png, draw);
     // An image surface keeps its pixels until destroyed; finishing the others
     // writes the rest of the file.

@@ -18,6 +18,12 @@ namespace detrend::plot::files {
 // cairo's.
 base::Result<std::string> renderPage(PlotFormat format, const std::function<void(const Canvas&)>& draw);
 
+// The same for a page of pageWidth x `height` points (a PNG of pngWidth x
+// round(height x pngScale) pixels), for pictures that grow with their
+// content; at most maxPageHeight.
+inline constexpr double maxPageHeight = 20000;
+base::Result<std::string> renderPage(PlotFormat format, double height, const std::function<void(const Canvas&)>& draw);
+
 // Runs `make`, turning a failed allocation into the failure "out of memory".
 template <typename Make>
 base::Result<std::string> guarded(Make make) {

@@ -247,5 +247,42 @@ TEST(PictureTest, OddValuesGiveAFramedPictureOrAnError) {
         EXPECT_EQ(errorOf(renderChronologyPicture({1900, close, three, "c"}, format)), "");
 }
 
+// The page of a crossdating grows with its rows; the flagged segment's
+// colour shows in its row and nowhere else.
+TEST(PictureTest, CrossdatingPageGrowsWithTheSeries) {
+    std::vector<std::string> names;
+    std::vector<CrossdatingRow> rows;
+    for (int i = 0; i < 100; ++i) names.push_back("CORE" + std::to_string(i));
+    for (int i = 0; i < 100; ++i)
+        rows.push_back(
+            {names[static_cast<std::size_t>(i)], 1890 + i % 7, 2000, {{1900, false}, {1925, i == 37}, {1950, false}}});
+    const Picture png = renderCrossdatingPicture({rows, 50, "site - 100 series"}, PlotFormat::png);
+    ASSERT_EQ(errorOf(png), "");
+    const Image image = decode(*png);
+    // 70 points above the rows, 12 a row, 48 below; 1200 / 840 pixels a point.
+    ASSERT_EQ(image.width, pngWidth);
+    ASSERT_EQ(image.height, 1883);
+    const int rowTop = static_cast<int>((70 + 37 * 12) * 1200.0 / 840), rowBottom = rowTop + 18;
+    const int flagged = image.count(flaggedColour, 0, 0, image.width, image.height);
+    EXPECT_GT(flagged, 500);
+    // The legend's sample, and the flagged row.
+    EXPECT_EQ(image.count(flaggedColour, 0, 40, image.width, rowTop) +
+                  image.count(flaggedColour, 0, rowTop, image.width, rowBottom),
+              flagged);
+    EXPECT_GT(image.count(flaggedColour, 0, rowTop, image.width, rowBottom), 400);
+    EXPECT_GT(image.count(segmentColour, 0, 100, image.width, image.height), 100 * 2 * 400);
+    EXPECT_GT(image.count(ink, 0, 100, 150, image.height), 100 * 20);  // the names
+    const Picture svg = renderCrossdatingPicture({rows, 50, "site"}, PlotFormat::svg);
+    ASSERT_EQ(errorOf(svg), "");
+    EXPECT_NE(svg->find("width=\"840pt\" height=\"1318pt\""), std::string::npos);
+    // A few rows get a short page; none, a page that says so; too many, an error.
+    const std::span<const CrossdatingRow> three(rows.data(), 3);
+    EXPECT_EQ(decode(*renderCrossdatingPicture({three, 50, "t"}, PlotFormat::png)).height, 271);
+    EXPECT_EQ(errorOf(renderCrossdatingPicture({{}, 50, "t"}, PlotFormat::pdf)), "");
+    const std::vector<CrossdatingRow> many(2000, rows[0]);
+    EXPECT_EQ(errorOf(renderCrossdatingPicture({many, 50, "t"}, PlotFormat::png)),
+              "2000 series are more than one picture can show");
+}
+
 }  // namespace
 }  // namespace detrend::plot
