@@ -59,6 +59,9 @@ enum LongOnly {
     bassOption,
     spanOption,
     fitsOption,
+    siteOption,
+    siteNameOption,
+    speciesOption,
     helpOption,
     versionOption,
     // Crossdating.
@@ -105,6 +108,9 @@ const option longOptions[] = {
     {"bass", required_argument, nullptr, bassOption},
     {"span", required_argument, nullptr, spanOption},
     {"fits", optional_argument, nullptr, fitsOption},
+    {"site", required_argument, nullptr, siteOption},
+    {"site-name", required_argument, nullptr, siteNameOption},
+    {"species", required_argument, nullptr, speciesOption},
     {"xdate", optional_argument, nullptr, xdateOption},
     {"series-stats", optional_argument, nullptr, seriesStatsOption},
     {"xdate-cor", required_argument, nullptr, xdateCorOption},
@@ -206,6 +212,29 @@ Refusal takeFilterLength(const std::string& value, numeric::FilterLength& length
         return "--filter-length " + value + ": expected a whole number >= 1, P% (1% to 99%), auto or cutoff";
     }
     return std::nullopt;
+}
+
+// --site CODE, --site-name TEXT, --species CODE: the .crn header's fields.
+Refusal takeSiteHeader(int c, const std::string& value, Options& o) {
+    const bool blank = value.find_first_of(" \t") != std::string::npos;
+    switch (c) {
+        case siteOption:
+            if (value.empty() || value.size() > 6 || blank)
+                return "--site " + value + ": expected a site code of 1 to 6 characters without a blank";
+            o.site.code = value;
+            return std::nullopt;
+        case siteNameOption:
+            if (value.size() > 52)
+                return "--site-name: a site name of at most 52 characters (" + std::to_string(value.size()) + " given)";
+            o.site.name = value;
+            return std::nullopt;
+        case speciesOption:
+            if (value.empty() || value.size() > 4 || blank)
+                return "--species " + value + ": expected a species code of 1 to 4 characters without a blank";
+            o.site.species = value;
+            return std::nullopt;
+    }
+    return "unknown option";
 }
 
 // Takes the options of the detrending methods into `o`.
@@ -339,6 +368,7 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
     switch (c) {
         case chronOption:
             if (argument != nullptr && value.empty()) return "--chron=: expected a file name after the =";
+            if (o.chronology) return "--chron is given twice: one chronology a run (with -d, one per input)";
             o.chronology = Destination{value};
             if (base::endsWithIgnoringCase(value, ".crn")) o.chronologyFormat = output::ChronologyFormat::crn;
             return std::nullopt;
@@ -447,6 +477,7 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
+    if (c >= siteOption && c <= speciesOption) return takeSiteHeader(c, argument != nullptr ? argument : "", o);
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
@@ -515,6 +546,18 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
         return "--window-overlap " + std::to_string(o.window.overlap) + ": must be less than the window (" +
                std::to_string(o.window.window) + " years)";
     if (!o.chronology && o.chronologyCut) return "--chron-cut cuts the chronology: give --chron too";
+    if (o.chronology && !o.chronology->perInput() && given.contains(chronFormatOption)) {
+        const bool crnName = base::endsWithIgnoringCase(o.chronology->file, ".crn");
+        const bool csvName = base::endsWithIgnoringCase(o.chronology->file, ".csv");
+        if ((crnName && o.chronologyFormat == output::ChronologyFormat::csv) ||
+            (csvName && o.chronologyFormat == output::ChronologyFormat::crn))
+            return "--chron=" + o.chronology->file + " and --chron-format " +
+                   (o.chronologyFormat == output::ChronologyFormat::crn ? "crn" : "csv") +
+                   " contradict each other: the file's extension says the format";
+    }
+    if ((given.contains(siteOption) || given.contains(siteNameOption) || given.contains(speciesOption)) &&
+        !(o.chronology && o.chronologyFormat == output::ChronologyFormat::crn))
+        return "--site, --site-name and --species fill the .crn header: give --chron with the crn format";
     if (o.running && o.running->perInput() && !o.outputDir)
         return "--running without a file writes one per input into -d DIR: give -d, or --running=FILE";
     if (o.fits && o.fits->perInput() && !o.outputDir)

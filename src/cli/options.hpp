@@ -53,6 +53,7 @@ struct Options {
     std::optional<Destination> running;  // --running[=FILE]
     numeric::RunningOptions window;  // --window, --window-overlap
     std::optional<pipeline::ChronologyCut> chronologyCut;  // --chron-cut
+    pipeline::SiteHeader site;  // --site, --site-name, --species
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     int jobs = 0;  // 0: one per core

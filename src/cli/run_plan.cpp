@@ -31,6 +31,7 @@ pipeline::RunSettings settingsOf(const Options& o) {
     settings.treeTable = o.trees;
     if (o.running) settings.running = o.window;
     settings.chronologyCut = o.chronologyCut;
+    settings.site = o.site;
     settings.cutoff = cutoffText(o.cutoff);
     settings.jobs = o.jobs;
     settings.detrends = o.detrends();
@@ -78,6 +79,11 @@ std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::
         case OutputKind::chronology:
             if (!o.chronology) return std::nullopt;
             return o.chronology->perInput() ? inDirectory() : o.chronology->file;
+        case OutputKind::residualChronology:
+            // A .crn holds one chronology: the residual one has its own.
+            if (!o.chronology || o.chronologyFormat != output::ChronologyFormat::crn) return std::nullopt;
+            if (!o.chronology->perInput() && o.chronology->file == output::standardStream) return std::nullopt;
+            return o.chronology->perInput() ? inDirectory() : output::residualCrnPath(o.chronology->file);
         case OutputKind::statistics:
             // A statistics file of all inputs is the run's, not the input's.
             if (!o.statistics || !o.statistics->perInput()) return std::nullopt;

@@ -31,6 +31,9 @@ struct ItemsIgnored {
 };
 
 struct SeriesSet {
+    // What the file's header says of its site, when it has one (a Tucson
+    // file's header lines).
+    std::optional<std::string> siteCode, siteName, species;
     std::vector<Series> series;  // in the order of the file
     // Remarks about the file that are not errors (e.g. a series without a
     // stop marker read as hundredths), each a complete sentence without

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/text.hpp"
+
 namespace detrend::output {
 namespace {
 
@@ -123,8 +125,8 @@ namespace {
 
 // The decade lines of the years first..last into `out`; the failure names
 // the year that the layout cannot hold.
-base::Status appendDecades(std::string& out, const std::string& id, const numeric::Chronology& chronology, long first,
-                           long last, YearMask keep) {
+base::Status appendDecades(std::string& out, const std::string& id, const numeric::Chronology& chronology,
+                           std::span<const double> values, long first, long last, YearMask keep) {
     char field[16];
     for (long decade = decadeOf(first); decade <= last; decade += 10) {
         std::snprintf(field, sizeof field, "%4ld", decade < first ? first : decade);
@@ -134,7 +136,7 @@ base::Status appendDecades(std::string& out, const std::string& id, const numeri
             long value = 9990, depth = 0;
             if (year >= first && year <= last) {
                 const auto y = static_cast<std::size_t>(year - first);
-                const double index = keep.empty() || keep[y] ? chronology.standard[y] : std::nan("");
+                const double index = keep.empty() || keep[y] ? values[y] : std::nan("");
                 if (!std::isnan(index)) {
                     const double scaled = std::round(index * 1000.0);
                     if (!(scaled < 9990.0 && scaled >= -999.0)) {
@@ -159,9 +161,10 @@ base::Status appendDecades(std::string& out, const std::string& id, const numeri
 
 }  // namespace
 
-base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology,
-                                           YearMask keep) {
+base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology, YearMask keep,
+                                           bool residual) {
     const std::size_t years = chronology.standard.size();
+    const std::span<const double> values = residual ? chronology.residual : chronology.standard;
     if (years == 0) return std::string();
     const long first = chronology.first;
     const long last = first + static_cast<long>(years) - 1;
@@ -170,9 +173,32 @@ base::Result<std::string> tucsonChronology(std::string_view site, const numeric:
     std::string id(site.substr(0, 6));
     id.resize(6, ' ');
     std::string text;
-    if (const base::Status decades = appendDecades(text, id, chronology, first, last, keep); !decades.ok())
+    if (const base::Status decades = appendDecades(text, id, chronology, values, first, last, keep); !decades.ok())
         return decades.error();
     return text;
+}
+
+base::Result<std::string> crnHeaderLines(std::string_view code, std::string_view name, std::string_view species,
+                                         long first, long last) {
+    if (code.empty() || code.size() > 6 || code.find_first_of(" \t") != std::string_view::npos)
+        return base::failure("the site code " + base::quoted(code) + " must be 1 to 6 characters without a blank");
+    if (name.size() > 52) return base::failure("the site name " + base::quoted(name) + " is longer than 52 characters");
+    if (species.size() > 4 || species.find_first_of(" \t") != std::string_view::npos)
+        return base::failure("the species code " + base::quoted(species) +
+                             " must be at most 4 characters without a blank");
+    std::string id(code);
+    id.resize(6, ' ');
+    std::string one = id + " 1 " + std::string(name);
+    if (!species.empty()) {
+        one.resize(61, ' ');
+        one += species;
+    }
+    char years[16];
+    std::snprintf(years, sizeof years, "%4ld %4ld", first, last);
+    std::string two = id + " 2 ";
+    two.resize(67, ' ');
+    two += years;
+    return std::string(base::withoutTrailingBlanks(one)) + "\n" + two + "\n" + id + " 3\n";
 }
 
 }  // namespace detrend::output

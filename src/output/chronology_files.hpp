@@ -54,8 +54,18 @@ std::string runningCsvRows(std::string_view file, std::span<const numeric::Runni
 // it starts at 10 floor(year / 10), so -5 lies in the decade of -10 .. -1.
 // Errors: a year outside -999 .. 9999, an index rounding to 9990 or more or
 // to less than -999, a depth over 999. No series gives no line.
-// Years that `keep` leaves out are written as years without an index.
+// Years that `keep` leaves out are written as years without an index; with
+// `residual` the residual chronology is written instead of the standard one.
 base::Result<std::string> tucsonChronology(std::string_view site, const numeric::Chronology& chronology,
-                                           YearMask keep = {});
+                                           YearMask keep = {}, bool residual = false);
+
+// The three header lines of a .crn, in the archive's columns: the site code
+// in columns 1-6 of each and the line's number in column 8; line 1 the site
+// name from column 10 and the species code in columns 62-65; line 2 the
+// first and last year in columns 68-71 and 73-76. Errors: a code of no or
+// more than 6 characters or with a blank, a name over 52 characters, a
+// species code over 4 characters or with a blank.
+base::Result<std::string> crnHeaderLines(std::string_view code, std::string_view name, std::string_view species,
+                                         long first, long last);
 
 }  // namespace detrend::output

@@ -15,12 +15,19 @@ std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat
     switch (kind) {
         case OutputKind::listing: return ".out";
         case OutputKind::indices: return ".csv";
-        case OutputKind::chronology: return chronologyFormat == ChronologyFormat::crn ? "-chron.crn" : "-chron.csv";
+        case OutputKind::chronology: return chronologyFormat == ChronologyFormat::crn ? ".crn" : "-chron.csv";
+        case OutputKind::residualChronology: return "-res.crn";
         case OutputKind::statistics: return "-stats.csv";
         case OutputKind::running: return "-running.csv";
         case OutputKind::fits: return "-fits.csv";
     }
     return "";
+}
+
+std::string residualCrnPath(const std::string& standard) {
+    if (base::endsWithIgnoringCase(standard, ".crn"))
+        return standard.substr(0, standard.size() - 4) + "-res" + standard.substr(standard.size() - 4);
+    return standard + "-res.crn";
 }
 
 std::string seriesPictureSuffix(std::string_view stem, std::string_view extension) {
@@ -174,6 +181,17 @@ base::Status OutputClaims::check(const std::string& path, const std::string& inp
         return base::Status::failure("output file \"" + path + "\" is named for two outputs of this input");
     }
     return base::Status::success();
+}
+
+base::Status OutputClaims::claimSiteCode(const std::string& path, const std::string& code, const std::string& input) {
+    if (path == standardStream) return base::Status::success();
+    const std::string resolved = resolvedTarget(path);
+    const std::string dir = resolved.substr(0, resolved.find_last_of('/') + 1);
+    const auto [it, added] = siteCodes_.emplace(std::pair(dir, code), input);
+    if (added || it->second == input) return base::Status::success();
+    return base::Status::failure("the chronology of site code " + base::quoted(code) +
+                                 " was already written into this directory for input \"" + it->second +
+                                 "\": give each input its own code (--site) or directory");
 }
 
 void OutputClaims::claim(const std::string& path, const std::string& input) {

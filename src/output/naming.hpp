@@ -18,12 +18,18 @@ namespace detrend::output {
 inline constexpr std::string_view standardStream = "-";
 
 // The files written for each input, by kind.
-enum class OutputKind { listing, indices, chronology, statistics, running, fits };
-inline constexpr int outputKinds = 6;
+// With the .crn layout, which holds one chronology a file, `chronology` is
+// the standard chronology and `residualChronology` the residual one.
+enum class OutputKind { listing, indices, chronology, residualChronology, statistics, running, fits };
+inline constexpr int outputKinds = 7;
 
 // The suffix of a kind's file in -d DIR (DIR/BASE + suffix); the
 // chronology's follows its format.
 std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat);
+
+// The residual chronology's .crn beside the standard one's: FILE.crn gives
+// FILE-res.crn (any letter case of the extension), another name NAME-res.crn.
+std::string residualCrnPath(const std::string& standard);
 
 // The suffix of a picture in the plot directory: "-STEM.EXT" for a series,
 // "-chron.EXT" for the chronology.
@@ -86,10 +92,15 @@ public:
     base::Status check(const std::string& path, const std::string& input) const;
     // Records that `path` is written for `input`.
     void claim(const std::string& path, const std::string& input);
+    // Whether a .crn with site code `code` may be written into the directory
+    // of `path` for `input`: two inputs of one code in one directory could
+    // not be told apart by the field's tools. Records it when it may.
+    base::Status claimSiteCode(const std::string& path, const std::string& code, const std::string& input);
 
 private:
     InputFiles inputs_;
     std::map<std::string, std::string> written_;  // resolvedTarget of each output, with its input
+    std::map<std::pair<std::string, std::string>, std::string> siteCodes_;  // (directory, code) -> input
 };
 
 }  // namespace detrend::output

@@ -120,13 +120,15 @@ public:
           listing_(files[output::OutputKind::listing]),
           csv_(files[output::OutputKind::indices]),
           chronologyFile_(files[output::OutputKind::chronology]),
+          residualFile_(files[output::OutputKind::residualChronology]),
           statisticsFile_(files[output::OutputKind::statistics]),
           runningFile_(files[output::OutputKind::running]),
           fitsFile_(files[output::OutputKind::fits]),
           listingToTerminal_(listing_ && listing_->isTerminal()),
           method_(
               numeric::makeDetrending(settings.method, settings.methodOptions, settings.filterLength, settings.index)),
-          picturePaths_(files.picturePaths()) {}
+          picturePaths_(files.picturePaths()),
+          crnSite_(crnSite(settings, set, input.base)) {}
 
     SetResult run() {
         OrderedWork work;
@@ -151,7 +153,7 @@ public:
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
         SetResult result;
         if (done == 0) return nothingDetrended(skipped);
-        const SiteOutputs site{settings_, input_, chronologyFile_, pending_};
+        const SiteOutputs site{settings_, input_, chronologyFile_, residualFile_, crnSite_, pending_};
         const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
@@ -321,7 +323,8 @@ private:
     // Renames every finished output over its target, in order.
     bool commitOutputs() {
         bool committed = true;
-        for (output::OutputFile* file : {listing_, csv_, chronologyFile_, statisticsFile_, runningFile_, fitsFile_}) {
+        for (output::OutputFile* file :
+             {listing_, csv_, chronologyFile_, residualFile_, statisticsFile_, runningFile_, fitsFile_}) {
             if (file == nullptr) continue;
             if (const base::Status done = file->commit(); !done.ok()) committed = fail(done);
         }
@@ -354,12 +357,14 @@ private:
     output::OutputFile* const listing_;
     output::OutputFile* const csv_;
     output::OutputFile* const chronologyFile_;
+    output::OutputFile* const residualFile_;
     output::OutputFile* const statisticsFile_;
     output::OutputFile* const runningFile_;
     output::OutputFile* const fitsFile_;
     const bool listingToTerminal_;
     const std::unique_ptr<numeric::Detrending> method_;
     const std::vector<std::string>& picturePaths_;  // one per usable series
+    const SiteHeader crnSite_;
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
     std::vector<std::string> plotFailures_;
@@ -411,6 +416,9 @@ SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSett
     SetFiles files;
     base::Status opened = files.open(input, claims);
     if (opened.ok()) opened = files.claimPictures(set, plan, settings, input, claims);
+    const std::optional<std::string>& crn = input.file(output::OutputKind::chronology);
+    if (opened.ok() && crn && settings.chronology == output::ChronologyFormat::crn)
+        opened = claims.claimSiteCode(*crn, crnSite(settings, set, input.base).code, input.input);
     if (!opened.ok()) {
         messages.error(input.label + ": " + opened.why());
         return {};

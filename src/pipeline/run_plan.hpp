@@ -43,6 +43,14 @@ struct ChronologyCut {
     double threshold = 0.85;
 };
 
+// What the .crn header lines say of the site; an empty field is left out
+// (the code then from the file's own header, else from its name).
+struct SiteHeader {
+    std::string code;  // 1 to 6 characters, no blank
+    std::string name;  // at most 52 characters
+    std::string species;  // at most 4 characters, no blank
+};
+
 // What is computed from every input's series.
 struct RunSettings {
     numeric::Method method = numeric::Method::burgSpline;
@@ -59,6 +67,7 @@ struct RunSettings {
     std::map<std::string, TreeAndCore> treeTable;  // by series name, for TreeIdSource::table
     std::optional<numeric::RunningOptions> running;  // the statistics in running windows
     std::optional<ChronologyCut> chronologyCut;
+    SiteHeader site;  // --site, --site-name, --species
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
     int jobs = 0;  // series worked on at once (0: one per core)
     bool detrends = true;  // false: the series are only read and crossdated

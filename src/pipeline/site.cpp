@@ -73,14 +73,24 @@ bool writeChronology(const numeric::Chronology& chronology, std::span<const doub
         messages.error(outputs.input.label + ": " + why);
         return false;
     };
-    std::string text;
     if (outputs.settings.chronology == output::ChronologyFormat::crn) {
-        base::Result<std::string> crn = output::tucsonChronology(outputs.input.base, chronology, keep);
-        if (!crn.ok()) return fail("the chronology does not fit the .crn layout: " + crn.why());
-        text = std::move(crn).value();
-    } else {
-        text = output::chronologyCsv(chronology, sss, keep);
+        // One chronology a file: the standard one, and the residual one beside it.
+        const long last = chronology.first + static_cast<long>(chronology.depth.size()) - 1;
+        const SiteHeader& site = outputs.site;
+        base::Result<std::string> header =
+            output::crnHeaderLines(site.code, site.name, site.species, chronology.first, last);
+        if (!header.ok()) return fail("the chronology's .crn header: " + header.why());
+        for (const auto& [file, residual] : {std::pair{outputs.chronologyFile, false}, {outputs.residualFile, true}}) {
+            if (file == nullptr) continue;
+            base::Result<std::string> crn = output::tucsonChronology(site.code, chronology, keep, residual);
+            if (!crn.ok()) return fail("the chronology does not fit the .crn layout: " + crn.why());
+            base::Status written = file->write(*header + *crn);
+            if (written.ok()) written = file->finish();
+            if (!written.ok()) return fail(written.why());
+        }
+        return true;
     }
+    const std::string text = output::chronologyCsv(chronology, sss, keep);
     base::Status written = outputs.chronologyFile->write(text);
     if (written.ok()) written = outputs.chronologyFile->finish();
     return written.ok() || fail(written.why());
@@ -134,6 +144,21 @@ std::vector<std::size_t> treesFromTable(const std::vector<std::string>& names, c
 }
 
 }  // namespace
+
+SiteHeader crnSite(const RunSettings& settings, const formats::SeriesSet& set, const std::string& base) {
+    SiteHeader site = settings.site;
+    if (site.code.empty()) site.code = set.siteCode.value_or(base.substr(0, 6));
+    if (site.name.empty()) site.name = set.siteName.value_or("");
+    if (site.species.empty()) site.species = set.species.value_or("");
+    // A code of the file's header or name that the layout cannot hold.
+    if (site.code.size() > 6) site.code.resize(6);
+    for (char& c : site.code)
+        if (c == ' ' || c == '\t') c = '_';
+    if (site.code.empty()) site.code = "site";
+    if (site.name.size() > 52) site.name.resize(52);
+    if (site.species.size() > 4 || site.species.find_first_of(" \t") != std::string::npos) site.species.clear();
+    return site;
+}
 
 std::vector<std::size_t> treesOf(const std::vector<std::string>& names, const RunSettings& settings,
                                  const std::string& label, output::Messages& messages, bool noted) {

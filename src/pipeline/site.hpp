@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "formats/series_set.hpp"
 #include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
 #include "output/messages.hpp"
@@ -23,6 +24,8 @@ struct SiteOutputs {
     const RunSettings& settings;
     const InputPlan& input;
     output::OutputFile* chronologyFile = nullptr;
+    output::OutputFile* residualFile = nullptr;  // the residual chronology's .crn
+    SiteHeader site;  // for the .crn's header lines: the code, name and species
     // Where the chronology's picture goes, finished: it replaces its target
     // with the input's other outputs.
     std::vector<std::unique_ptr<output::OutputFile>>& pictures;
@@ -34,6 +37,11 @@ struct SiteSummary {
     numeric::SiteStatistics statistics;
     std::vector<numeric::RunningWindow> running;  // when asked for
 };
+
+// The site of a .crn: --site, --site-name and --species where given, else
+// what the file's header says, the code else the first six characters of
+// the input's base name.
+SiteHeader crnSite(const RunSettings& settings, const formats::SeriesSet& set, const std::string& base);
 
 // The tree of each series for the statistics (empty: one tree per series),
 // from `settings`: read from the names, or from the table of trees. A note

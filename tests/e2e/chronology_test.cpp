@@ -41,9 +41,12 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     const Outcome crn = batch(s, {"-q", "-c", "20", "--chron=oaks.crn", "--chron-mean", "arithmetic", "oaks.rwl"});
     EXPECT_EQ(crn.status, 0) << crn.err;
     EXPECT_EQ(crn.out, "");  // an output named: no listing on standard output
-    const std::string decades = readFile(s.path("oaks.crn"));
+    // Three header lines, then decade lines; the residual chronology beside.
+    const std::string crnText = readFile(s.path("oaks.crn"));
+    const std::string decades = crnText.substr(crnText.find("\noaks   3\n") + 10);
     EXPECT_EQ(decades.substr(0, 6), "oaks  ");
     EXPECT_EQ(firstLine(decades).size(), 10u + 10 * 7);
+    EXPECT_TRUE(std::filesystem::exists(s.path("oaks-res.crn")));
 }
 
 // Trees and cores from the names (or a table), running windows, the cut.
@@ -117,6 +120,31 @@ TEST(Chronology, MethodsAndTheirFits) {
     EXPECT_NE(fell.err.find("detrend: decline.txt: 1 of 1 series fell back: 1 to mean\n"), std::string::npos)
         << fell.err;
     EXPECT_EQ(readFile(s.path("d.csv")).find("NA"), std::string::npos);
+}
+
+// A .crn a chronology kind each, with the archive's header lines; two
+// inputs of one site code are not written into one directory.
+TEST(Chronology, CrnFilesAsTheArchiveKeepsThem) {
+    Scenario s;
+    const std::string site = readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl");
+    s.write("site.rwl", site);
+    const Outcome o = batch(s, {"-q", "-c", "32", "-d", "out", "--chron", "--chron-format", "crn", "--site", "HRG",
+                                "--site-name", "High Ridge", "--species", "PCAB", "site.rwl"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    for (const char* file : {"out/site.crn", "out/site-res.crn"}) {
+        const std::string crn = readFile(s.path(file));
+        EXPECT_EQ(crn.substr(0, crn.find('\n')), "HRG    1 High Ridge" + std::string(42, ' ') + "PCAB") << file;
+        EXPECT_NE(crn.find("\nHRG    2" + std::string(59, ' ') + "1802 2020\nHRG    3\nHRG   1802"), std::string::npos)
+            << file;
+    }
+    EXPECT_NE(readFile(s.path("out/site.crn")), readFile(s.path("out/site-res.crn")));
+    s.write("other.rwl", site);
+    const Outcome two = batch(s, {"-q", "-c", "32", "-d", "out", "--chron", "--chron-format", "crn", "--site", "HRG",
+                                  "site.rwl", "other.rwl"});
+    EXPECT_EQ(two.status, 1);
+    EXPECT_EQ(two.err,
+              "detrend: other.rwl: the chronology of site code \"HRG\" was already written into this directory for "
+              "input \"site.rwl\": give each input its own code (--site) or directory\n");
 }
 
 TEST(Chronology, WhatCannotBeWrittenIsRefused) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include "base/text.hpp"
 
 namespace detrend::output {
 namespace {
@@ -72,6 +77,85 @@ TEST(ChronologyFiles, TucsonLimits) {
             EXPECT_EQ(r.why().find("year " + std::to_string(year)), 0u) << r.why();
         }
     }
+}
+
+// A .crn as the format defines it, read back: three header lines (code in
+// columns 1-6, the line's number in column 8), then decade lines of the code,
+// a four-column year and ten fields of a four-column value in thousandths
+// and a three-column depth; 9990 marks a year without a value.
+struct CrnRead {
+    std::string code, name, species;
+    long first = 0, last = 0;
+    std::vector<std::pair<long, double>> values;  // year, index
+};
+
+CrnRead readCrn(const std::string& text) {
+    CrnRead r;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    r.code = std::string(base::trimmed(lines[0].substr(0, 6)));
+    EXPECT_EQ(lines[0][7], '1');
+    EXPECT_EQ(lines[1][7], '2');
+    EXPECT_EQ(lines[2][7], '3');
+    r.name = std::string(base::trimmed(lines[0].substr(9, 52)));
+    if (lines[0].size() > 61) r.species = std::string(base::trimmed(lines[0].substr(61, 4)));
+    r.first = std::stol(lines[1].substr(67, 4));
+    r.last = std::stol(lines[1].substr(72, 4));
+    for (std::size_t k = 3; k < lines.size(); ++k) {
+        EXPECT_EQ(std::string(base::trimmed(lines[k].substr(0, 6))), r.code);
+        const long start = std::stol(lines[k].substr(6, 4));
+        const long decade = start >= 0 ? start / 10 * 10 : -((-start + 9) / 10 * 10);
+        for (int f = 0; f < 10; ++f) {
+            const long year = decade + f;
+            const long value = std::stol(lines[k].substr(10 + 7 * static_cast<std::size_t>(f), 4));
+            if (value != 9990) r.values.push_back({year, static_cast<double>(value) / 1000.0});
+        }
+    }
+    return r;
+}
+
+// The header lines in the archive's columns, each chronology kind in its
+// own file, read back by a reader written from the format.
+TEST(ChronologyFiles, CrnRoundTrip) {
+    const Chronology c{1995,
+                       {1.0625, 0.5, NaN, 1.2, 0.9, 1.1, 0.95, 1.0, 1.05, 0.8, 1.3, 0.7},
+                       {0.98, 0.51, NaN, 1.21, 0.88, 1.12, 0.93, 1.01, 1.04, 0.79, 1.31, 0.69},
+                       {3, 5, 0, 12, 12, 12, 12, 12, 12, 12, 12, 11},
+                       {}};
+    const auto header = crnHeaderLines("SCBIQU", "Smithsonian Conservation Biology Inst.", "QURU", 1995, 2006);
+    ASSERT_TRUE(header.ok()) << header.why();
+    // The species in columns 62-65, the years in 68-71 and 73-76.
+    const std::string one = "SCBIQU 1 Smithsonian Conservation Biology Inst.";
+    EXPECT_EQ(*header, one + std::string(61 - one.size(), ' ') + "QURU\nSCBIQU 2" + std::string(59, ' ') +
+                           "1995 2006\nSCBIQU 3\n");
+    for (const bool residual : {false, true}) {
+        const auto decades = tucsonChronology("SCBIQU", c, {}, residual);
+        ASSERT_TRUE(decades.ok());
+        const CrnRead back = readCrn(*header + *decades);
+        EXPECT_EQ(back.code, "SCBIQU");
+        EXPECT_EQ(back.species, "QURU");
+        EXPECT_EQ(back.first, 1995);
+        EXPECT_EQ(back.last, 2006);
+        const std::vector<double>& values = residual ? c.residual : c.standard;
+        std::vector<std::pair<long, double>> expected;
+        for (std::size_t y = 0; y < values.size(); ++y)
+            if (!std::isnan(values[y]))
+                expected.push_back({1995 + static_cast<long>(y), std::round(values[y] * 1000) / 1000});
+        EXPECT_EQ(back.values, expected) << residual;
+    }
+    const struct {
+        const char *code, *name, *species, *why;
+    } refused[] = {
+        {"", "", "", "the site code \"\" must be 1 to 6 characters without a blank"},
+        {"SEVENCH", "", "", "the site code \"SEVENCH\" must be 1 to 6 characters without a blank"},
+        {"A B", "", "", "the site code \"A B\" must be 1 to 6 characters without a blank"},
+        {"A", "", "QU RU", "the species code \"QU RU\" must be at most 4 characters without a blank"},
+    };
+    for (const auto& r : refused) EXPECT_EQ(crnHeaderLines(r.code, r.name, r.species, 1, 2).why(), r.why);
 }
 
 }  // namespace

@@ -59,7 +59,10 @@ TEST(Naming, OutputNamesOfAnInput) {
     EXPECT_EQ(outputPath("out", "site", outputSuffix(OutputKind::listing, ChronologyFormat::csv)), "out/site.out");
     EXPECT_EQ(outputPath("out", "site", outputSuffix(OutputKind::indices, ChronologyFormat::csv)), "out/site.csv");
     EXPECT_EQ(outputPath("o", "s", outputSuffix(OutputKind::chronology, ChronologyFormat::csv)), "o/s-chron.csv");
-    EXPECT_EQ(outputPath("o", "s", outputSuffix(OutputKind::chronology, ChronologyFormat::crn)), "o/s-chron.crn");
+    EXPECT_EQ(outputPath("o", "s", outputSuffix(OutputKind::chronology, ChronologyFormat::crn)), "o/s.crn");
+    EXPECT_EQ(outputPath("o", "s", outputSuffix(OutputKind::residualChronology, ChronologyFormat::crn)), "o/s-res.crn");
+    EXPECT_EQ(residualCrnPath("a/site.CRN"), "a/site-res.CRN");
+    EXPECT_EQ(residualCrnPath("chron"), "chron-res.crn");
     EXPECT_EQ(outputPath("o", "s", outputSuffix(OutputKind::statistics, ChronologyFormat::csv)), "o/s-stats.csv");
     // The chronology's picture beside its table, and a series' picture.
     EXPECT_EQ(outputPath("p", "s", chronologyPictureSuffix("png")), "p/s-chron.png");
