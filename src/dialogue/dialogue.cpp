@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include "dialogue/run_end.hpp"
+#include "formats/detect_format.hpp"
 #include "formats/fields.hpp"
+#include "formats/read_series.hpp"
 #include "output/file_identity.hpp"
 #include "output/fixed_columns.hpp"
 #include "output/listing.hpp"
@@ -229,6 +231,17 @@ base::Result<int> detrendTable(Console& console, Workspace& ws, int cutoff, outp
     return show.status();
 }
 
+// For a table the dialogue cannot read that is a Tucson or CSV file, the
+// command line that reads it; else "".
+std::string batchHint(const std::string& path) {
+    const formats::Read<std::string> bytes = formats::readInputFile(path);
+    if (!bytes.result) return {};
+    const formats::Detection detected = formats::detectFormat(*bytes.result, path);
+    if (detected.chronology || detected.format == formats::InputFormat::table) return {};
+    const char* what = detected.format == formats::InputFormat::tucson ? "a Tucson ring-width file" : "a CSV table";
+    return "\"" + path + "\" looks like " + what + ", which the command line reads: detrend -c 32 " + path;
+}
+
 // Writes the report of a run that ended early (none when empty) and returns
 // its status. Allocates nothing: it also reports running out of memory.
 int endReport(Console& console, output::Messages& messages, int status, const char* report) {
@@ -264,7 +277,10 @@ base::Result<int> runDialogue(Console& console, Workspace& ws) {
     if (!outputName.ok()) return outputName.error();
     output::OutputFile listing(*outputName, output::Replace::whenWritten);
     if (!listing.opened().ok()) return endRun(listing.opened().why());
-    if (base::Status read = readTable(console, input, *inputName, ws.table); !read.ok()) return read.error();
+    if (base::Status read = readTable(console, input, *inputName, ws.table); !read.ok()) {
+        ws.batchHint = batchHint(*inputName);
+        return read.error();
+    }
     input.close();
     const base::Result<int> cutoff = askCutoff(console, ws.table);
     if (!cutoff.ok()) return cutoff.error();
@@ -287,6 +303,7 @@ int runConsoleDialogue(output::Messages& messages) {
             Workspace workspace;
             const base::Result<int> ran = runDialogue(console, workspace);
             status = ran.ok() ? *ran : endReport(console, messages, 1, ran.why().c_str());
+            if (!workspace.batchHint.empty()) messages.error(workspace.batchHint);
         } catch (const std::bad_alloc&) {
             status = endReport(console, messages, 1, notEnoughMemory);
         }

@@ -3,6 +3,8 @@
 // closing lines.
 #pragma once
 
+#include <string>
+
 #include "dialogue/console.hpp"
 #include "dialogue/series_table.hpp"
 #include "output/messages.hpp"
@@ -14,6 +16,9 @@ namespace detrend::dialogue {
 struct Workspace {
     SeriesTable table;
     int workers = 0;
+    // After a table that could not be read: the command line that would
+    // read the file, for a line after the report; else empty.
+    std::string batchHint;
 };
 
 // Runs the dialogue on `console` from the first prompt to the closing lines.

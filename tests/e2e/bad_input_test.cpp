@@ -46,6 +46,14 @@ TEST(BadInput, TablesThatCannotBeReadEndWithAReason) {
         {"a dash that is not a minus sign", "Year A\n1901 \u2013999.5\n", "2",
          "detrend: Illegal character in numeric input (input file \"t\", line 2, item 2: \"\u2013999.5\")\n"},
         // Names and rows run on over the next lines: the second year is a value.
+        // Files of the field's own layouts: the command line that reads them.
+        {"a Tucson file", "SITE01  1901   120   130   140   150   999\n", "2",
+         "detrend: input file \"t\", line 1: 7 names found, 2 columns typed; the extra ones are ignored\n"
+         "detrend: input file \"t\": no data rows after the names\n"
+         "detrend: \"t\" looks like a Tucson ring-width file, which the command line reads: detrend -c 32 t\n"},
+        {"a CSV table", "year,A,B\n1901,1.2,NA\n1902,0.8,1.1\n", "3",
+         "detrend: Illegal character in numeric input (input file \"t\", line 2, item 3: \"NA\")\n"
+         "detrend: \"t\" looks like a CSV table, which the command line reads: detrend -c 32 t\n"},
         {"more columns typed than the table has", goodTable, "4",
          "detrend: input file \"t\": years do not rise by one at row 2 (the number of columns may be wrong: 4 "
          "typed)\n"},
