@@ -39,9 +39,10 @@ long decadeOf(long year) { return year >= 0 ? year / 10 * 10 : -((-year + 9) / 1
 
 }  // namespace
 
-std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss, YearMask keep) {
-    const bool withSss = !sss.empty();
-    std::string out = withSss ? "year,std,res,samp.depth,sss\n" : "year,std,res,samp.depth\n";
+std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss, YearMask keep,
+                          std::span<const double> ars) {
+    const bool withSss = !sss.empty(), withArs = !ars.empty();
+    std::string out = std::string("year,std,res,samp.depth") + (withSss ? ",sss" : "") + (withArs ? ",ars" : "") + "\n";
     for (std::size_t y = 0; y < chronology.standard.size(); ++y) {
         if (!keep.empty() && !keep[y]) continue;
         out += std::to_string(static_cast<long>(chronology.first) + static_cast<long>(y));
@@ -54,6 +55,10 @@ std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const
         if (withSss) {
             out += ',';
             appendNumber(out, y < sss.size() ? sss[y] : std::nan(""));
+        }
+        if (withArs) {
+            out += ',';
+            appendNumber(out, y < ars.size() ? ars[y] : std::nan(""));
         }
         out += '\n';
     }

@@ -24,10 +24,12 @@ enum class ChronologyFormat { csv, crn };
 // empty keeps every year.
 using YearMask = std::span<const char>;
 
-// "year,std,res,samp.depth" (and ",sss" when `sss` holds a value per year)
-// and one row per year of the chronology that `keep` keeps: numbers in their
-// shortest form that reads back to the same double, NA for NaN.
-std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss = {}, YearMask keep = {});
+// "year,std,res,samp.depth" (then ",sss" and ",ars" when `sss` and `ars`
+// hold a value per year) and one row per year of the chronology that `keep`
+// keeps: numbers in their shortest form that reads back to the same double,
+// NA for NaN.
+std::string chronologyCsv(const numeric::Chronology& chronology, std::span<const double> sss = {}, YearMask keep = {},
+                          std::span<const double> ars = {});
 
 // The statistics table's header line and one row of it, each ending in "\n":
 // file (quoted where CSV needs it), series, first, last, rbar (rbar.tot),

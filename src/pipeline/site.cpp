@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "numeric/ars_chronology.hpp"
 #include "numeric/subsample_signal.hpp"
 #include "numeric/tree_ids.hpp"
 
@@ -67,8 +68,8 @@ std::vector<char> yearsKept(const numeric::Chronology& chronology, const numeric
 
 // The chronology's file: its text, written through the output file; on any
 // failure the file is not written.
-bool writeChronology(const numeric::Chronology& chronology, std::span<const double> sss, const std::vector<char>& keep,
-                     const SiteOutputs& outputs, output::Messages& messages) {
+bool writeChronology(const numeric::Chronology& chronology, std::span<const double> sss, std::span<const double> ars,
+                     const std::vector<char>& keep, const SiteOutputs& outputs, output::Messages& messages) {
     const auto fail = [&](const std::string& why) {
         messages.error(outputs.input.label + ": " + why);
         return false;
@@ -90,7 +91,7 @@ bool writeChronology(const numeric::Chronology& chronology, std::span<const doub
         }
         return true;
     }
-    const std::string text = output::chronologyCsv(chronology, sss, keep);
+    const std::string text = output::chronologyCsv(chronology, sss, keep, ars);
     base::Status written = outputs.chronologyFile->write(text);
     if (written.ok()) written = outputs.chronologyFile->finish();
     return written.ok() || fail(written.why());
@@ -187,10 +188,13 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
     const numeric::StatisticsOptions options{settings.statistics.value_or(numeric::CorrelationMethod::spearman),
                                              settings.zeros};
     std::optional<numeric::Chronology> chronology;
+    numeric::ArsChronology ars;
     SiteSummary site;
     site.series = indices.size();
     onWorkers(settings.jobs, [&] {
         if (settings.chronology) chronology = numeric::buildChronology(set.series, settings.chronologyMean);
+        if (settings.chronology == output::ChronologyFormat::csv)
+            ars = numeric::buildArsChronology(set.series, settings.chronologyMean);
         if (statistics || settings.chronology) site.statistics = numeric::siteStatistics(set.series, trees, options);
         if (settings.running) site.running = numeric::runningStatistics(set.series, trees, options, *settings.running);
     });
@@ -214,7 +218,17 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
                                                    *settings.chronologyCut, outputs.input.label, messages)
                                        : std::vector<char>{};
     bool complete = true;
-    if (outputs.chronologyFile) complete = writeChronology(*chronology, sss, keep, outputs, messages);
+    // The ars chronology on the years of the standard one.
+    std::vector<double> arsColumn;
+    if (!ars.ars.empty()) {
+        arsColumn.assign(chronology->depth.size(), std::nan(""));
+        for (std::size_t y = 0; y < arsColumn.size(); ++y) {
+            const long at = chronology->first + static_cast<long>(y) - ars.first;
+            if (at >= 0 && static_cast<std::size_t>(at) < ars.ars.size())
+                arsColumn[y] = ars.ars[static_cast<std::size_t>(at)];
+        }
+    }
+    if (outputs.chronologyFile) complete = writeChronology(*chronology, sss, arsColumn, keep, outputs, messages);
     if (settings.pictures && !chronology->depth.empty())
         complete = drawChronology(*chronology, indices.size(), outputs, messages) && complete;
     return complete;

@@ -28,7 +28,7 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_TRUE(o.err.starts_with("detrend: made the output directory \"out\"\n"));
     EXPECT_NE(o.err.find("detrend: oaks.rwl: 4 series detrended, 0 skipped; rbar "), std::string::npos) << o.err;
     const std::string chronology = readFile(s.path("out/oaks-chron.csv"));
-    EXPECT_EQ(firstLine(chronology), "year,std,res,samp.depth,sss");
+    EXPECT_EQ(firstLine(chronology), "year,std,res,samp.depth,sss,ars");
     const std::string statistics = readFile(s.path("out/oaks-stats.csv"));
     EXPECT_EQ(firstLine(statistics),
               "file,series,first,last,rbar,eps,snr,n.cores,n.trees,n,n.tot,n.wt,n.bt,rbar.wt,rbar.bt,c.eff,rbar.eff,"
@@ -63,9 +63,9 @@ TEST(Chronology, TreesWindowsAndTheCut) {
     // 16 cores of 8 trees, two a tree: 8 pairs within trees, 112 between.
     EXPECT_NE(statistics.find("\nsite.rwl,16,1802,2020,"), std::string::npos) << statistics;
     EXPECT_NE(statistics.find(",16,8,8,120,8,112,"), std::string::npos) << statistics;
-    EXPECT_EQ(firstLine(readFile(s.path("out/site-chron.csv")).substr(28)),
-              "1815,0.9878671180383543,0.9766278266906738,5,"
-              "0.8639354066985647");
+    // The first year kept: std, res, depth, SSS and ars.
+    EXPECT_EQ(firstLine(readFile(s.path("out/site-chron.csv")).substr(32)),
+              "1815,0.9878671180383543,0.9766278266906738,5,0.8639354066985647,0.9852219141511849");
     const std::string running = readFile(s.path("out/site-running.csv"));
     EXPECT_NE(running.find("\nsite.rwl,1846,1870,1895,16,8,8,120,8,112,"), std::string::npos) << running;
     // A table of trees naming two series: the others are trees of their own.
