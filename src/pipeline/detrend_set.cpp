@@ -387,8 +387,8 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSe
     for (std::size_t i = 0; i < set.series.size(); ++i) {
         const formats::Series& s = set.series[i];
         const int seriesCutoff = splines ? cutoff.forLength(static_cast<long long>(s.values.size())) : 0;
-        if (const std::string reason = skipReason(s, seriesCutoff); !reason.empty()) {
-            messages.error(std::string(label) + ": series " + quotedName(s.name) + " skipped: " + reason);
+        if (const std::optional<std::string> reason = skipReason(s, seriesCutoff)) {
+            messages.error(std::string(label) + ": series " + quotedName(s.name) + " skipped: " + *reason);
             ++plan.skipped;
             continue;
         }

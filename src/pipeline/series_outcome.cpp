@@ -12,7 +12,7 @@ int Cutoff::forLength(long long n) const {
     return static_cast<int>(std::max<long long>(1, std::min<long long>(share, std::numeric_limits<int>::max())));
 }
 
-std::string skipReason(const formats::Series& s, int cutoff) {
+std::optional<std::string> skipReason(const formats::Series& s, int cutoff) {
     if (s.problem) return *s.problem;
     if (s.values.empty()) return "it has no values";
     const auto gap = std::find_if(s.values.begin(), s.values.end(), [](double v) { return std::isnan(v); });
@@ -22,7 +22,7 @@ std::string skipReason(const formats::Series& s, int cutoff) {
     if (cutoff >= n)
         return "the cutoff " + std::to_string(cutoff) + " is not below its length of " + std::to_string(n) +
                (n == 1 ? " year" : " years");
-    return {};
+    return std::nullopt;
 }
 
 bool hasSpline(const numeric::SeriesFit& fit) {

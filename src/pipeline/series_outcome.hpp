@@ -2,6 +2,7 @@
 // gave no spline, as words for a message.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,8 +23,8 @@ struct Cutoff {
 };
 
 // Why series `s` cannot be detrended with `cutoff` (a problem of its reading,
-// no values, a gap, a cutoff not below its length), or "".
-std::string skipReason(const formats::Series& s, int cutoff);
+// no values, a gap, a cutoff not below its length); nothing when it can.
+std::optional<std::string> skipReason(const formats::Series& s, int cutoff);
 
 // Whether the fit gave a spline of numbers for every value.
 bool hasSpline(const numeric::SeriesFit& fit);
