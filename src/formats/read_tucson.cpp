@@ -296,6 +296,7 @@ void TucsonReader::endRun() {
 base::Result<SeriesSet> readTucson(std::string_view bytes) {
     SeriesSet set;
     if (base::Status read = TucsonReader(bytes, set).read(); !read) return read.error();
+    set.millimetres = true;
     return set;
 }
 

@@ -35,6 +35,9 @@ struct SeriesSet {
     // file's header lines).
     std::optional<std::string> siteCode, siteName, species;
     std::vector<Series> series;  // in the order of the file
+    // The values are ring widths in millimetres, as a Tucson file's
+    // hundredths or thousandths are read; otherwise their unit is unknown.
+    bool millimetres = false;
     // Remarks about the file that are not errors (e.g. a series without a
     // stop marker read as hundredths), each a complete sentence without
     // "detrend:" or the file name.

@@ -16,6 +16,7 @@
 #include "output/output_file.hpp"
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
+#include "pipeline/pictures.hpp"
 #include "pipeline/site.hpp"
 #include "plot/files/picture.hpp"
 
@@ -153,7 +154,7 @@ public:
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
         SetResult result;
         if (done == 0) return nothingDetrended(skipped);
-        const SiteOutputs site{settings_, input_, chronologyFile_, residualFile_, crnSite_, pending_};
+        const SiteOutputs site{settings_, input_, chronologyFile_, residualFile_, crnSite_, pending_, siteOf(set_)};
         const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
@@ -191,23 +192,25 @@ private:
             output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
         if (keepIndices() || settings_.pictures) yield.index.assign(fit.index.begin(), fit.index.end());
-        if (settings_.pictures)
-            yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
+        if (settings_.pictures) yield.picture = drawPicture(s, fit, yield.index);
     }
 
-    base::Result<std::string> drawPicture(const formats::Series& s, const numeric::SeriesFit& fit, int cutoff,
+    base::Result<std::string> drawPicture(const formats::Series& s, const numeric::SeriesFit& fit,
                                           std::span<const float> index) const {
         constexpr long long latestYear = 1000000000;  // the pictures' years are int
         if (s.firstYear < -latestYear || s.firstYear > latestYear)
             return base::failure("its years lie beyond what a picture can show");
-        const std::string title = plot::plotFileTitle(s.name, cutoff);
+        const FitLabels fitted = fitLabels(fit, settings_.method);
+        const std::string title = pictureTitle(input_, plot::plotFileTitle(s.name, fitted.title));
         plot::SeriesPicture picture;
         picture.firstYear = static_cast<int>(s.firstYear);
         picture.series = fit.series;
         picture.spline = fit.spline;
         picture.index = index;
         picture.title = title;
+        picture.valueLabel = valueLabel(set_);
         picture.indexKind = settings_.index;
+        picture.curveLabel = fitted.legend;
         return plot::renderSeriesPicture(picture, *settings_.pictures);
     }
 

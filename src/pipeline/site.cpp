@@ -10,6 +10,7 @@
 #include "base/text.hpp"
 #include "output/chronology_files.hpp"
 #include "pipeline/detrend_in_order.hpp"
+#include "pipeline/pictures.hpp"
 #include "plot/files/picture.hpp"
 
 namespace detrend::pipeline {
@@ -97,20 +98,16 @@ bool writeChronology(const numeric::Chronology& chronology, std::span<const doub
     return written.ok() || fail(written.why());
 }
 
-// The chronology's picture, PLOTDIR/BASE-chron.EXT.
-bool drawChronology(const numeric::Chronology& chronology, std::size_t series, const SiteOutputs& outputs,
+// The chronology's picture, PLOTDIR/BASE-chron.EXT, with the years `keep`
+// leaves out shaded and the EPS of the running `windows`.
+bool drawChronology(const numeric::Chronology& chronology, std::size_t series, const std::vector<char>& keep,
+                    std::span<const numeric::RunningWindow> windows, const SiteOutputs& outputs,
                     output::Messages& messages) {
     const plot::PlotFormat format = *outputs.settings.pictures;
     const std::string path = output::outputPath(*outputs.input.pictureDir, outputs.input.base,
                                                 output::chronologyPictureSuffix(plot::plotFormatExtension(format)));
-    const std::string title = outputs.input.base + " - chronology of " + std::to_string(series) + " series";
-    plot::ChronologyPicture picture;
-    picture.firstYear = chronology.first;
-    picture.values = chronology.standard;
-    picture.depths = chronology.depth;
-    picture.title = title;
-    picture.indexKind = outputs.settings.index;
-    const base::Result<std::string> rendered = plot::renderChronologyPicture(picture, format);
+    const ChronologyDrawing drawing(chronology, series, keep, windows, outputs);
+    const base::Result<std::string> rendered = plot::renderChronologyPicture(drawing.picture(), format);
     if (!rendered.ok()) {
         messages.error(outputs.input.label + ": cannot draw plot file " + base::quoted(path) + ": " + rendered.why());
         return false;
@@ -189,6 +186,7 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
                                              settings.zeros};
     std::optional<numeric::Chronology> chronology;
     numeric::ArsChronology ars;
+    std::vector<numeric::RunningWindow> windows;
     SiteSummary site;
     site.series = indices.size();
     onWorkers(settings.jobs, [&] {
@@ -197,6 +195,9 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
             ars = numeric::buildArsChronology(set.series, settings.chronologyMean);
         if (statistics || settings.chronology) site.statistics = numeric::siteStatistics(set.series, trees, options);
         if (settings.running) site.running = numeric::runningStatistics(set.series, trees, options, *settings.running);
+        // The picture's running EPS, in windows of its own when the run has none.
+        if (settings.pictures && settings.chronology && !settings.running)
+            windows = numeric::runningStatistics(set.series, trees, options, pictureWindows);
     });
     if (statistics) summary = site;
     if (!chronology) return true;
@@ -230,7 +231,9 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
     }
     if (outputs.chronologyFile) complete = writeChronology(*chronology, sss, arsColumn, keep, outputs, messages);
     if (settings.pictures && !chronology->depth.empty())
-        complete = drawChronology(*chronology, indices.size(), outputs, messages) && complete;
+        complete = drawChronology(*chronology, indices.size(), keep, settings.running ? site.running : windows, outputs,
+                                  messages) &&
+                   complete;
     return complete;
 }
 

@@ -29,6 +29,7 @@ struct SiteOutputs {
     // Where the chronology's picture goes, finished: it replaces its target
     // with the input's other outputs.
     std::vector<std::unique_ptr<output::OutputFile>>& pictures;
+    std::string siteTitle = {};  // the site's code and name for the picture's title; empty: none given
 };
 
 // The statistics of a site, for the run's tables and the summary line.

@@ -147,6 +147,35 @@ TEST(Chronology, CrnFilesAsTheArchiveKeepsThem) {
               "input \"site.rwl\": give each input its own code (--site) or directory\n");
 }
 
+// The chronology's picture is drawn whatever the site gives it: years cut
+// or not, running windows of the run's or of its own, a single series
+// (whose EPS is not defined), every year cut.
+TEST(Chronology, ItsPictureInEveryRun) {
+    Scenario s;
+    s.write("site.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl"));
+    s.write("one.csv", "year,A\n1900,1.1\n1901,0.9\n1902,1.3\n1903,1.0\n1904,0.8\n1905,1.2\n1906,1.1\n");
+    const struct {
+        std::vector<std::string> arguments;
+        const char* picture;
+    } cases[] = {
+        {{"-c", "32", "--chron", "--chron-cut", "depth=5", "site.rwl"}, "p/site-chron.png"},
+        {{"-c", "32", "--chron", "--running", "--window", "30", "--window-overlap", "10", "site.rwl"},
+         "p/site-chron.png"},
+        {{"-c", "32", "--chron", "--chron-cut", "eps=1", "--plot-format", "svg", "site.rwl"}, "p/site-chron.svg"},
+        {{"-c", "32", "--chron", "--index", "difference", "--plot-format", "pdf", "site.rwl"}, "p/site-chron.pdf"},
+        {{"-c", "3", "--chron", "one.csv"}, "p/one-chron.png"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"-q", "-d", "out", "--plot", "p"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const Outcome o = batch(s, arguments);
+        EXPECT_EQ(o.status, 0) << c.picture << ": " << o.err;
+        EXPECT_EQ(o.err.find("cannot draw"), std::string::npos) << o.err;
+        EXPECT_GT(readFile(s.path(c.picture)).size(), 10000u) << c.picture;
+        std::filesystem::remove_all(s.path("p"));
+    }
+}
+
 TEST(Chronology, WhatCannotBeWrittenIsRefused) {
     Scenario s;
     // Year 99999 needs five columns; so does a depth over 999.

@@ -27,10 +27,10 @@ void drawGrid(const Canvas& canvas, const Panel& p) {
     cairo_stroke(cr);
 }
 
-void drawReference(const Canvas& canvas, const Panel& p, double v) {
+void drawReference(const Canvas& canvas, const Panel& p, double v, Colour colour) {
     cairo_t* cr = canvas.cr;
     const double dashes[] = {6 * pixel, 4 * pixel};
-    canvas.colour(referenceGrey);
+    canvas.colour(colour);
     cairo_set_line_width(cr, pixel);
     cairo_set_dash(cr, dashes, 2, 0);
     const double y = canvas.crisp(p.py(v));

@@ -75,7 +75,7 @@ double digitHeight(const Canvas& canvas);
 void drawGrid(const Canvas& canvas, const Panel& p);
 
 // A horizontal dashed line across the panel at value v.
-void drawReference(const Canvas& canvas, const Panel& p, double v);
+void drawReference(const Canvas& canvas, const Panel& p, double v, Colour colour = referenceGrey);
 
 // The frame, the ticks inside it on all four sides, the tick labels on the
 // left and, when `yearLabels`, below.

@@ -34,6 +34,11 @@ inline constexpr Colour referenceGrey{128 / 255.0, 128 / 255.0, 128 / 255.0};
 // red and blue.
 inline constexpr Colour ink{3 / 255.0, 3 / 255.0, 3 / 255.0};
 
+// A colour given as 0xRRGGBB.
+constexpr Colour fromHex(unsigned rgb) {
+    return {((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0};
+}
+
 // `text` with every byte that does not belong to valid UTF-8, and every
 // control character, replaced by '?', so that cairo takes it.
 std::string displayText(std::string_view text);

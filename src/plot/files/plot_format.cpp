@@ -22,8 +22,8 @@ std::string_view plotFormatExtension(PlotFormat format) {
     return "png";
 }
 
-std::string plotFileTitle(std::string_view name, int cutoff) {
-    return std::string(base::withoutTrailingBlanks(name)) + " - spline, 50% at " + std::to_string(cutoff) + " years";
+std::string plotFileTitle(std::string_view name, std::string_view fit) {
+    return std::string(base::withoutTrailingBlanks(name)) + " - " + std::string(fit);
 }
 
 }  // namespace detrend::plot

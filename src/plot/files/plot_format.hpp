@@ -16,8 +16,8 @@ std::optional<PlotFormat> parsePlotFormat(std::string_view text);
 // The file name extension of a format, without the dot: "png", "svg", "pdf".
 std::string_view plotFormatExtension(PlotFormat format);
 
-// The title of a series' plot file: "NAME - spline, 50% at N years", NAME
-// being the name without trailing blanks and N the cutoff.
-std::string plotFileTitle(std::string_view name, int cutoff);
+// The title of a series' plot file: "NAME - FIT", NAME being the name
+// without trailing blanks and FIT what was fitted ("spline, 50% at 32 years").
+std::string plotFileTitle(std::string_view name, std::string_view fit);
 
 }  // namespace detrend::plot

@@ -4,7 +4,7 @@
 
 #include "plot/files/picture.hpp"
 #include "plot/files/surface.hpp"
-#include "plot/files/two_panels.hpp"
+#include "plot/files/stacked_panels.hpp"
 
 namespace detrend::plot {
 namespace {
@@ -19,9 +19,9 @@ void drawSeries(const Canvas& canvas, const SeriesPicture& s) {
         bottom.add(static_cast<double>(s.index[i]));
     }
     bottom.add(baseline(s.indexKind));
-    const Page page =
-        layOut(canvas, 0.58, yearAxis(s.firstYear, s.series.size()), valueAxis(top, 6), valueAxis(bottom, 4));
-    const Panel &upper = page.upper, &lower = page.lower;
+    const Page page = layOut(canvas, yearAxis(s.firstYear, s.series.size()),
+                             {{valueAxis(top, 6), 0.58}, {valueAxis(bottom, 4), 0.42}});
+    const Panel &upper = page.panels[0], &lower = page.panels[1];
     const std::string label = displayText(indexLabel(s.indexKind, s.indexLabel));
     const double year = s.firstYear;
     drawUnderLines(canvas, page);
@@ -29,8 +29,8 @@ void drawSeries(const Canvas& canvas, const SeriesPicture& s) {
     drawValues(canvas, upper, year, s.series, red, pixel);
     drawValues(canvas, lower, year, s.index, black, pixel);
     drawValues(canvas, upper, year, s.spline, blue, 2 * pixel);
-    drawOverLines(canvas, page, displayText(s.valueLabel), label, displayText(s.title),
-                  {{"series", red, pixel}, {"spline", blue, 2 * pixel}, {label, black, pixel}});
+    drawOverLines(canvas, page, {displayText(s.valueLabel), label}, displayText(s.title),
+                  {{"series", red, pixel}, {displayText(s.curveLabel), blue, 2 * pixel}, {label, black, pixel}});
 }
 
 }  // namespace

@@ -11,9 +11,6 @@ namespace {
 
 using namespace files;
 
-constexpr Colour fromHex(unsigned rgb) {
-    return {((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0, (rgb & 0xFF) / 255.0};
-}
 constexpr Colour segmentFill = fromHex(segmentColour), flaggedFill = fromHex(flaggedColour);
 constexpr Colour band{245 / 255.0, 245 / 255.0, 245 / 255.0};  // every other row
 

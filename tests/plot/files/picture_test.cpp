@@ -52,22 +52,42 @@ Image decode(const std::string& bytes) {
     return image;
 }
 
-// A 300-year series with an age trend, a running-mean spline and its ratio.
+// A 300-year series with an age trend, a running-mean spline and its ratio;
+// a chronology of it with a residual, a smoothing, its first 30 years cut
+// and a running EPS.
 struct Data {
     std::vector<float> series, spline, index;
-    std::vector<double> chronology;
+    std::vector<double> chronology, residual, smooth;
     std::vector<int> depths;
+    std::vector<char> cut;
+    std::vector<WindowValue> eps;
     Data() {
         for (int i = 0; i < 300; ++i) {
             spline.push_back(0.5f + 2 * std::exp(-static_cast<float>(i) / 90));
             index.push_back(1 + 0.3f * std::sin(static_cast<float>(i) * 0.7f));
             series.push_back(spline.back() * index.back());
             chronology.push_back(static_cast<double>(index.back()));
+            residual.push_back(1 + 0.3 * std::cos(i * 0.9));
+            smooth.push_back(1 + 0.1 * std::sin(i * 0.1));
             depths.push_back(1 + i / 20);
+            cut.push_back(i < 30);
         }
+        for (int mid = 1725; mid < 2000; mid += 25)
+            eps.push_back({mid, mid == 1825 ? std::nan("") : 0.8 + (mid % 100) / 1000.0});
     }
     SeriesPicture picture() const { return {1700, series, spline, index, "OAK01 - spline", "ring width"}; }
+    // Two panels: the chronology and its depth alone.
     ChronologyPicture chronologyPicture() const { return {1700, chronology, depths, "site"}; }
+    // Three panels, everything drawn.
+    ChronologyPicture fullChronology() const {
+        ChronologyPicture c = chronologyPicture();
+        c.residual = residual;
+        c.smooth = smooth;
+        c.cut = cut;
+        c.cutLabel = "cut: EPS < 0.85";
+        c.eps = eps;
+        return c;
+    }
 };
 
 constexpr unsigned white = 0xFFFFFF, black = 0, red = 0xFF0000, blue = 0x0000FF, grid = 0xD3D3D3, reference = 0x808080,
@@ -76,17 +96,24 @@ constexpr unsigned white = 0xFFFFFF, black = 0, red = 0xFF0000, blue = 0x0000FF,
 // Boxes of the 1200 x 700 picture, in pixels, kept clear of frames and ticks.
 struct Box {
     int x0, y0, x1, y1;
+    int area() const { return (x1 - x0) * (y1 - y0); }
 };
 constexpr Box whole{0, 0, 1200, 700}, aboveAll{0, 0, 1200, 12}, title{0, 0, 1200, 50}, upper{122, 62, 972, 365},
     lower{122, 395, 972, 610}, legend{990, 50, 1200, 250}, chronologyUpper{122, 62, 972, 408},
     chronologyLower{122, 438, 972, 610};
+// The three panels of a chronology with a running EPS, and the years cut
+// (the first 30 of 300, some 85 pixels) at their left.
+constexpr Box values3{122, 62, 972, 348}, depth3{122, 374, 972, 480}, eps3{122, 506, 972, 612},
+    cutYears{122, 62, 190, 612}, keptYears{215, 62, 972, 612};
 
 TEST(PictureTest, PngHasItsSizeAndColoursWhereExpected) {
     const Data data;
     const Picture series = renderSeriesPicture(data.picture(), PlotFormat::png);
     const Picture chronology = renderChronologyPicture(data.chronologyPicture(), PlotFormat::png);
+    const Picture full = renderChronologyPicture(data.fullChronology(), PlotFormat::png);
     ASSERT_EQ(errorOf(series), "");
     ASSERT_EQ(errorOf(chronology), "");
+    ASSERT_EQ(errorOf(full), "");
     // IHDR: width and height, big-endian, from byte 16.
     EXPECT_EQ(series->substr(12, 12), std::string("IHDR\0\0\x04\xb0\0\0\x02\xbc", 12));
     const struct {
@@ -110,11 +137,36 @@ TEST(PictureTest, PngHasItsSizeAndColoursWhereExpected) {
         {"series in the legend", series, legend, red, 20, INT_MAX},
         {"spline in the legend", series, legend, blue, 40, INT_MAX},
         {"legend text", series, legend, ink, 20, INT_MAX},
-        {"chronology above", chronology, chronologyUpper, black, 1000, INT_MAX},
+        {"chronology above", chronology, chronologyUpper, standardColour, 1000, INT_MAX},
         {"reference line above", chronology, chronologyUpper, reference, 100, INT_MAX},
         {"no depth above", chronology, chronologyUpper, blue, 0, 0},
         {"depth below", chronology, chronologyLower, blue, 300, INT_MAX},
-        {"no chronology below", chronology, chronologyLower, black, 0, 0},
+        {"no chronology below", chronology, chronologyLower, standardColour, 0, 0},
+        {"no residual without one", chronology, whole, residualColour, 0, 0},
+        {"no EPS without one", chronology, whole, epsColour, 0, 0},
+        {"nothing shaded without a cut", chronology, whole, cutColour, 0, 0},
+        {"standard above", full, values3, standardColour, 1000, INT_MAX},
+        {"residual above", full, values3, residualColour, 300, INT_MAX},
+        {"smoothing above", full, values3, smoothColour, 2000, INT_MAX},
+        {"no chronology in the depth", full, depth3, standardColour, 0, 0},
+        {"no smoothing in the depth", full, depth3, smoothColour, 0, 0},
+        {"depth in its panel", full, depth3, blue, 300, INT_MAX},
+        {"no depth elsewhere", full, values3, blue, 0, 0},
+        {"no depth with the EPS", full, eps3, blue, 0, 0},
+        {"EPS in its panel", full, eps3, epsColour, 300, INT_MAX},
+        {"no EPS above", full, values3, epsColour, 0, 0},
+        {"no EPS in the depth", full, depth3, epsColour, 0, 0},
+        {"threshold with the EPS", full, eps3, thresholdColour, 200, INT_MAX},
+        {"no threshold above", full, values3, thresholdColour, 0, 0},
+        {"years cut shaded", full, cutYears, cutColour, 20000, INT_MAX},
+        {"years kept not shaded", full, keptYears, cutColour, 0, 0},
+        {"legend: standard", full, legend, standardColour, 20, INT_MAX},
+        {"legend: residual", full, legend, residualColour, 20, INT_MAX},
+        {"legend: smoothing", full, legend, smoothColour, 60, INT_MAX},
+        {"legend: depth", full, legend, blue, 20, INT_MAX},
+        {"legend: EPS", full, legend, epsColour, 40, INT_MAX},
+        {"legend: threshold", full, legend, thresholdColour, 10, INT_MAX},
+        {"legend: years cut", full, legend, cutColour, 300, INT_MAX},
     };
     for (const auto& c : cases) {
         const Image image = decode(*c.picture);
@@ -156,7 +208,7 @@ TEST(PictureTest, SameBytesOnAnyThread) {
             const int i = reversed ? 5 - k : k;
             const auto format = static_cast<PlotFormat>(i % 3);
             out.push_back(i < 3 ? bytesOf(renderSeriesPicture(data.picture(), format))
-                                : bytesOf(renderChronologyPicture(data.chronologyPicture(), format)));
+                                : bytesOf(renderChronologyPicture(data.fullChronology(), format)));
         }
         if (reversed) std::reverse(out.begin(), out.end());
         return out;
@@ -234,17 +286,87 @@ TEST(PictureTest, OddValuesGiveAFramedPictureOrAnError) {
                 << c.what;
         }
     }
-    const std::vector<double> values{1, 2};
-    const std::vector<int> one{3}, odd{-4, INT_MAX};
-    EXPECT_EQ(errorOf(renderChronologyPicture({1900, values, one, "c"}, PlotFormat::png)),
-              "chronology and sample depth differ in length (2, 1 values)");
-    EXPECT_EQ(errorOf(renderChronologyPicture({1900, {}, {}, "c"}, PlotFormat::png)), "no values to plot");
-    EXPECT_EQ(errorOf(renderChronologyPicture({1900, values, odd, "c"}, PlotFormat::png)), "");
-    // Values a double's precision apart: ticks too fine to count.
-    const std::vector<double> close{1, std::nextafter(1.0, 2.0), 1};
-    const std::vector<int> three{1, 2, 3};
-    for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf})
-        EXPECT_EQ(errorOf(renderChronologyPicture({1900, close, three, "c"}, format)), "");
+}
+
+TEST(PictureTest, ChronologyLinesOfAnotherLengthAreRefused) {
+    using Doubles = std::vector<double>;
+    const double none = std::nan("");
+    const struct {
+        const char* what;
+        Doubles values;
+        std::vector<int> depths;
+        Doubles residual, smooth;
+        std::vector<char> cut;
+        std::vector<WindowValue> eps;
+        const char* error;  // nullptr: a picture
+    } cases[] = {
+        {"short depth", {1, 2}, {3}, {}, {}, {}, {}, "chronology and sample depth differ in length (2, 1 values)"},
+        {"no values", {}, {}, {}, {}, {}, {}, "no values to plot"},
+        {"long residual",
+         {1, 2},
+         {1, 1},
+         {1, 2, 3},
+         {},
+         {},
+         {},
+         "chronology and residual chronology differ in length (2, 3 values)"},
+        {"short smoothing", {1, 2}, {1, 1}, {}, {1}, {}, {}, "chronology and smoothing differ in length (2, 1 values)"},
+        {"short cut", {1, 2}, {1, 1}, {}, {}, {1}, {}, "chronology and years cut differ in length (2, 1 values)"},
+        {"odd depths", {1, 2}, {-4, INT_MAX}, {}, {}, {}, {}, nullptr},
+        // Ticks too fine to count.
+        {"values a double's precision apart", {1, std::nextafter(1.0, 2.0), 1}, {1, 2, 3}, {}, {}, {}, {}, nullptr},
+        {"one year, all of it cut", {1}, {1}, {none}, {none}, {1}, {{1900, 0.9}}, nullptr},
+        {"no EPS finite, windows outside the years", {1, 2}, {1, 1}, {}, {}, {}, {{1800, none}, {2500, 0.5}}, nullptr},
+    };
+    for (const auto& c : cases) {
+        ChronologyPicture picture{1900, c.values, c.depths, "c"};
+        picture.residual = c.residual;
+        picture.smooth = c.smooth;
+        picture.cut = c.cut;
+        picture.eps = c.eps;
+        for (PlotFormat format : {PlotFormat::png, PlotFormat::svg, PlotFormat::pdf}) {
+            const Picture p = renderChronologyPicture(picture, format);
+            EXPECT_EQ(errorOf(p), c.error ? c.error : "") << c.what;
+            EXPECT_EQ(bytesOf(p).empty(), c.error != nullptr) << c.what;
+        }
+    }
+}
+
+// Eight centuries of a site whose years differ much from each other: the
+// thin standard line leaves most of its panel clear, the smoothing over it
+// shows, and a long legend stays on the page.
+TEST(PictureTest, ALongChronologyStaysReadable) {
+    std::vector<double> values, residual, smooth;
+    std::vector<int> depths;
+    std::vector<WindowValue> eps;
+    unsigned seed = 12345;
+    for (int i = 0; i < 800; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = static_cast<double>(seed >> 8) / (1 << 24) - 0.5;  // uniform in [-0.5, 0.5)
+        smooth.push_back(1 + 0.1 * std::sin(i / 15.0));
+        values.push_back(smooth.back() + 0.6 * noise);
+        residual.push_back(1 + 0.5 * noise);
+        depths.push_back(std::min(40, 1 + i / 5));
+    }
+    for (int mid = 1225; mid < 2000; mid += 25) eps.push_back({mid, 0.8 + 0.15 * std::sin(mid / 100.0)});
+    ChronologyPicture picture{1200, values, depths, "site.rwl: chronology of 40 series"};
+    picture.residual = residual;
+    picture.smooth = smooth;
+    picture.eps = eps;
+    std::vector<char> cut(values.size(), 0);
+    std::fill(cut.begin(), cut.begin() + 60, 1);
+    picture.cut = cut;
+    picture.cutLabel = "cut: sample depth < 12345";
+    const Picture png = renderChronologyPicture(picture, PlotFormat::png);
+    ASSERT_EQ(errorOf(png), "");
+    const Image image = decode(*png);
+    const int standard = image.count(standardColour, values3.x0, values3.y0, values3.x1, values3.y1);
+    // A line two pixels wide covers a third of the panel.
+    EXPECT_LT(standard, values3.area() * 30 / 100);
+    EXPECT_GT(image.count(smoothColour, values3.x0, values3.y0, values3.x1, values3.y1), 2 * 800);
+    EXPECT_GT(image.count(residualColour, values3.x0, values3.y0, values3.x1, values3.y1), 2000);
+    EXPECT_EQ(image.count(ink, 1196, 0, 1200, 700), 0) << "legend text beyond the page";
+    EXPECT_TRUE(bytesOf(renderChronologyPicture(picture, PlotFormat::png)) == *png);
 }
 
 // The page of a crossdating grows with its rows; the flagged segment's

@@ -6,8 +6,11 @@
 # white with the red series, blue spline, black residuals and frame, the
 # light grey grid, a title above the box and a legend right of it; the SVG
 # must be well-formed XML, the PDF complete. No X display is used.
+# The chronology of examples/site.rwl, as the README's first command makes
+# it, must show each of its lines in its own panel.
 # WORKDIR keeps plot-file-example.png, the first series of
-# examples/first-try.txt at cutoff 32 (docs/plot-file-example.png).
+# examples/first-try.txt at cutoff 32 (docs/plot-file-example.png), and
+# chronology-example.png, that chronology (docs/chronology-example.png).
 set -euo pipefail
 detrend=$(realpath "$1") examples=$(realpath "$2") work=$3
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
@@ -72,4 +75,19 @@ tail -c 16 small.pdf | grep -q '%%EOF' || fail "small.pdf is incomplete"
 cp "$examples/first-try.txt" .
 "$detrend" -q -c 32 --plot . -o first-try.out first-try.txt 2> detrend.err || fail "detrend failed: $(cat detrend.err)"
 cp first-try-Oak1.png plot-file-example.png || fail "no picture of the first series"
+
+# The chronology of the README's first command: the standard, residual and
+# smoothed chronologies above, the depth below them, the running EPS and its
+# threshold at the bottom.
+"$detrend" -c 32 -d results --chron --stats --plot plots "$examples/site.rwl" 2> site.err ||
+  fail "site.rwl: $(cat site.err)"
+chron=plots/site-chron.png
+[ "$(identify -format %wx%h "$chron")" = 1200x700 ] || fail "chronology png size $(identify -format %wx%h "$chron")"
+for colour in '#1B2A49:standard chronology:850x290+122+62' '#F2A65A:residual chronology:850x290+122+62' \
+  '#C62828:smoothing:850x290+122+62' '#0000FF:sample depth:850x100+122+374' '#00796B:running EPS:850x116+122+500' \
+  '#E65100:EPS threshold:850x116+122+500'; do
+  crop=${colour##*:} what=${colour#*:} what=${what%:*}
+  [ "$(pixels "$chron" "${colour%%:*}" "$crop")" -gt 300 ] || fail "too little $what in its panel of $chron"
+done
+cp "$chron" chronology-example.png
 echo "PASS"
