@@ -99,15 +99,18 @@ std::optional<std::string_view> xmlRootName(std::string_view bytes) {
         pos = bytes.find_first_not_of(" \t\r\n", pos);
         if (pos == std::string_view::npos || bytes[pos] != '<') return std::nullopt;
         const std::string_view rest = bytes.substr(pos);
+        // The end of what starts at pos: the position of its last character.
         std::size_t end = std::string_view::npos;
         if (rest.starts_with("<?")) {
             end = rest.find("?>");
+            if (end != std::string_view::npos) ++end;
         } else if (rest.starts_with("<!--")) {
             end = rest.find("-->");
+            if (end != std::string_view::npos) end += 2;
         } else if (rest.starts_with("<!")) {
             // A document type declaration, its internal subset in brackets.
             const std::size_t open = rest.find_first_of("[>");
-            end = open != std::string_view::npos && rest[open] == '[' ? rest.find("]", open) : open;
+            end = open != std::string_view::npos && rest[open] == '[' ? rest.find(']', open) : open;
             if (end != std::string_view::npos) end = rest.find('>', end);
         } else {
             const std::size_t nameEnd = std::min(rest.find_first_of(" \t\r\n/>"), rest.size());
@@ -212,7 +215,14 @@ CsvFit csvFit(std::string_view bytes) {
         haveHeader = true;
         fit.lastLine = lines.lineNumber();
     }
-    for (char separator : {'\t', ';', ','}) fit.inHeader = fit.inHeader || separatorCount(header, separator) > 0;
+    for (char separator : {'\t', ';', ','}) {
+        const bool inHeader = separatorCount(header, separator) > 0;
+        fit.inHeader = fit.inHeader || inHeader;
+        const auto csvRow = [&](const std::string& row) {
+            return separatorCount(row, separator) > 0 && startsWithYear(row, separator);
+        };
+        fit.yearRow = fit.yearRow || (inHeader && (rows.empty() || std::any_of(rows.begin(), rows.end(), csvRow)));
+    }
     CsvFit loose;
     for (char separator : {'\t', ';', ','}) {
         const std::size_t inHeader = separatorCount(header, separator);
@@ -226,10 +236,10 @@ CsvFit csvFit(std::string_view bytes) {
             holds = holds && count >= 1 && year;
         }
         if (same) {
-            loose = {separator, true, fit.inHeader, fit.lastLine};
+            loose = {separator, true, fit.inHeader, fit.yearRow, fit.lastLine};
             break;
         }
-        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
+        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.yearRow, fit.lastLine};
     }
     if (loose.separator == '\0') return fit;
     const std::size_t inHeader = separatorCount(header, loose.separator);
@@ -265,8 +275,10 @@ Detection detectFormat(std::string_view bytes, std::string_view fileName) {
         detection.format = InputFormat::csv;
     } else if (tucsonName && tucson.resembles) {
         detection.format = InputFormat::tucson;
-    } else if ((csvName && csv.inHeader) || csv.separator != '\0') {
+    } else if ((csvName && csv.yearRow) || csv.separator != '\0') {
         detection.format = InputFormat::csv;
+    } else if (csvName && tucson.resembles) {
+        detection.format = InputFormat::tucson;
     }
     return detection;
 }

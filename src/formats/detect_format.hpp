@@ -43,7 +43,10 @@ struct Detection {
 //  4. csv: csvFit finds a separator that fits consistently;
 //  5. the name suggests the format and the content resembles it: .rwl,
 //     .raw or .tuc with a line of a Tucson data line's shape after the
-//     header lines; .csv with a separator in the first line;
+//     header lines; .csv with a separator in the first line that a row
+//     beginning with a year holds too (commas in a Tucson file's header
+//     lines do not make it CSV), else .csv with a line of a Tucson data
+//     line's shape;
 //  6. csv: csvFit finds a separator that fits loosely;
 //  7. table: anything else, a free-layout table of names and rows.
 Detection detectFormat(std::string_view bytes, std::string_view fileName = {});
@@ -99,6 +102,9 @@ struct CsvFit {
     char separator = '\0';  // '\0': none fits
     bool consistent = false;
     bool inHeader = false;  // the header holds one of the three
+    // The header holds one that a row beginning with a year holds too (or
+    // there is no row).
+    bool yearRow = false;
     long lastLine = 0;  // the last line examined
     // Of the rows examined: how many hold one separator more than the header
     // (as R writes row names), and how many as many as the header.
