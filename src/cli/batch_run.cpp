@@ -17,6 +17,7 @@
 #include "output/chronology_files.hpp"
 #include "output/naming.hpp"
 #include "output/output_file.hpp"
+#include "output/series_file.hpp"
 #include "output/temporary_files.hpp"
 #include "pipeline/detrend_set.hpp"
 
@@ -99,6 +100,56 @@ private:
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
         if (!read(input, set)) return false;
+        SeriesWritten series;
+        if (input.seriesFile && !writeSeries(input, set, series)) return false;
+        if (!o_.detrends) return commitSeries(series) && series.complete;
+        const bool detrended = detrendInput(input, set);
+        return commitSeries(series) && series.complete && detrended;
+    }
+
+    // The series read, written again: finished, and replaced with the
+    // input's other outputs (standard output: written at once).
+    struct SeriesWritten {
+        std::unique_ptr<output::OutputFile> file;
+        bool complete = true;  // every series written
+    };
+
+    bool writeSeries(const pipeline::InputPlan& input, const formats::SeriesSet& set, SeriesWritten& series) {
+        const std::string& path = *input.seriesFile;
+        const auto failed = [&](const std::string& why) {
+            messages_.error(input.label + ": " + why);
+            return false;
+        };
+        if (const base::Status allowed = claims_.check(path, input.input); !allowed.ok()) return failed(allowed.why());
+        const base::Result<output::SeriesFile> file = output::seriesFile(set, plan_.settings.seriesFormat);
+        if (!file.ok()) return failed("cannot write the series to " + base::quoted(path) + ": " + file.why());
+        for (const std::string& note : file->written.notes) messages_.note(input.label + ": " + note);
+        series.complete = file->leftOut == 0;
+        if (path == output::standardStream) {
+            output::OutputFile out(STDOUT_FILENO, "standard output");
+            if (const base::Status written = out.write(file->written.text); !written.ok()) return failed(written.why());
+        } else {
+            base::Result<std::unique_ptr<output::OutputFile>> written =
+                output::writeFinished(path, file->written.text);
+            if (!written.ok()) return failed(written.why());
+            series.file = std::move(written).value();
+        }
+        claims_.claim(path, input.input);
+        if (!o_.detrends)
+            messages_.note(input.label + ": " + std::to_string(file->series) + " series written to " +
+                           (path == output::standardStream ? std::string("standard output") : base::quoted(path)) +
+                           (file->leftOut > 0 ? ", " + std::to_string(file->leftOut) + " left out" : ""));
+        return true;
+    }
+
+    bool commitSeries(SeriesWritten& series) {
+        if (series.file == nullptr) return true;
+        const base::Status committed = series.file->commit();
+        if (!committed.ok()) messages_.error(committed.why());
+        return committed.ok();
+    }
+
+    bool detrendInput(const pipeline::InputPlan& input, formats::SeriesSet& set) {
         const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, input.label, messages_);
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });

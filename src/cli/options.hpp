@@ -13,6 +13,7 @@
 #include "numeric/detrending.hpp"
 #include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
+#include "output/naming.hpp"
 #include "numeric/index.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
@@ -54,6 +55,14 @@ struct Options {
     std::optional<pipeline::ChronologyCut> chronologyCut;  // --chron-cut
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
+    // --write-series FILE, or with -d one per input: the series read,
+    // written again in the format of --series-format or of FILE's extension
+    // (set once the command line is checked).
+    std::optional<Destination> writeSeries;
+    std::optional<output::SeriesFormat> seriesFormat;
+    // Whether the run detrends; a run that only writes the series read
+    // (--write-series without -c or an output of the detrending) does not.
+    bool detrends = true;
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     std::vector<std::string> inputs;
@@ -61,7 +70,7 @@ struct Options {
     bool listingToStandardOutput() const {
         return !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
                !(statistics && !statistics->perInput()) && !(running && !running->perInput()) &&
-               !(fits && !fits->perInput());
+               !(fits && !fits->perInput()) && !(writeSeries && !writeSeries->perInput());
     }
 };
 

@@ -59,6 +59,7 @@ struct RunSettings {
     std::optional<ChronologyCut> chronologyCut;
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
     int jobs = 0;  // series worked on at once (0: one per core)
+    output::SeriesFormat seriesFormat = output::SeriesFormat::tucson;  // of InputPlan::seriesFile
 };
 
 // The outputs of one input; a path of "-" is standard output.
@@ -68,6 +69,7 @@ struct InputPlan {
     std::string base;  // its base name, for the names made from it
     std::optional<std::string> files[output::outputKinds];  // by OutputKind
     std::optional<std::string> pictureDir;  // DIR/BASE-STEM.EXT, DIR/BASE-chron.EXT
+    std::optional<std::string> seriesFile{};  // the series read, written again
 
     const std::optional<std::string>& file(output::OutputKind kind) const { return files[static_cast<int>(kind)]; }
 };
