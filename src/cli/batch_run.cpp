@@ -129,8 +129,7 @@ private:
             output::OutputFile out(STDOUT_FILENO, "standard output");
             if (const base::Status written = out.write(file->written.text); !written.ok()) return failed(written.why());
         } else {
-            base::Result<std::unique_ptr<output::OutputFile>> written =
-                output::writeFinished(path, file->written.text);
+            base::Result<std::unique_ptr<output::OutputFile>> written = output::writeFinished(path, file->written.text);
             if (!written.ok()) return failed(written.why());
             series.file = std::move(written).value();
         }

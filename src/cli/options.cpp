@@ -444,8 +444,11 @@ Refusal takeOption(int c, const char* argument, Options& o) {
                               {{"auto", FormatChoice::automatic},
                                {"table", FormatChoice::table},
                                {"tucson", FormatChoice::tucson},
-                               {"csv", FormatChoice::csv}},
-                              "auto, table, tucson or csv", o.read.format);
+                               {"csv", FormatChoice::csv},
+                               {"heidelberg", FormatChoice::heidelberg},
+                               {"compact", FormatChoice::compact},
+                               {"tridas", FormatChoice::tridas}},
+                              "auto, table, tucson, csv, heidelberg, compact or tridas", o.read.format);
         case maxInputOption: return takeByteCount(value, o.maxInput);
         case missingOption: {
             const auto m = realNumber(value);

@@ -92,9 +92,10 @@ pipeline::RunPlan planRun(const Options& o) {
         for (int k = 0; k < output::outputKinds; ++k) in.files[k] = fileOf(static_cast<OutputKind>(k), o, in.base);
         in.pictureDir = o.plotDir;
         if (o.writeSeries)
-            in.seriesFile = o.writeSeries->perInput()
-                                ? output::outputPath(*o.outputDir, in.base, output::seriesSuffix(plan.settings.seriesFormat))
-                                : o.writeSeries->file;
+            in.seriesFile =
+                o.writeSeries->perInput()
+                    ? output::outputPath(*o.outputDir, in.base, output::seriesSuffix(plan.settings.seriesFormat))
+                    : o.writeSeries->file;
     }
     if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
     if (o.running && !o.running->perInput()) plan.running = o.running->file;
