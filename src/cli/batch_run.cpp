@@ -121,6 +121,11 @@ private:
             return false;
         };
         if (const base::Status allowed = claims_.check(path, input.input); !allowed.ok()) return failed(allowed.why());
+        // Refused before anything is written when another output of the input has its name.
+        for (const std::optional<std::string>& other : input.files)
+            if (other && *other != output::standardStream &&
+                output::resolvedTarget(*other) == output::resolvedTarget(path))
+                return failed("output file " + base::quoted(path) + " is named for two outputs of this input");
         const base::Result<output::SeriesFile> file = output::seriesFile(set, plan_.settings.seriesFormat);
         if (!file.ok()) return failed("cannot write the series to " + base::quoted(path) + ": " + file.why());
         for (const std::string& note : file->written.notes) messages_.note(input.label + ": " + note);
