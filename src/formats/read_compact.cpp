@@ -108,6 +108,8 @@ base::Status takeValue(std::string_view text, long line, long column, Open& open
     const char* const last = text.data() + text.size();
     if (!parseCsvNumber(text.data(), last, raw, false).endsAt(last))
         return base::failure("expected a number, found " + base::quoted(text), line, column);
+    // Far beyond any width, and safe from overflow at any power of ten.
+    if (std::abs(raw) > 1e200) return base::failure("the value " + std::string(text) + " is too large", line, column);
     std::vector<double>& values = open.series.values;
     if (values.size() == static_cast<std::size_t>(open.header.count)) {
         if (raw == 0.0) return {};  // padding

@@ -146,6 +146,8 @@ base::Status readNumber(std::string_view text, long line, long column, std::vect
     const char* const last = text.data() + text.size();
     if (!parseCsvNumber(text.data(), last, value, false).endsAt(last))
         return base::failure("expected a number, found " + base::quoted(text), line, column);
+    // Far beyond any width, and safe from overflow in any unit.
+    if (std::abs(value) > 1e200) return base::failure("the value " + std::string(text) + " is too large", line, column);
     fields.push_back({value, line, column});
     return {};
 }

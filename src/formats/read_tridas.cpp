@@ -1,7 +1,8 @@
 #include "formats/read_tridas.hpp"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
-#include <libxml/tree.h>
+#include <libxml/parserInternals.h>
 
 #include <algorithm>
 #include <climits>
@@ -10,11 +11,14 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/text.hpp"
 #include "formats/fields.hpp"
+#include "formats/lines.hpp"
 #include "formats/numbers.hpp"
 
 namespace detrend::formats {
@@ -22,50 +26,9 @@ namespace {
 
 constexpr double missing = std::numeric_limits<double>::quiet_NaN();
 
-struct DocumentFree {
-    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-struct ContextFree {
-    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
-};
-using Document = std::unique_ptr<xmlDoc, DocumentFree>;
-
-std::string_view nameOf(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
-
-bool isElement(const xmlNode* node, std::string_view name) {
-    return node->type == XML_ELEMENT_NODE && nameOf(node) == name;
+std::string_view textOf(const xmlChar* text) {
+    return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
 }
-
-const xmlNode* child(const xmlNode* node, std::string_view name) {
-    for (const xmlNode* c = node->children; c != nullptr; c = c->next)
-        if (isElement(c, name)) return c;
-    return nullptr;
-}
-
-// The text directly inside `node`, blanks around it dropped; entity
-// references are left out, never expanded.
-std::string textOf(const xmlNode* node) {
-    std::string text;
-    if (node == nullptr) return text;
-    for (const xmlNode* c = node->children; c != nullptr; c = c->next)
-        if ((c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) && c->content != nullptr)
-            text += reinterpret_cast<const char*>(c->content);
-    return std::string(base::trimmed(text, " \t\r\n"));
-}
-
-// The value of attribute `name` (any namespace); none when absent. Only its
-// text, entity references left out.
-std::optional<std::string_view> attributeOf(const xmlNode* node, std::string_view name) {
-    for (const xmlAttr* a = node->properties; a != nullptr; a = a->next) {
-        if (reinterpret_cast<const char*>(a->name) != name) continue;
-        const xmlNode* text = a->children;
-        if (text == nullptr || text->type != XML_TEXT_NODE || text->content == nullptr) return std::string_view();
-        return std::string_view(reinterpret_cast<const char*>(text->content));
-    }
-    return std::nullopt;
-}
-
-long lineOf(const xmlNode* node) { return std::max(0L, xmlGetLineNo(node)); }
 
 // The 1-based column of `needle` in line `line` of `bytes`; 1 when it is
 // not found there.
@@ -115,60 +78,6 @@ std::optional<Unit> unitNamed(std::string_view name) {
     return std::nullopt;
 }
 
-// The unit of a <values> group.
-base::Result<Unit> unitOf(const xmlNode* values, std::string_view bytes) {
-    if (child(values, "unitless") != nullptr) return Unit{};
-    const xmlNode* unit = child(values, "unit");
-    if (unit == nullptr) return Unit{1, 1, false};
-    std::string said;
-    for (const char* attribute : {"normalTridas", "normal", "normalStd"})
-        if (const auto value = attributeOf(unit, attribute); value && !value->empty()) {
-            said = std::string(*value);
-            break;
-        }
-    if (said.empty()) said = textOf(unit);
-    if (const std::optional<Unit> known = unitNamed(said)) return *known;
-    return base::failure("unknown unit " + base::quoted(said) +
-                             ": expected micrometres, 1/100th (1/50th, 1/20th, 1/10th) millimetres, millimetres, "
-                             "centimetres or metres",
-                         lineOf(unit), columnIn(bytes, lineOf(unit), said));
-}
-
-// The astronomical year of a <firstYear>.
-base::Result<long long> firstYearOf(const xmlNode* first, std::string_view bytes) {
-    const std::string text = textOf(first);
-    const std::string suffix = std::string(attributeOf(first, "suffix").value_or("AD"));
-    long long year = 0;
-    const long line = lineOf(first);
-    if (!wholeInteger(text, year))
-        return base::failure("expected a whole year in <firstYear>, found " + base::quoted(text), line,
-                             columnIn(bytes, line, "firstYear"));
-    const std::string era = base::asciiLowered(suffix);
-    if ((era == "ad" || era == "bc") && year <= 0)
-        return base::failure("year " + text + " " + suffix + " does not exist: AD and BC count from 1", line,
-                             columnIn(bytes, line, "firstYear"));
-    if (era == "bc")
-        year = 1 - year;
-    else if (era == "bp")
-        year = 1950 - year;
-    else if (era != "ad")
-        return base::failure("unknown year suffix " + base::quoted(suffix) + ": expected AD, BC or BP", line,
-                             columnIn(bytes, line, suffix));
-    if (year < -yearLimit || year > yearLimit) return base::failure(yearOutOfRange(year), line, 1);
-    return year;
-}
-
-// The id of an <object>, <element>, <sample> or <radius>.
-std::string idOf(const xmlNode* node) {
-    std::string id = textOf(child(node, "identifier"));
-    return id.empty() ? textOf(child(node, "title")) : id;
-}
-
-// Where a series lies: the ids of the entities around it.
-struct Where {
-    std::string site, tree, sample, radius;
-};
-
 // Cuts `series` (and its depths) to its first to last present value.
 void cutToValues(Series& series) {
     const ValueSpan span = presentSpan(series.values, [](double v) { return !std::isnan(v); });
@@ -186,139 +95,341 @@ void cutToValues(Series& series) {
     }
 }
 
+// The parser's complaint, at a place that exists in `bytes`: libxml2 may
+// name the line after the last, or a column past a line's end.
+base::Diagnostic parseFailure(xmlParserCtxt* context, std::string_view bytes) {
+    const xmlError* error = xmlCtxtGetLastError(context);
+    if (error == nullptr || error->message == nullptr) return base::failure("the file is not well-formed XML");
+    const std::string what = "not well-formed XML: " + std::string(base::trimmed(error->message, " \n"));
+    LineReader lines(bytes, "the file", LineRules::batch(false));
+    long line = 0, column = 0;
+    while (line < error->line && lines.next()) {
+        line = lines.lineNumber();
+        column = std::clamp(static_cast<long>(error->int2), 1L, static_cast<long>(lines.line().size()) + 1);
+    }
+    return base::failure(what, line, column);
+}
+
+base::Result<Unit> unitOf(std::string_view said, long line, std::string_view bytes) {
+    if (const std::optional<Unit> known = unitNamed(said)) return *known;
+    return base::failure("unknown unit " + base::quoted(said) +
+                             ": expected micrometres, 1/100th (1/50th, 1/20th, 1/10th) millimetres, millimetres, "
+                             "centimetres or metres",
+                         line, columnIn(bytes, line, said));
+}
+
+// The astronomical year of a <firstYear> with its suffix, at `line`.
+base::Result<long long> firstYearOf(const std::string& text, const std::string& suffix, long line,
+                                    std::string_view bytes) {
+    long long year = 0;
+    if (!wholeInteger(text, year))
+        return base::failure("expected a whole year in <firstYear>, found " + base::quoted(text), line,
+                             columnIn(bytes, line, "firstYear"));
+    const std::string era = base::asciiLowered(suffix);
+    if ((era == "ad" || era == "bc") && year <= 0)
+        return base::failure("year " + text + " " + suffix + " does not exist: AD and BC count from 1", line,
+                             columnIn(bytes, line, "firstYear"));
+    if (era == "bc") {
+        year = 1 - year;
+    } else if (era == "bp") {
+        year = 1950 - year;
+    } else if (era != "ad") {
+        return base::failure("unknown year suffix " + base::quoted(suffix) + ": expected AD, BC or BP", line,
+                             columnIn(bytes, line, suffix));
+    }
+    if (year < -yearLimit || year > yearLimit) return base::failure(yearOutOfRange(year), line, 1);
+    return year;
+}
+
+// The value of attribute `name` of a start tag as SAX2 hands its
+// attributes over: (localname, prefix, URI, value, end) for each.
+std::optional<std::string_view> attributeOf(int count, const xmlChar** attributes, std::string_view name) {
+    for (int i = 0; i < count; ++i) {
+        const xmlChar** a = attributes + 5 * i;
+        if (textOf(a[0]) == name)
+            return std::string_view(reinterpret_cast<const char*>(a[3]), static_cast<std::size_t>(a[4] - a[3]));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> firstAttribute(int count, const xmlChar** attributes,
+                                               std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names)
+        if (const auto value = attributeOf(count, attributes, name); value && !value->empty()) return value;
+    return std::nullopt;
+}
+
+// A <values> group of a series.
+struct Group {
+    std::vector<double> raw, depths;  // NaN: missing
+    bool counts = false;  // a value had a count
+    bool unitGiven = false, unitless = false;
+    std::string unitSaid, variable;
+    long unitLine = 0;
+};
+
+// A series while it is read.
+struct OpenSeries {
+    std::size_t depth = 0;  // of its element
+    long line = 0;
+    std::string title, identifier;
+    std::optional<long long> firstYear;
+    std::vector<Group> groups;
+};
+
+// An <object>, <element>, <sample> or <radius> around the series.
+struct Entity {
+    std::size_t depth = 0;
+    std::string_view kind;
+    std::string title, identifier;
+    std::string id() const { return identifier.empty() ? title : identifier; }
+};
+
+// The text of the element being read goes to:
+enum class Capture { none, seriesTitle, seriesIdentifier, entityTitle, entityIdentifier, firstYear, unit, variable };
+
+// Reads a TRiDaS document from libxml2's SAX2 events, without building a
+// tree of it.
+class SaxReader {
+public:
+    SaxReader(std::string_view bytes, xmlParserCtxt* context, SeriesSet& set)
+        : bytes_(bytes), context_(context), set_(set) {}
+
+    void start(std::string_view name, int count, const xmlChar** attributes);
+    void end();
+    void text(std::string_view text) {
+        if (capture_ != Capture::none) captured_ += text;
+    }
+    // Entities are not read: the document is refused at once.
+    void entityDeclared() {
+        entities_ = true;
+        xmlStopParser(context_);
+    }
+    void addNotes() const;
+
+    std::optional<base::Diagnostic> failure;
+    bool entities() const { return entities_; }
+
+private:
+    long line() const { return std::max(0, xmlSAX2GetLineNumber(context_)); }
+    void fail(base::Diagnostic diagnostic) {
+        if (!failure) failure = std::move(diagnostic);
+        xmlStopParser(context_);
+    }
+    void startInSeries(std::string_view name, std::string_view parent, int count, const xmlChar** attributes);
+    void readValue(Group& group, int count, const xmlChar** attributes);
+    void endCapture();
+    void endGroup(Group& group);
+    void endSeries();
+    base::Status numberOf(std::string_view text, double& number) const;
+
+    std::string_view bytes_;
+    xmlParserCtxt* context_;
+    SeriesSet& set_;
+    std::vector<std::string_view> stack_;  // the open elements' names (libxml2's dictionary holds them)
+    std::vector<Entity> around_;
+    std::optional<OpenSeries> series_;
+    Capture capture_ = Capture::none;
+    std::string captured_, suffix_;
+    bool entities_ = false;
+    std::size_t undated_ = 0, withoutUnit_ = 0;
+};
+
+void SaxReader::start(std::string_view name, int count, const xmlChar** attributes) {
+    if (failure) return;
+    if (stack_.empty() && name != "tridas")
+        return fail(base::failure("the root element is <" + std::string(name) + ">, not <tridas>: not a TRiDaS file",
+                                  line(), 1));
+    const std::string_view parent = stack_.empty() ? std::string_view() : stack_.back();
+    stack_.push_back(name);
+    capture_ = Capture::none;
+    captured_.clear();
+    if (series_) return startInSeries(name, parent, count, attributes);
+    if (name == "measurementSeries" || name == "derivedSeries") {
+        series_.emplace();
+        series_->depth = stack_.size();
+        series_->line = line();
+    } else if (name == "object" || name == "element" || name == "sample" || name == "radius") {
+        around_.push_back({stack_.size(), name, {}, {}});
+    } else if (!around_.empty() && around_.back().depth + 1 == stack_.size()) {
+        if (name == "title") capture_ = Capture::entityTitle;
+        if (name == "identifier") capture_ = Capture::entityIdentifier;
+    }
+}
+
+void SaxReader::startInSeries(std::string_view name, std::string_view parent, int count, const xmlChar** attributes) {
+    const std::size_t below = stack_.size() - series_->depth;  // 1: a child of the series
+    if (below == 1) {
+        if (name == "title") capture_ = Capture::seriesTitle;
+        if (name == "identifier") capture_ = Capture::seriesIdentifier;
+        if (name == "values") series_->groups.emplace_back();
+        return;
+    }
+    if (below == 2 && parent == "interpretation" && name == "firstYear") {
+        capture_ = Capture::firstYear;
+        suffix_ = std::string(attributeOf(count, attributes, "suffix").value_or("AD"));
+        return;
+    }
+    if (below != 2 || parent != "values") return;
+    Group& group = series_->groups.back();
+    if (name == "unitless") {
+        group.unitless = true;
+    } else if (name == "unit") {
+        group.unitGiven = true;
+        group.unitLine = line();
+        const auto said = firstAttribute(count, attributes, {"normalTridas", "normal", "normalStd"});
+        if (said) group.unitSaid = std::string(*said);
+        if (!said) capture_ = Capture::unit;
+    } else if (name == "variable") {
+        const auto said = firstAttribute(count, attributes, {"normalTridas", "normal"});
+        if (said) group.variable = std::string(*said);
+        if (!said) capture_ = Capture::variable;
+    } else if (name == "value") {
+        readValue(group, count, attributes);
+    }
+}
+
 // A number of an attribute; NaN when empty or negative (missing).
-base::Status numberOf(std::string_view text, const xmlNode* node, std::string_view bytes, double& number) {
+base::Status SaxReader::numberOf(std::string_view text, double& number) const {
     const std::string_view trimmed = base::trimmed(text, " \t\r\n");
     number = missing;
     if (trimmed.empty()) return {};
     const char* const last = trimmed.data() + trimmed.size();
     if (!parseCsvNumber(trimmed.data(), last, number, false).endsAt(last))
-        return base::failure("expected a number in <" + std::string(nameOf(node)) + ">, found " + base::quoted(trimmed),
-                             lineOf(node), columnIn(bytes, lineOf(node), trimmed));
+        return base::failure("expected a number in <value>, found " + base::quoted(trimmed), line(),
+                             columnIn(bytes_, line(), trimmed));
+    if (std::abs(number) > 1e200)
+        return base::failure("the value " + std::string(trimmed) + " is too large", line(),
+                             columnIn(bytes_, line(), trimmed));
     if (number < 0) number = missing;
     return {};
 }
 
-class TridasReader {
-public:
-    TridasReader(std::string_view bytes, SeriesSet& set) : bytes_(bytes), set_(set) {}
-
-    base::Status walk(const xmlNode* node, const Where& where) {
-        for (const xmlNode* c = node->children; c != nullptr; c = c->next) {
-            if (c->type != XML_ELEMENT_NODE) continue;
-            const std::string_view name = nameOf(c);
-            if (name == "measurementSeries" || name == "derivedSeries") {
-                if (base::Status read = series(c, where); !read) return read;
-                continue;
-            }
-            Where inner = where;
-            if (name == "object") inner.site = idOf(c);
-            if (name == "element") inner.tree = idOf(c);
-            if (name == "sample") inner.sample = idOf(c);
-            if (name == "radius") inner.radius = idOf(c);
-            if (base::Status read = walk(c, inner); !read) return read;
-        }
-        return {};
-    }
-
-    void addNotes() const {
-        const auto count = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " series has" : " series have"); };
-        if (undated_ > 0) set_.warnings.push_back(count(undated_) + " no <firstYear>; their years are counted from 1");
-        if (withoutUnit_ > 0)
-            set_.warnings.push_back(count(withoutUnit_) + " no <unit>; their values are read as they are");
-    }
-
-private:
-    base::Status series(const xmlNode* node, const Where& where) {
-        std::string name = textOf(child(node, "title"));
-        if (name.empty()) name = textOf(child(node, "identifier"));
-        if (name.empty()) name = "series " + std::to_string(set_.series.size() + 1);
-        long long first = 1;
-        const xmlNode* interpretation = child(node, "interpretation");
-        const xmlNode* firstYear = interpretation == nullptr ? nullptr : child(interpretation, "firstYear");
-        if (firstYear != nullptr) {
-            const base::Result<long long> year = firstYearOf(firstYear, bytes_);
-            if (!year.ok()) return year.error();
-            first = *year;
-        } else {
-            ++undated_;
-        }
-        std::vector<const xmlNode*> groups;
-        for (const xmlNode* c = node->children; c != nullptr; c = c->next)
-            if (isElement(c, "values")) groups.push_back(c);
-        if (groups.empty()) return add({name, first, {}, "it has no values"}, where);
-        for (const xmlNode* group : groups) {
-            Series s{name, first, {}, {}};
-            if (groups.size() > 1) s.name += " (" + variableOf(group) + ")";
-            if (base::Status read = valuesOf(group, s); !read) return read;
-            if (s.firstYear + static_cast<long long>(s.values.size()) - 1 > yearLimit)
-                return base::failure(yearOutOfRange(s.firstYear + static_cast<long long>(s.values.size()) - 1),
-                                     lineOf(firstYear != nullptr ? firstYear : node), 1);
-            cutToValues(s);
-            if (base::Status added = add(std::move(s), where); !added) return added;
-        }
-        return {};
-    }
-
-    base::Status add(Series s, const Where& where) {
-        s.site = where.site;
-        s.tree = where.tree;
-        s.core = where.sample.empty() || where.radius.empty() ? where.sample + where.radius
-                                                              : where.sample + "/" + where.radius;
-        set_.series.push_back(std::move(s));
-        return {};
-    }
-
-    static std::string variableOf(const xmlNode* group) {
-        const xmlNode* variable = child(group, "variable");
-        if (variable == nullptr) return "values";
-        for (const char* attribute : {"normalTridas", "normal"})
-            if (const auto value = attributeOf(variable, attribute); value && !value->empty())
-                return std::string(*value);
-        const std::string text = textOf(variable);
-        return text.empty() ? "values" : text;
-    }
-
-    base::Status valuesOf(const xmlNode* group, Series& s) {
-        const base::Result<Unit> unit = unitOf(group, bytes_);
-        if (!unit.ok()) return unit.error();
-        if (!unit->known) ++withoutUnit_;
-        bool depths = false;
-        for (const xmlNode* v = group->children; v != nullptr; v = v->next) {
-            if (!isElement(v, "value")) continue;
-            double number = missing, depth = missing;
-            if (base::Status read = numberOf(attributeOf(v, "value").value_or(""), v, bytes_, number); !read)
-                return read;
-            s.values.push_back(std::isnan(number) ? number : number * unit->numerator / unit->denominator);
-            const std::optional<std::string_view> count = attributeOf(v, "count");
-            if (count && (depths || s.values.size() == 1)) depths = true;
-            if (!depths) continue;
-            if (count)
-                if (base::Status read = numberOf(*count, v, bytes_, depth); !read) return read;
-            s.depths.resize(s.values.size() - 1, missing);
-            s.depths.push_back(depth);
-        }
-        return {};
-    }
-
-    std::string_view bytes_;
-    SeriesSet& set_;
-    std::size_t undated_ = 0, withoutUnit_ = 0;
-};
-
-base::Diagnostic parseFailure(xmlParserCtxt* context) {
-    const xmlError* error = xmlCtxtGetLastError(context);
-    if (error == nullptr || error->message == nullptr) return base::failure("the file is not well-formed XML");
-    const std::string message(base::trimmed(error->message, " \n"));
-    return base::failure("not well-formed XML: " + message, std::max(0, error->line), std::max(0, error->int2));
+void SaxReader::readValue(Group& group, int count, const xmlChar** attributes) {
+    double value = missing, depth = missing;
+    if (base::Status read = numberOf(attributeOf(count, attributes, "value").value_or(""), value); !read)
+        return fail(read.error());
+    const std::optional<std::string_view> samples = attributeOf(count, attributes, "count");
+    if (samples)
+        if (base::Status read = numberOf(*samples, depth); !read) return fail(read.error());
+    group.counts = group.counts || samples.has_value();
+    group.raw.push_back(value);
+    group.depths.push_back(depth);
 }
 
-// Whether the document's type declaration declares an entity.
-bool declaresEntities(const xmlDoc* doc) {
-    if (doc->intSubset == nullptr) return false;
-    for (const xmlNode* c = doc->intSubset->children; c != nullptr; c = c->next)
-        if (c->type == XML_ENTITY_DECL) return true;
-    return false;
+void SaxReader::end() {
+    if (failure || stack_.empty()) return;
+    if (capture_ != Capture::none) endCapture();
+    const std::size_t depth = stack_.size();
+    if (series_ && depth == series_->depth) {
+        endSeries();
+    } else if (series_ && depth == series_->depth + 1 && stack_.back() == "values") {
+        endGroup(series_->groups.back());
+    }
+    if (!around_.empty() && around_.back().depth == depth) around_.pop_back();
+    stack_.pop_back();
+}
+
+void SaxReader::endCapture() {
+    std::string text(base::trimmed(captured_, " \t\r\n"));
+    switch (capture_) {
+        case Capture::none: break;
+        case Capture::seriesTitle: series_->title = std::move(text); break;
+        case Capture::seriesIdentifier: series_->identifier = std::move(text); break;
+        case Capture::entityTitle: around_.back().title = std::move(text); break;
+        case Capture::entityIdentifier: around_.back().identifier = std::move(text); break;
+        case Capture::unit: series_->groups.back().unitSaid = std::move(text); break;
+        case Capture::variable: series_->groups.back().variable = std::move(text); break;
+        case Capture::firstYear: {
+            const base::Result<long long> year = firstYearOf(text, suffix_, line(), bytes_);
+            if (!year.ok()) return fail(year.error());
+            series_->firstYear = *year;
+            break;
+        }
+    }
+    capture_ = Capture::none;
+    captured_.clear();
+}
+
+// The group's values in millimetres, once its unit is known.
+void SaxReader::endGroup(Group& group) {
+    Unit unit{1, 1, group.unitless};
+    if (group.unitGiven && !group.unitless) {
+        const base::Result<Unit> said = unitOf(group.unitSaid, group.unitLine, bytes_);
+        if (!said.ok()) return fail(said.error());
+        unit = *said;
+    }
+    if (!unit.known) ++withoutUnit_;
+    for (double& value : group.raw)
+        if (!std::isnan(value)) value = value * unit.numerator / unit.denominator;
+    if (!group.counts) group.depths.clear();
+}
+
+void SaxReader::endSeries() {
+    OpenSeries& open = *series_;
+    std::string name = !open.title.empty() ? open.title : open.identifier;
+    if (name.empty()) name = "series " + std::to_string(set_.series.size() + 1);
+    if (!open.firstYear) ++undated_;
+    Series base{name, open.firstYear.value_or(1), {}, {}};
+    for (const Entity& entity : around_) {
+        std::string* id = entity.kind == "object"    ? &base.site
+                          : entity.kind == "element" ? &base.tree
+                          : entity.kind == "sample"  ? &base.core
+                                                     : nullptr;
+        if (id != nullptr) *id = entity.id();
+        if (entity.kind == "radius") base.core += (base.core.empty() ? "" : "/") + entity.id();
+    }
+    if (open.groups.empty()) {
+        base.problem = "it has no values";
+        set_.series.push_back(std::move(base));
+    }
+    for (Group& group : open.groups) {
+        Series s = base;
+        if (open.groups.size() > 1) s.name += " (" + (group.variable.empty() ? "values" : group.variable) + ")";
+        s.values = std::move(group.raw);
+        s.depths = std::move(group.depths);
+        const long long last = s.firstYear + static_cast<long long>(s.values.size()) - 1;
+        if (last > yearLimit) return fail(base::failure(yearOutOfRange(last), open.line, 1));
+        cutToValues(s);
+        set_.series.push_back(std::move(s));
+    }
+    series_.reset();
+}
+
+void SaxReader::addNotes() const {
+    const auto count = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " series has" : " series have"); };
+    if (undated_ > 0) set_.warnings.push_back(count(undated_) + " no <firstYear>; their years are counted from 1");
+    if (withoutUnit_ > 0)
+        set_.warnings.push_back(count(withoutUnit_) + " no <unit>; their values are read as they are");
+}
+
+SaxReader& readerOf(void* context) { return *static_cast<SaxReader*>(static_cast<xmlParserCtxt*>(context)->_private); }
+
+void onStart(void* context, const xmlChar* name, const xmlChar*, const xmlChar*, int, const xmlChar**, int count, int,
+             const xmlChar** attributes) {
+    readerOf(context).start(textOf(name), count, attributes);
+}
+void onEnd(void* context, const xmlChar*, const xmlChar*, const xmlChar*) { readerOf(context).end(); }
+void onText(void* context, const xmlChar* text, int length) {
+    readerOf(context).text(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+}
+void onEntity(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*, xmlChar*) {
+    readerOf(context).entityDeclared();
+}
+void onError(void*, xmlErrorPtr) {}  // kept in the context, reported once the parse ends
+
+struct ContextFree {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+// Where the first entity declaration is, for the refusal.
+base::Diagnostic entitiesRefused(std::string_view bytes) {
+    const std::size_t at = std::min(bytes.find("<!ENTITY"), bytes.size());
+    const std::string_view before = bytes.substr(0, at);
+    const std::size_t lineStart = before.rfind('\n') + 1;  // 0 when there is none
+    return base::failure("the file declares entities (<!ENTITY>), which TRiDaS does not use; it is not read",
+                         1 + static_cast<long>(std::count(before.begin(), before.end(), '\n')),
+                         columnOf(at - lineStart));
 }
 
 }  // namespace
@@ -326,31 +437,32 @@ bool declaresEntities(const xmlDoc* doc) {
 base::Result<SeriesSet> readTridas(std::string_view bytes) {
     static std::once_flag initialized;
     std::call_once(initialized, [] { xmlInitParser(); });
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return base::failure("the file is empty: no TRiDaS document");
     if (bytes.size() > static_cast<std::size_t>(INT_MAX))
         return base::failure("the file is larger than the XML parser reads (2 GiB)");
-    const std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
+    const std::unique_ptr<xmlParserCtxt, ContextFree> context(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
     if (context == nullptr) throw std::bad_alloc();
-    constexpr int options =
-        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;
-    const Document doc(
-        xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options));
-    if (doc == nullptr) return parseFailure(context.get());
-    if (declaresEntities(doc.get())) {
-        const std::size_t at = std::min(bytes.find("<!ENTITY"), bytes.size());
-        const std::string_view before = bytes.substr(0, at);
-        const std::size_t lineStart = before.rfind('\n') + 1;  // 0 when there is none
-        return base::failure("the file declares entities (<!ENTITY>), which TRiDaS does not use; it is not read",
-                             1 + static_cast<long>(std::count(before.begin(), before.end(), '\n')),
-                             columnOf(at - lineStart));
-    }
-    const xmlNode* root = xmlDocGetRootElement(doc.get());
-    if (root == nullptr || nameOf(root) != "tridas")
-        return base::failure("the root element is <" + std::string(root == nullptr ? "" : nameOf(root)) +
-                                 ">, not <tridas>: not a TRiDaS file",
-                             root == nullptr ? 0 : lineOf(root), 1);
+    xmlSAXHandler handler{};
+    handler.initialized = XML_SAX2_MAGIC;
+    handler.startElementNs = onStart;
+    handler.endElementNs = onEnd;
+    handler.characters = onText;
+    handler.cdataBlock = onText;
+    handler.entityDecl = onEntity;
+    handler.serror = onError;
     SeriesSet set;
-    TridasReader reader(bytes, set);
-    if (base::Status read = reader.walk(root, {}); !read) return read.error();
+    SaxReader reader(bytes, context.get(), set);
+    xmlSAXHandler* const own = context->sax;
+    context->sax = &handler;
+    context->_private = &reader;
+    xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES);
+    xmlParseDocument(context.get());
+    context->sax = own;
+    if (reader.entities()) return entitiesRefused(bytes);
+    if (reader.failure) return *reader.failure;
+    if (!context->wellFormed) return parseFailure(context.get(), bytes);
     reader.addNotes();
     return set;
 }

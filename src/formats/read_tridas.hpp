@@ -22,10 +22,12 @@
 //  - the site, tree and core: the <identifier> (else the <title>) of the
 //    enclosing <object>, <element>, and <sample> with its <radius> ("A/1").
 //
-// The XML is parsed without network access, without loading external
-// entities or a DTD and without substituting entities; a document that
-// declares entities is refused, so neither an external entity nor nested
-// ones ("billion laughs") can reach the series.
+// The XML is read by libxml2 as a stream of events (no tree is built),
+// without network access, without loading a DTD or external entities and
+// without substituting entities: a document that declares an entity is
+// refused at the declaration, before any use of it, so neither an external
+// entity nor nested ones ("billion laughs") can reach the series or cost
+// time and memory.
 #pragma once
 
 #include <string_view>

@@ -59,13 +59,14 @@ std::vector<Case> readCases() {
          {{"M", -23, {1.5, nan, nan, 2.5}}}},
         {"BP years; units by their text or another name; 1/20th and 1/50th",
          "<tridas xmlns=\"http://www.tridas.org/1.2\"><project>" +
-             measured("B", "<firstYear suffix=\"BP\">100</firstYear>", "<unit>mm</unit>", "<value value=\"1.5\"/>") +
+             measured("B &amp; <![CDATA[b]]>", "<firstYear suffix=\"BP\">100</firstYear>", "<unit>mm</unit>",
+                      "<value value=\"1.5\"/>") +
              measured("C", "<firstYear>1</firstYear>", "<unit normalTridas=\"centimetres\"/>", "<value value=\"2\"/>") +
              measured("T", "<firstYear>1</firstYear>", "<unit normalTridas=\"1/20th millimetres\"/>",
                       "<value value=\"3\"/>") +
              measured("F", "<firstYear>1</firstYear>", "<unit normal=\"1/50 mm\"/>", "<value value=\"3\"/>") +
              "</project></tridas>",
-         {{"B", 1850, {1.5}}, {"C", 1, {20.0}}, {"T", 1, {3.0 / 20.0}}, {"F", 1, {3.0 / 50.0}}}},
+         {{"B & b", 1850, {1.5}}, {"C", 1, {20.0}}, {"T", 1, {3.0 / 20.0}}, {"F", 1, {3.0 / 50.0}}}},
         {"several groups of values: one series each, named by their variable",
          "<tridas><project><measurementSeries><title>EW</title><interpretation><firstYear>2000</firstYear>"
          "</interpretation><values><variable normalTridas=\"earlywood width\"/>" +
