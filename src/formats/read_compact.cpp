@@ -171,10 +171,10 @@ base::Result<Open> opened(std::string_view line, long number) {
     base::Result<CompactHeader> header = compactHeader(line);
     if (!header.ok()) return base::failure(header.error().what, number, header.error().column);
     Open open{std::move(header).value(), number, {}, 0, 0};
-    const long long last = open.header.firstYear + open.header.count - 1;
-    if (open.header.firstYear < -yearLimit || last > yearLimit)
-        return base::failure(yearOutOfRange(open.header.firstYear < -yearLimit ? open.header.firstYear : last), number,
-                             1);
+    const long long first = open.header.firstYear;
+    if (first < -yearLimit || first > yearLimit) return base::failure(yearOutOfRange(first), number, 1);
+    if (first + open.header.count - 1 > yearLimit)
+        return base::failure(yearOutOfRange(first + open.header.count - 1), number, 1);
     open.series.name = open.header.id;
     open.series.firstYear = open.header.firstYear;
     open.series.values.reserve(static_cast<std::size_t>(std::min<long long>(open.header.count, 1 << 16)));

@@ -232,10 +232,18 @@ base::Result<Dates> datesOf(const Block& block) {
          {std::tuple{"length", "Length", &dates.length}, std::tuple{"datebegin", "DateBegin", &dates.begin},
           std::tuple{"dateend", "DateEnd", &dates.end}})
         if (base::Status read = wholeNumberKey(block, lower, shown, *number); !read) return read.error();
-    if (dates.length && *dates.length < 0) {
+    if (dates.length && (*dates.length < 0 || *dates.length > 2 * yearLimit)) {
         const Key& key = *block.key("length");
-        return base::failure("Length=" + key.value + ": expected a whole number >= 0", key.line, key.column);
+        return base::failure(
+            "Length=" + key.value + ": expected a whole number of years from 0 to " + std::to_string(2 * yearLimit),
+            key.line, key.column);
     }
+    // Bounded before any arithmetic on them.
+    for (auto [lower, date] : {std::pair{"datebegin", dates.begin}, std::pair{"dateend", dates.end}})
+        if (date && (*date < -yearLimit - 1 || *date > yearLimit)) {
+            const Key& key = *block.key(lower);
+            return base::failure(yearOutOfRange(*date), key.line, key.column);
+        }
     return dates;
 }
 

@@ -125,6 +125,7 @@ base::Result<long long> firstYearOf(const std::string& text, const std::string& 
     if (!wholeInteger(text, year))
         return base::failure("expected a whole year in <firstYear>, found " + base::quoted(text), line,
                              columnIn(bytes, line, "firstYear"));
+    if (year < -2 * yearLimit || year > 2 * yearLimit) return base::failure(yearOutOfRange(year), line, 1);
     const std::string era = base::asciiLowered(suffix);
     if ((era == "ad" || era == "bc") && year <= 0)
         return base::failure("year " + text + " " + suffix + " does not exist: AD and BC count from 1", line,

@@ -82,6 +82,8 @@ TEST(ReadCompact, ErrorsAtTheirLineAndColumn) {
             {"N=1 I=1 X (-2F8.0)~\n     100     200\n", 2, 14,
              "series \"X\" has N=1 values, but more follow on this line"},
             {"N=3 I=999999 X (-2F8.0)~\n", 1, 1, "year 1000001 is out of range (-1000000 to 1000000)"},
+            {"N=3 I=9223372036854775807 X (-2F8.0)~\n", 1, 1,
+             "year 9223372036854775807 is out of range (-1000000 to 1000000)"},
         },
         [](const std::string& text) { return readCompact(text); });
 }

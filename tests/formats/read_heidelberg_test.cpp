@@ -133,6 +133,9 @@ TEST(ReadHeidelberg, ErrorsAtTheirLineAndColumn) {
             {head + "Unit=inch\nDATA:Tree\n", 4, 6,
              "Unit=inch: expected 1/100 mm, 1/1000 mm, mm or another fraction of a millimetre"},
             {head + "Length=many\nDATA:Tree\n", 4, 8, "Length=many: expected a whole number"},
+            {head + "Length=-1\nDATA:Tree\n", 4, 8, "Length=-1: expected a whole number of years from 0 to 2000000"},
+            {head + "DateEnd=9223372036854775807\nDATA:Tree\n", 4, 9,
+             "year 9223372036854775807 is out of range (-1000000 to 1000000)"},
             {"HEADER:\nDateBegin=-2\nDateEnd=2\nLength=4\nDATA:Tree\n 1 2 3 4\nHEADER:\nDateBegin=0\nDATA:Tree\n 1\n",
              8, 11, "year 0 does not exist in BC/AD dating, which this file uses"},
             {"HEADER:\nDateBegin=-2\nDateEnd=2\nLength=4\nDATA:Tree\n 1 2 3 4\n"

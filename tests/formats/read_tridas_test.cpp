@@ -123,6 +123,8 @@ TEST(ReadTridas, ErrorsAtTheirLineAndColumn) {
             {series("<firstYear suffix=\"BC\">0</firstYear>", "", ""), 2, 53,
              "year 0 BC does not exist: AD and BC count from 1"},
             {series("<firstYear>x</firstYear>", "", ""), 2, 53, "expected a whole year in <firstYear>, found \"x\""},
+            {series("<firstYear suffix=\"BP\">-9223372036854775807</firstYear>", "", ""), 2, 1,
+             "year -9223372036854775807 is out of range (-1000000 to 1000000)"},
         },
         [](const std::string& text) { return readTridas(text); });
 }
