@@ -461,6 +461,12 @@ base::Result<SeriesSet> readTridas(std::string_view bytes) {
     xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES);
     xmlParseDocument(context.get());
     context->sax = own;
+    // The parser makes a document of its own to hold entity declarations
+    // (for expat compatibility), which the context does not free.
+    if (context->myDoc != nullptr) {
+        xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+    }
     if (reader.entities()) return entitiesRefused(bytes);
     if (reader.failure) return *reader.failure;
     if (!context->wellFormed) return parseFailure(context.get(), bytes);
