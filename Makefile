@@ -17,6 +17,8 @@ PACKAGES = g++ cmake make pkg-config libgtest-dev libplplot-dev plplot-driver-xw
 PACKAGES += libtbb-dev clang-format
 # Plot files: cairo, PNG encoding and the font the pictures use.
 PACKAGES += libcairo2-dev libpng-dev fonts-dejavu-core
+# The XML parser of the TRiDaS reader.
+PACKAGES += libxml2-dev
 # CI builds treat every warning as an error.
 WERROR := $(if $(CI),-DDETREND_WERROR=ON,)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -2,9 +2,12 @@
 // series starting late: as a free-layout table (-999 before a series' first
 // value) and as a CSV (NA there). Each read runs in a child process of its
 // own, so that its peak memory is its own; prints the best time of the runs
-// and the peak memory (the file's bytes included).
+// and the peak memory (the file's bytes included). Then a site of 250 series
+// of 300 years as a Heidelberg and as a TRiDaS file, read in this process
+// (bytes in memory to series; best of the runs).
 //
 //   bench_readers [runs]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +18,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "formats/read_heidelberg.hpp"
 #include "formats/read_series.hpp"
+#include "formats/read_tridas.hpp"
 #include "table_text.hpp"
 
 namespace {
@@ -63,6 +68,58 @@ Measured bestOf(int runs, const std::string& path, detrend::formats::FormatChoic
     return best;
 }
 
+// 250 series of 300 ring widths (hundredths of a millimetre), each starting
+// in its own year, as a Heidelberg file and as a TRiDaS file.
+constexpr int siteSeries = 250, siteYears = 300;
+
+long long width(int s, int k) { return 50 + (s * 37 + k * 11) % 400; }
+
+std::string heidelbergSite() {
+    std::string text;
+    for (int s = 0; s < siteSeries; ++s) {
+        text += "HEADER:\nKeyCode=S" + std::to_string(s) + "\nDateBegin=" + std::to_string(1700 + s % 50) +
+                "\nLength=" + std::to_string(siteYears) + "\nUnit=1/100 mm\nTreeNo=" + std::to_string(s / 2) +
+                "\nDATA:Tree\n";
+        for (int k = 0; k < siteYears; ++k) {
+            const std::string value = std::to_string(width(s, k));
+            text += std::string(6 - value.size(), ' ') + value;
+            if (k % 10 == 9 || k + 1 == siteYears) text += '\n';
+        }
+    }
+    return text;
+}
+
+std::string tridasSite() {
+    std::string text =
+        "<?xml version=\"1.0\"?>\n<tridas xmlns=\"http://www.tridas.org/1.2.2\"><project><title>B</title>\n";
+    for (int s = 0; s < siteSeries; ++s) {
+        text += "<object><title>SITE</title><element><title>T" + std::to_string(s / 2) +
+                "</title><sample><title>A</title><radius><title>1</title><measurementSeries><title>S" +
+                std::to_string(s) + "</title><interpretation><firstYear suffix=\"AD\">" +
+                std::to_string(1700 + s % 50) +
+                "</firstYear></interpretation><values><variable normalTridas=\"ring width\"/>"
+                "<unit normalTridas=\"1/100th millimetres\"/>\n";
+        for (int k = 0; k < siteYears; ++k) text += "<value value=\"" + std::to_string(width(s, k)) + "\"/>\n";
+        text += "</values></measurementSeries></radius></sample></element></object>\n";
+    }
+    return text + "</project></tridas>\n";
+}
+
+template <class Read>
+void timeSite(const char* what, const std::string& text, int runs, Read read) {
+    double best = 1e300;
+    bool ok = true;
+    for (int r = 0; r < std::max(runs, 5); ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto set = read(text);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ok = ok && set.ok() && set->series.size() == static_cast<std::size_t>(siteSeries);
+        best = std::min(best, seconds);
+    }
+    std::printf("%-22s %6.2f MB  read %6.1f ms%s\n", what, static_cast<double>(text.size()) / 1e6, best * 1e3,
+                ok ? "" : "  (FAILED)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,5 +145,9 @@ int main(int argc, char** argv) {
                     m.ok ? "" : "  (FAILED)");
     }
     std::system(("rm -rf " + d).c_str());
+    std::printf("%d series x %d years, best of %d runs\n", siteSeries, siteYears, std::max(runs, 5));
+    timeSite("Heidelberg", heidelbergSite(), runs,
+             [](const std::string& t) { return detrend::formats::readHeidelberg(t); });
+    timeSite("TRiDaS", tridasSite(), runs, [](const std::string& t) { return detrend::formats::readTridas(t); });
     return 0;
 }

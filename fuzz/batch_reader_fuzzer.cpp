@@ -1,4 +1,5 @@
-// The batch readers (Tucson, CSV, free-layout table), the format detection
+// The batch readers (Tucson, CSV, free-layout table, Heidelberg, compact,
+// TRiDaS), the format detection
 // and readSeries on arbitrary bytes. Each reader either reads the bytes into
 // series the batch run can rely on, or reports an error at a place that
 // exists in the input, in a message without a NUL byte.
@@ -11,9 +12,12 @@
 
 #include "formats/detect_format.hpp"
 #include "formats/lines.hpp"
+#include "formats/read_compact.hpp"
 #include "formats/read_csv.hpp"
+#include "formats/read_heidelberg.hpp"
 #include "formats/read_series.hpp"
 #include "formats/read_table.hpp"
+#include "formats/read_tridas.hpp"
 #include "formats/read_tucson.hpp"
 #include "output/messages.hpp"
 
@@ -54,6 +58,7 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
     for (const Series& series : set.series) {
         check(!series.values.empty() || series.problem);
         check(!series.problem || !series.problem->empty());
+        check(series.depths.empty() || series.depths.size() == series.values.size());
         const long long last = series.firstYear + static_cast<long long>(series.values.size());
         check(series.firstYear >= -bound && last <= bound + slack + 1);
         if (series.values.empty()) continue;
@@ -99,18 +104,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineReader splitter(bytes, "input", LineRules::batch(false));
     while (splitter.next()) lines.push_back(splitter.line());
 
-    for (std::string_view name : {"", "in.rwl", "in.csv", "in.crn"}) {
+    for (std::string_view name : {"", "in.rwl", "in.csv", "in.crn", "in.fh", "in.xml"}) {
         const Detection detection = detectFormat(bytes, name);
         check(detection.format == InputFormat::table || detection.format == InputFormat::tucson ||
-              detection.format == InputFormat::csv);
+              detection.format == InputFormat::csv || detection.format == InputFormat::heidelberg ||
+              detection.format == InputFormat::compact || detection.format == InputFormat::tridas);
         check(detection.chronology == (name == "in.crn"));
         check(detection.lastLine >= 0 && static_cast<std::size_t>(detection.lastLine) <= lines.size());
     }
     checkReadSeries(bytes, "", lines);
     checkReadSeries(bytes, "in.rwl", lines);
+    checkReadSeries(bytes, "in.fh", lines);
 
     checkRead(readTucson(bytes), lines, true, static_cast<long long>(size), tucsonYearLimit);
     checkRead(readCsv(bytes, CsvOptions{}), lines, false, 0);
+    checkRead(readHeidelberg(bytes), lines, false, 0);
+    checkRead(readCompact(bytes), lines, false, 0);
+    checkRead(readTridas(bytes), lines, false, 0);
     // The free-layout table as batch runs read it: the same lines, columns
     // counted with tabs expanded; with its columns given too.
     checkRead(readTable(bytes, TableOptions{}), lines, false, 0, 1'000'000'000'000'000, true);

@@ -17,6 +17,7 @@
 #include "output/chronology_files.hpp"
 #include "output/naming.hpp"
 #include "output/output_file.hpp"
+#include "output/series_file.hpp"
 #include "output/temporary_files.hpp"
 #include "pipeline/crossdate_set.hpp"
 #include "pipeline/detrend_set.hpp"
@@ -100,13 +101,18 @@ private:
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
         if (!read(input, set)) return false;
-        if (!input.crossdating.any()) return detrend(input, set);
-        // The crossdating reads the ring widths, which the detrending
-        // releases; its files replace their targets once both are done.
-        if (!claimCrossdatingFiles(input)) return false;
-        pipeline::CrossdatingOutcome crossdating = pipeline::crossdateSet(set, plan_.settings, input, messages_);
+        SeriesWritten series;
+        if (input.seriesFile && !writeSeries(input, set, series)) return false;
+        std::optional<pipeline::CrossdatingOutcome> crossdating;
+        if (input.crossdating.any()) {
+            // The crossdating reads the ring widths, which the detrending
+            // releases; its files replace their targets once both are done.
+            if (!claimCrossdatingFiles(input)) return false;
+            crossdating = pipeline::crossdateSet(set, plan_.settings, input, messages_);
+        }
         const bool detrended = !plan_.settings.detrends || detrend(input, set);
-        return pipeline::commitCrossdating(crossdating, input, messages_) && detrended;
+        const bool crossdated = !crossdating || pipeline::commitCrossdating(*crossdating, input, messages_);
+        return commitSeries(series) && series.complete && crossdated && detrended;
     }
 
     // The crossdating files claimed, and the other outputs checked against
@@ -117,6 +123,52 @@ private:
             if (allowed.ok() && file) allowed = claims_.check(*file, input.input);
         if (!allowed.ok()) messages_.error(input.label + ": " + allowed.why());
         return allowed.ok();
+    }
+
+    // The series read, written again: finished, and replaced with the
+    // input's other outputs (standard output: written at once).
+    struct SeriesWritten {
+        std::unique_ptr<output::OutputFile> file;
+        bool complete = true;  // every series written
+    };
+
+    bool writeSeries(const pipeline::InputPlan& input, const formats::SeriesSet& set, SeriesWritten& series) {
+        const std::string& path = *input.seriesFile;
+        const auto failed = [&](const std::string& why) {
+            messages_.error(input.label + ": " + why);
+            return false;
+        };
+        if (const base::Status allowed = claims_.check(path, input.input); !allowed.ok()) return failed(allowed.why());
+        // Refused before anything is written when another output of the input has its name.
+        for (const std::optional<std::string>& other : input.files)
+            if (other && *other != output::standardStream &&
+                output::resolvedTarget(*other) == output::resolvedTarget(path))
+                return failed("output file " + base::quoted(path) + " is named for two outputs of this input");
+        const base::Result<output::SeriesFile> file = output::seriesFile(set, plan_.settings.seriesFormat);
+        if (!file.ok()) return failed("cannot write the series to " + base::quoted(path) + ": " + file.why());
+        for (const std::string& note : file->written.notes) messages_.note(input.label + ": " + note);
+        series.complete = file->leftOut == 0;
+        if (path == output::standardStream) {
+            output::OutputFile out(STDOUT_FILENO, "standard output");
+            if (const base::Status written = out.write(file->written.text); !written.ok()) return failed(written.why());
+        } else {
+            base::Result<std::unique_ptr<output::OutputFile>> written = output::writeFinished(path, file->written.text);
+            if (!written.ok()) return failed(written.why());
+            series.file = std::move(written).value();
+        }
+        claims_.claim(path, input.input);
+        if (!plan_.settings.detrends)
+            messages_.note(input.label + ": " + std::to_string(file->series) + " series written to " +
+                           (path == output::standardStream ? std::string("standard output") : base::quoted(path)) +
+                           (file->leftOut > 0 ? ", " + std::to_string(file->leftOut) + " left out" : ""));
+        return true;
+    }
+
+    bool commitSeries(SeriesWritten& series) {
+        if (series.file == nullptr) return true;
+        const base::Status committed = series.file->commit();
+        if (!committed.ok()) messages_.error(committed.why());
+        return committed.ok();
     }
 
     bool detrend(const pipeline::InputPlan& input, formats::SeriesSet& set) {

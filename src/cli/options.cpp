@@ -62,6 +62,8 @@ enum LongOnly {
     siteOption,
     siteNameOption,
     speciesOption,
+    writeSeriesOption,
+    seriesFormatOption,
     helpOption,
     versionOption,
     // Crossdating.
@@ -74,6 +76,8 @@ enum LongOnly {
     lagMaxOption,
     xdateFilterOption
 };
+
+constexpr const char* shortOptions = ":c:o:d:j:q";
 
 const option longOptions[] = {
     {"cutoff", required_argument, nullptr, 'c'},
@@ -119,6 +123,9 @@ const option longOptions[] = {
     {"pcrit", required_argument, nullptr, pcritOption},
     {"lag-max", required_argument, nullptr, lagMaxOption},
     {"xdate-filter", required_argument, nullptr, xdateFilterOption},
+    // Its FILE may follow as the next argument (optionTable).
+    {"write-series", optional_argument, nullptr, writeSeriesOption},
+    {"series-format", required_argument, nullptr, seriesFormatOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -469,6 +476,60 @@ Refusal checkCrossdating(const Options& o, const std::set<int>& given) {
     return std::nullopt;
 }
 
+// --write-series[=FILE] and --series-format.
+Refusal takeSeriesOption(int c, const char* argument, Options& o) {
+    const std::string value = argument != nullptr ? argument : "";
+    if (c == writeSeriesOption) {
+        if (argument != nullptr && value.empty()) return "--write-series: expected a file name";
+        o.writeSeries = Destination{value};
+        return std::nullopt;
+    }
+    output::SeriesFormat format = output::SeriesFormat::tucson;
+    if (Refusal refused = takeChoice("--series-format", value,
+                                     {{"tucson", output::SeriesFormat::tucson},
+                                      {"heidelberg", output::SeriesFormat::heidelberg},
+                                      {"csv", output::SeriesFormat::csv}},
+                                     "tucson, heidelberg or csv", format))
+        return refused;
+    o.seriesFormat = format;
+    return std::nullopt;
+}
+
+// What is wrong with --write-series and --series-format; the format of the
+// series written is set (from FILE's extension when not given; Tucson for
+// one per input).
+Refusal checkSeriesOptions(Options& o) {
+    if (!o.writeSeries) {
+        if (o.seriesFormat) return "--series-format describes the series written: give --write-series too";
+        return std::nullopt;
+    }
+    const std::string& file = o.writeSeries->file;
+    if (o.writeSeries->perInput() && !o.outputDir)
+        return "--write-series needs a FILE, or -d DIR to write DIR/BASE.EXT for every input";
+    if (!o.writeSeries->perInput() && o.outputDir)
+        return "with -d, --write-series takes no FILE: it writes DIR/BASE.EXT for every input";
+    if (!o.writeSeries->perInput() && o.inputs.size() > 1)
+        return "--write-series FILE names one file: with several inputs use -d DIR";
+    if (!o.seriesFormat && !o.writeSeries->perInput()) {
+        o.seriesFormat = output::seriesFormatOf(file);
+        if (!o.seriesFormat)
+            return "--write-series " + file +
+                   ": the extension names no format (.rwl, .fh or .csv): give --series-format tucson, heidelberg "
+                   "or csv";
+    }
+    if (!o.seriesFormat) o.seriesFormat = output::SeriesFormat::tucson;
+    return std::nullopt;
+}
+
+// Whether the command line asks for the detrending itself: a cutoff, a
+// method or an option of one (Options::detrends says which runs detrend).
+bool runDetrends(const std::set<int>& given) {
+    if (given.contains('c')) return true;
+    for (int option = methodOption; option <= spanOption; ++option)
+        if (given.contains(option)) return true;
+    return false;
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
@@ -478,6 +539,7 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
     if (c >= siteOption && c <= speciesOption) return takeSiteHeader(c, argument != nullptr ? argument : "", o);
+    if (c == writeSeriesOption || c == seriesFormatOption) return takeSeriesOption(c, argument, o);
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
@@ -505,8 +567,11 @@ Refusal takeOption(int c, const char* argument, Options& o) {
                               {{"auto", FormatChoice::automatic},
                                {"table", FormatChoice::table},
                                {"tucson", FormatChoice::tucson},
-                               {"csv", FormatChoice::csv}},
-                              "auto, table, tucson or csv", o.read.format);
+                               {"csv", FormatChoice::csv},
+                               {"heidelberg", FormatChoice::heidelberg},
+                               {"compact", FormatChoice::compact},
+                               {"tridas", FormatChoice::tridas}},
+                              "auto, table, tucson, csv, heidelberg, compact or tridas", o.read.format);
         case maxInputOption: return takeByteCount(value, o.maxInput);
         case missingOption: {
             const auto m = realNumber(value);
@@ -580,6 +645,7 @@ Refusal checkStandardOutput(const Options& o) {
     add(o.running && o.running->file == "-", "the running statistics");
     add(o.fits && o.fits->file == "-", "the fits");
     add(o.seriesStats && o.seriesStats->file == "-", "the series statistics");
+    add(o.writeSeries && o.writeSeries->file == "-", "the series");
     if (named.size() < 2) return std::nullopt;
     return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
 }
@@ -588,6 +654,8 @@ Refusal checkStandardOutput(const Options& o) {
 Refusal checkCombination(Options& o, const std::set<int>& given) {
     if (o.inputs.empty()) return "no input file named";
     if (const Refusal crossdating = checkCrossdating(o, given)) return crossdating;
+    if (const Refusal series = checkSeriesOptions(o)) return series;
+    o.detrendingAsked = runDetrends(given);
     if (const Refusal method = checkMethod(o, given)) return method;
     if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1) return "standard input (-) can be read only once";
     std::vector<std::string> sortedInputs = o.inputs;
@@ -630,6 +698,31 @@ private:
     std::vector<char*> argv_;
 };
 
+// The options for getopt_long; --write-series takes the next argument as its
+// FILE when `seriesFileFollows`.
+std::vector<option> optionTable(bool seriesFileFollows) {
+    std::vector<option> table(std::begin(longOptions), std::end(longOptions));
+    for (option& o : table)
+        if (seriesFileFollows && o.val == writeSeriesOption) o.has_arg = required_argument;
+    return table;
+}
+
+// Whether --write-series is given without "=FILE" in a run without -d: its
+// FILE is then the next argument ("--write-series out.rwl in.fh"); with -d
+// it has none, and the next argument is an input.
+bool seriesFileFollows(const std::vector<std::string>& arguments) {
+    const std::vector<option> table = optionTable(false);
+    ArgumentVector args(arguments);
+    ::opterr = 0;
+    ::optind = 0;
+    bool bare = false, directory = false;
+    for (int c = 0; (c = ::getopt_long(args.argc(), args.argv(), shortOptions, table.data(), nullptr)) != -1;) {
+        bare = bare || (c == writeSeriesOption && ::optarg == nullptr);
+        directory = directory || c == 'd';
+    }
+    return bare && !directory;
+}
+
 }  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -639,12 +732,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         parsed.error = std::move(message);
         return parsed;
     };
+    const std::vector<option> table = optionTable(seriesFileFollows(arguments));
     ArgumentVector args(arguments);
     std::set<int> given;  // the options met
     ::opterr = 0;  // the messages are ours
     ::optind = 0;  // a fresh scan (GNU: 0 also resets its internal state)
     for (;;) {
-        const int c = ::getopt_long(args.argc(), args.argv(), ":c:o:d:j:q", longOptions, nullptr);
+        const int c = ::getopt_long(args.argc(), args.argv(), shortOptions, table.data(), nullptr);
         if (c == -1) break;
         if (c == helpOption || c == versionOption) {
             parsed.action = c == helpOption ? ParsedCommandLine::Action::help : ParsedCommandLine::Action::version;
@@ -665,6 +759,7 @@ const char* const helpText =
     "usage: detrend                      (the interactive dialogue)\n"
     "       detrend -c CUTOFF [OPTIONS] INPUT...\n"
     "       detrend --xdate[=FILE] [OPTIONS] INPUT...   (crossdating only)\n"
+    "       detrend --write-series FILE INPUT   (a conversion: no cutoff)\n"
     "\n"
     "Detrends annual series, such as tree-ring widths, with a cubic smoothing\n"
     "spline whose 50% frequency response lies at CUTOFF years. Each series is\n"
@@ -675,8 +770,9 @@ const char* const helpText =
     "number of columns, the missing-value flag and the cutoff, and shows each\n"
     "series in a plot window (right-click or close it for the next series).\n"
     "\n"
-    "With arguments it works on files: free-layout tables, CSV files and\n"
-    "Tucson decadal ring-width files (.rwl), as many as are named.\n"
+    "With arguments it works on files: free-layout tables, CSV files, Tucson\n"
+    "decadal ring-width files (.rwl), Heidelberg (.fh), compact and TRiDaS\n"
+    "(.xml) files, as many as are named.\n"
     "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
     "                         P% of each series' own length (1% to 99%, e.g.\n"
     "                         67%); required when the series are detrended\n"
@@ -735,7 +831,14 @@ const char* const helpText =
     "                         DIR/BASE-chron.png with --chron\n"
     "      --plot-format F    png (1200 x 700, the default), svg or pdf\n"
     "      --format F         auto (from the content, the file name breaking a\n"
-    "                         tie; the default), table, tucson or csv\n"
+    "                         tie; the default), table, tucson, csv,\n"
+    "                         heidelberg, compact or tridas\n"
+    "      --write-series FILE  the series read, written again: to FILE, or\n"
+    "                         with -d (and no FILE) to DIR/BASE.rwl, .fh or\n"
+    "                         -series.csv for every INPUT. Without -c or an\n"
+    "                         output of the detrending, nothing is detrended\n"
+    "      --series-format F  tucson, heidelberg or csv (default: from FILE's\n"
+    "                         extension .rwl, .fh, .csv; tucson with -d)\n"
     "      --missing VALUE    missing-value flag of a table or CSV (default -999;\n"
     "                         a CSV also takes empty cells, NA and NaN)\n"
     "      --columns N        columns of a table, the year column included\n"

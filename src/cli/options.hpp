@@ -14,6 +14,7 @@
 #include "numeric/detrending.hpp"
 #include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
+#include "output/naming.hpp"
 #include "numeric/index.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
@@ -56,6 +57,14 @@ struct Options {
     pipeline::SiteHeader site;  // --site, --site-name, --species
     formats::ReadOptions read;  // --format, --missing, --columns
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
+    // --write-series FILE, or with -d one per input: the series read,
+    // written again in the format of --series-format or of FILE's extension
+    // (set once the command line is checked).
+    std::optional<Destination> writeSeries;
+    std::optional<output::SeriesFormat> seriesFormat;
+    // A cutoff, a method or a method's option was given (set once the
+    // command line is checked).
+    bool detrendingAsked = false;
     int jobs = 0;  // 0: one per core
     bool quiet = false;
     std::vector<std::string> inputs;
@@ -68,8 +77,12 @@ struct Options {
     numeric::CrossdatingOptions crossdating;
     // Whether the series are detrended: a detrending output is asked for, or
     // no crossdating output is (and the listing goes to standard output).
+    // Whether the run detrends: when an output of the detrending or the
+    // detrending itself is asked for, or nothing but the detrending can be:
+    // a run that only crossdates or writes the series read does not.
     bool detrends() const {
-        return output || csv || chronology || statistics || running || fits || plotDir || (!xdate && !seriesStats);
+        return output || csv || chronology || statistics || running || fits || plotDir || detrendingAsked ||
+               (!xdate && !seriesStats && !writeSeries);
     }
     // The listing goes to standard output: the run detrends, one input and no
     // output named.
@@ -77,7 +90,7 @@ struct Options {
         return detrends() && !output && !csv && !outputDir && !(chronology && !chronology->perInput()) &&
                !(statistics && !statistics->perInput()) && !(running && !running->perInput()) &&
                !(fits && !fits->perInput()) && !(xdate && !xdate->perInput()) &&
-               !(seriesStats && !seriesStats->perInput());
+               !(seriesStats && !seriesStats->perInput()) && !(writeSeries && !writeSeries->perInput());
     }
 };
 

@@ -37,6 +37,7 @@ pipeline::RunSettings settingsOf(const Options& o) {
     settings.detrends = o.detrends();
     if (o.xdate) settings.crossdating = o.crossdating;
     settings.crossdatingPicture = o.plotFormat;
+    settings.seriesFormat = o.seriesFormat.value_or(output::SeriesFormat::tucson);
     return settings;
 }
 
@@ -68,6 +69,7 @@ std::optional<std::string> fileOf(OutputKind kind, const Options& o, const std::
     const auto inDirectory = [&] {
         return output::outputPath(*o.outputDir, base, output::outputSuffix(kind, o.chronologyFormat));
     };
+    if (!o.detrends()) return std::nullopt;
     switch (kind) {
         case OutputKind::listing:
             if (!o.detrends()) return std::nullopt;
@@ -111,7 +113,8 @@ pipeline::RunPlan planRun(const Options& o) {
           o.statistics ? std::optional(o.statistics->file) : std::nullopt,
           o.running ? std::optional(o.running->file) : std::nullopt,
           o.fits ? std::optional(o.fits->file) : std::nullopt, o.xdate ? std::optional(o.xdate->file) : std::nullopt,
-          o.seriesStats ? std::optional(o.seriesStats->file) : std::nullopt}) {
+          o.seriesStats ? std::optional(o.seriesStats->file) : std::nullopt,
+          o.writeSeries ? std::optional(o.writeSeries->file) : std::nullopt}) {
         if (!file || file->empty() || *file == output::standardStream) continue;
         const std::size_t slash = file->find_last_of('/');
         if (slash == std::string::npos || slash == 0) continue;
@@ -127,6 +130,11 @@ pipeline::RunPlan planRun(const Options& o) {
         for (int k = 0; k < output::outputKinds; ++k) in.files[k] = fileOf(static_cast<OutputKind>(k), o, in.base);
         in.pictureDir = o.plotDir;
         in.crossdating = crossdatingFilesOf(o, in.base);
+        if (o.writeSeries)
+            in.seriesFile =
+                o.writeSeries->perInput()
+                    ? output::outputPath(*o.outputDir, in.base, output::seriesSuffix(plan.settings.seriesFormat))
+                    : o.writeSeries->file;
     }
     if (o.statistics && !o.statistics->perInput()) plan.statistics = o.statistics->file;
     if (o.running && !o.running->perInput()) plan.running = o.running->file;

@@ -9,6 +9,7 @@
 #include "base/text.hpp"
 #include "formats/lines.hpp"
 #include "formats/numbers.hpp"
+#include "formats/read_compact.hpp"
 #include "formats/tucson_lines.hpp"
 
 namespace detrend::formats {
@@ -90,7 +91,79 @@ std::string extensionOf(std::string_view fileName) {
     return base::asciiLowered(name.substr(dot + 1));
 }
 
+// The local name of the XML document's root element ("tridas" of
+// "<t:tridas ...>"); none when `bytes` does not start as XML.
+std::optional<std::string_view> xmlRootName(std::string_view bytes) {
+    std::size_t pos = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (;;) {
+        pos = bytes.find_first_not_of(" \t\r\n", pos);
+        if (pos == std::string_view::npos || bytes[pos] != '<') return std::nullopt;
+        const std::string_view rest = bytes.substr(pos);
+        // The end of what starts at pos: the position of its last character.
+        std::size_t end = std::string_view::npos;
+        if (rest.starts_with("<?")) {
+            end = rest.find("?>");
+            if (end != std::string_view::npos) ++end;
+        } else if (rest.starts_with("<!--")) {
+            end = rest.find("-->");
+            if (end != std::string_view::npos) end += 2;
+        } else if (rest.starts_with("<!")) {
+            // A document type declaration, its internal subset in brackets.
+            const std::size_t open = rest.find_first_of("[>");
+            end = open != std::string_view::npos && rest[open] == '[' ? rest.find(']', open) : open;
+            if (end != std::string_view::npos) end = rest.find('>', end);
+        } else {
+            const std::size_t nameEnd = std::min(rest.find_first_of(" \t\r\n/>"), rest.size());
+            const std::string_view name = rest.substr(1, nameEnd - 1);
+            return name.substr(name.find(':') == std::string_view::npos ? 0 : name.find(':') + 1);
+        }
+        if (end == std::string_view::npos) return std::nullopt;
+        pos += end + 1;
+    }
+}
+
+// How the first lines fit a Heidelberg and a compact file.
+struct StructuredFit {
+    bool heidelberg = false;  // the first line is HEADER:
+    bool heidelbergLike = false;  // a HEADER: or DATA: line
+    bool compact = false;
+    long lastLine = 0;
+};
+
+StructuredFit structuredFit(std::string_view bytes) {
+    LineReader lines(bytes, "the file", LineRules::batch(false));
+    StructuredFit fit;
+    bool first = true, tilde = false;
+    while (lines.lineNumber() < structuredLinesExamined && lines.next()) {
+        const std::string_view text = base::trimmed(lines.line());
+        if (text.empty()) continue;
+        fit.lastLine = lines.lineNumber();
+        const bool header = base::equalsIgnoringCase(text, "HEADER:");
+        fit.heidelberg = fit.heidelberg || (first && header);
+        fit.heidelbergLike = fit.heidelbergLike || header || base::equalsIgnoringCase(text.substr(0, 5), "DATA:");
+        if (!tilde && text.find('~') != std::string_view::npos) {
+            tilde = true;
+            fit.compact = compactHeader(text).ok();
+        }
+        first = false;
+    }
+    return fit;
+}
+
 }  // namespace
+
+std::optional<InputFormat> structuredFormat(std::string_view bytes, std::string_view extension, long& lastLine) {
+    lastLine = 0;
+    if (const std::optional<std::string_view> root = xmlRootName(bytes)) {
+        lastLine = 1;
+        if (*root == "tridas" || extension == "xml") return InputFormat::tridas;
+    }
+    const StructuredFit fit = structuredFit(bytes);
+    lastLine = std::max(lastLine, fit.lastLine);
+    if (fit.heidelberg || (extension == "fh" && fit.heidelbergLike)) return InputFormat::heidelberg;
+    if (fit.compact) return InputFormat::compact;
+    return std::nullopt;
+}
 
 TucsonLine classifyTucsonLine(std::string_view line) {
     TucsonLine out;
@@ -142,7 +215,14 @@ CsvFit csvFit(std::string_view bytes) {
         haveHeader = true;
         fit.lastLine = lines.lineNumber();
     }
-    for (char separator : {'\t', ';', ','}) fit.inHeader = fit.inHeader || separatorCount(header, separator) > 0;
+    for (char separator : {'\t', ';', ','}) {
+        const bool inHeader = separatorCount(header, separator) > 0;
+        fit.inHeader = fit.inHeader || inHeader;
+        const auto csvRow = [&](const std::string& row) {
+            return separatorCount(row, separator) > 0 && startsWithYear(row, separator);
+        };
+        fit.yearRow = fit.yearRow || (inHeader && (rows.empty() || std::any_of(rows.begin(), rows.end(), csvRow)));
+    }
     CsvFit loose;
     for (char separator : {'\t', ';', ','}) {
         const std::size_t inHeader = separatorCount(header, separator);
@@ -156,10 +236,10 @@ CsvFit csvFit(std::string_view bytes) {
             holds = holds && count >= 1 && year;
         }
         if (same) {
-            loose = {separator, true, fit.inHeader, fit.lastLine};
+            loose = {separator, true, fit.inHeader, fit.yearRow, fit.lastLine};
             break;
         }
-        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.lastLine};
+        if (holds && loose.separator == '\0') loose = {separator, false, true, fit.yearRow, fit.lastLine};
     }
     if (loose.separator == '\0') return fit;
     const std::size_t inHeader = separatorCount(header, loose.separator);
@@ -178,6 +258,10 @@ Detection detectFormat(std::string_view bytes, std::string_view fileName) {
         detection.chronology = true;
         return detection;
     }
+    if (const std::optional<InputFormat> structured = structuredFormat(bytes, extension, detection.lastLine)) {
+        detection.format = *structured;
+        return detection;
+    }
     const bool tucsonName = extension == "rwl" || extension == "raw" || extension == "tuc";
     const bool csvName = extension == "csv";
     const TucsonFit tucson = tucsonFit(bytes);
@@ -191,8 +275,10 @@ Detection detectFormat(std::string_view bytes, std::string_view fileName) {
         detection.format = InputFormat::csv;
     } else if (tucsonName && tucson.resembles) {
         detection.format = InputFormat::tucson;
-    } else if ((csvName && csv.inHeader) || csv.separator != '\0') {
+    } else if ((csvName && csv.yearRow) || csv.separator != '\0') {
         detection.format = InputFormat::csv;
+    } else if (csvName && tucson.resembles) {
+        detection.format = InputFormat::tucson;
     }
     return detection;
 }
@@ -202,6 +288,9 @@ std::string_view formatName(InputFormat format) {
         case InputFormat::table: return "a free-layout table";
         case InputFormat::tucson: return "a Tucson file";
         case InputFormat::csv: return "CSV";
+        case InputFormat::heidelberg: return "a Heidelberg file";
+        case InputFormat::compact: return "a compact file";
+        case InputFormat::tridas: return "a TRiDaS file";
     }
     return "a free-layout table";
 }

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace detrend::formats {
 
-enum class InputFormat { table, tucson, csv };
+enum class InputFormat { table, tucson, csv, heidelberg, compact, tridas };
 
 // The lines detection examines after the header lines of a Tucson file.
 inline constexpr int tucsonLinesExamined = 20;
@@ -26,6 +27,8 @@ struct Detection {
 // no part), `fileName` ("" for standard input) breaking a tie. The first
 // rule that holds:
 //  1. a name ending in .crn (in any case) is a chronology;
+//  1a. the formats told by their structure (structuredFormat): TRiDaS,
+//     Heidelberg, compact;
 //  2. the content fits a Tucson file and CSV both: CSV for a name ending in
 //     .csv, Tucson otherwise;
 //  3. tucson: after at most three header lines (classifyTucsonLine: of the
@@ -40,10 +43,31 @@ struct Detection {
 //  4. csv: csvFit finds a separator that fits consistently;
 //  5. the name suggests the format and the content resembles it: .rwl,
 //     .raw or .tuc with a line of a Tucson data line's shape after the
-//     header lines; .csv with a separator in the first line;
+//     header lines; .csv with a separator in the first line that a row
+//     beginning with a year holds too (commas in a Tucson file's header
+//     lines do not make it CSV), else .csv with a line of a Tucson data
+//     line's shape;
 //  6. csv: csvFit finds a separator that fits loosely;
 //  7. table: anything else, a free-layout table of names and rows.
 Detection detectFormat(std::string_view bytes, std::string_view fileName = {});
+
+// The lines structuredFormat examines for a Heidelberg or compact file.
+inline constexpr int structuredLinesExamined = 50;
+
+// The format of `bytes` when its structure tells it, `extension` (lower
+// case, without the dot) breaking a tie; none otherwise. `lastLine` is set
+// to the last line examined. The first rule that holds:
+//  - tridas: the root element, after the XML declaration, comments,
+//    processing instructions and a document type declaration, is named
+//    tridas (with any prefix); with the extension xml, any XML element;
+//  - heidelberg: the first line that is not blank is "HEADER:" (blanks
+//    around it and letter case aside); with the extension fh, a line
+//    "HEADER:" or one starting with "DATA:" among the first
+//    structuredLinesExamined lines;
+//  - compact: the first line holding a '~' among the first
+//    structuredLinesExamined lines is a compact header (compactHeader, with
+//    N=, I= and the values' format).
+std::optional<InputFormat> structuredFormat(std::string_view bytes, std::string_view extension, long& lastLine);
 
 // One line of a Tucson file as format detection sees it.
 struct TucsonLine {
@@ -78,6 +102,9 @@ struct CsvFit {
     char separator = '\0';  // '\0': none fits
     bool consistent = false;
     bool inHeader = false;  // the header holds one of the three
+    // The header holds one that a row beginning with a year holds too (or
+    // there is no row).
+    bool yearRow = false;
     long lastLine = 0;  // the last line examined
     // Of the rows examined: how many hold one separator more than the header
     // (as R writes row names), and how many as many as the header.
@@ -97,7 +124,8 @@ std::size_t separatorCount(std::string_view line, char separator);
 // missing value).
 bool csvYear(std::string_view text, long long& year);
 
-// How messages name a format: "a Tucson file", "CSV", "a free-layout table".
+// How messages name a format: "a Tucson file", "CSV", "a free-layout table",
+// "a Heidelberg file", "a compact file", "a TRiDaS file".
 std::string_view formatName(InputFormat format);
 
 }  // namespace detrend::formats

@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "formats/read_compact.hpp"
 #include "formats/read_csv.hpp"
+#include "formats/read_heidelberg.hpp"
 #include "formats/read_table.hpp"
+#include "formats/read_tridas.hpp"
 #include "formats/read_tucson.hpp"
 
 namespace detrend::formats {
@@ -21,6 +24,9 @@ InputFormat chosenFormat(FormatChoice choice) {
         case FormatChoice::table: return InputFormat::table;
         case FormatChoice::tucson: return InputFormat::tucson;
         case FormatChoice::csv: return InputFormat::csv;
+        case FormatChoice::heidelberg: return InputFormat::heidelberg;
+        case FormatChoice::compact: return InputFormat::compact;
+        case FormatChoice::tridas: return InputFormat::tridas;
     }
     return InputFormat::table;
 }
@@ -30,6 +36,9 @@ base::Result<SeriesSet> readAs(InputFormat format, std::string_view bytes, const
         case InputFormat::table: return readTable(bytes, {options.columns, options.missing});
         case InputFormat::tucson: return readTucson(bytes);
         case InputFormat::csv: return readCsv(bytes, {options.missing});
+        case InputFormat::heidelberg: return readHeidelberg(bytes);
+        case InputFormat::compact: return readCompact(bytes);
+        case InputFormat::tridas: return readTridas(bytes);
     }
     return readTable(bytes, {options.columns, options.missing});
 }

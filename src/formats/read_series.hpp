@@ -13,7 +13,7 @@
 
 namespace detrend::formats {
 
-enum class FormatChoice { automatic, table, tucson, csv };
+enum class FormatChoice { automatic, table, tucson, csv, heidelberg, compact, tridas };
 
 struct ReadOptions {
     FormatChoice format = FormatChoice::automatic;

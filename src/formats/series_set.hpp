@@ -18,6 +18,14 @@ struct Series {
     // "year 1850 is given twice"), never empty. The batch run skips such a
     // series.
     std::optional<std::string> problem;
+    // Where the series comes from, when the file says (Heidelberg's SiteCode,
+    // TreeNo and CoreNo with RadiusNo; TRiDaS's object, element, sample and
+    // radius): empty when not known. A site's statistics group cores by
+    // tree; a tree id is unique within its site.
+    std::string site{}, tree{}, core{};
+    // The number of series behind each value, for a chronology read with
+    // its sample depths (one per value); empty otherwise.
+    std::vector<double> depths{};
 };
 
 // Of a table read with its columns given: the lines that hold more items
@@ -31,9 +39,6 @@ struct ItemsIgnored {
 };
 
 struct SeriesSet {
-    // What the file's header says of its site, when it has one (a Tucson
-    // file's header lines).
-    std::optional<std::string> siteCode, siteName, species;
     std::vector<Series> series;  // in the order of the file
     // The values are ring widths in millimetres, as a Tucson file's
     // hundredths or thousandths are read; otherwise their unit is unknown.
@@ -44,6 +49,9 @@ struct SeriesSet {
     std::vector<std::string> warnings;
     // A remark of its own, after the warnings.
     std::optional<ItemsIgnored> itemsIgnored;
+    // What the file's header says of its site, when it has one (a Tucson
+    // file's header lines).
+    std::optional<std::string> siteCode, siteName, species;
 };
 
 }  // namespace detrend::formats

@@ -30,6 +30,22 @@ std::string residualCrnPath(const std::string& standard) {
     return standard + "-res.crn";
 }
 
+std::string_view seriesSuffix(SeriesFormat format) {
+    switch (format) {
+        case SeriesFormat::tucson: return ".rwl";
+        case SeriesFormat::heidelberg: return ".fh";
+        case SeriesFormat::csv: return "-series.csv";
+    }
+    return "";
+}
+
+std::optional<SeriesFormat> seriesFormatOf(std::string_view path) {
+    if (base::endsWithIgnoringCase(path, ".rwl")) return SeriesFormat::tucson;
+    if (base::endsWithIgnoringCase(path, ".fh")) return SeriesFormat::heidelberg;
+    if (base::endsWithIgnoringCase(path, ".csv")) return SeriesFormat::csv;
+    return std::nullopt;
+}
+
 std::string seriesPictureSuffix(std::string_view stem, std::string_view extension) {
     return "-" + std::string(stem) + "." + std::string(extension);
 }

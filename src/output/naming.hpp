@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,17 @@ std::string_view outputSuffix(OutputKind kind, ChronologyFormat chronologyFormat
 // The residual chronology's .crn beside the standard one's: FILE.crn gives
 // FILE-res.crn (any letter case of the extension), another name NAME-res.crn.
 std::string residualCrnPath(const std::string& standard);
+
+// The formats the series read can be written in again (--write-series).
+enum class SeriesFormat { tucson, heidelberg, csv };
+
+// The suffix of the series written in -d DIR: ".rwl", ".fh" or
+// "-series.csv" (BASE.csv is the indices).
+std::string_view seriesSuffix(SeriesFormat format);
+
+// The format the extension of `path` names (.rwl, .fh or .csv, in any
+// letter case); none for another extension or none.
+std::optional<SeriesFormat> seriesFormatOf(std::string_view path);
 
 // The suffix of a picture in the plot directory: "-STEM.EXT" for a series,
 // "-chron.EXT" for the chronology.

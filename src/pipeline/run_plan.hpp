@@ -73,6 +73,7 @@ struct RunSettings {
     bool detrends = true;  // false: the series are only read and crossdated
     std::optional<numeric::CrossdatingOptions> crossdating;  // the crossdating report is made
     plot::PlotFormat crossdatingPicture = plot::PlotFormat::png;  // the format of its picture
+    output::SeriesFormat seriesFormat = output::SeriesFormat::tucson;  // of InputPlan::seriesFile
 };
 
 // The crossdating files of one input: the report, its tables and its
@@ -92,6 +93,7 @@ struct InputPlan {
     std::optional<std::string> files[output::outputKinds];  // by OutputKind
     std::optional<std::string> pictureDir;  // DIR/BASE-STEM.EXT, DIR/BASE-chron.EXT
     CrossdatingFiles crossdating;
+    std::optional<std::string> seriesFile{};  // the series read, written again
 
     const std::optional<std::string>& file(output::OutputKind kind) const { return files[static_cast<int>(kind)]; }
 };

@@ -37,7 +37,8 @@ TEST(Options, UsageErrors) {
         {{"-x", "t.txt"}, "unknown option -x"},
         {{"--colour=red", "t.txt"}, "unknown option --colour"},
         {{"-c", "5", "--index", "sum", "t.txt"}, "--index sum: expected difference or ratio"},
-        {{"-c", "5", "--format", "xls", "t.txt"}, "--format xls: expected auto, table, tucson or csv"},
+        {{"-c", "5", "--format", "xls", "t.txt"},
+         "--format xls: expected auto, table, tucson, csv, heidelberg, compact or tridas"},
         {{"-c", "5", "--missing", "none", "t.txt"}, "--missing none: expected a number"},
         {{"-c", "5", "--columns", "1", "t.txt"},
          "--columns 1: expected a whole number >= 2 (the year column included)"},
@@ -280,6 +281,86 @@ TEST(RunPlan, CrossdatingFiles) {
     EXPECT_EQ(x.pcrit, 0.01);
     EXPECT_EQ(x.lagMax, 10);
     EXPECT_EQ(x.highPassCutoff, 32);
+}
+
+// --write-series: its FILE as the next argument or after "=", none with -d;
+// the format from --series-format or the extension; a run that only writes
+// the series needs no cutoff and plans no other output.
+TEST(WriteSeries, PlansAndRefusals) {
+    using output::SeriesFormat;
+    const struct {
+        std::vector<std::string> arguments;
+        std::optional<std::string> file;  // of the first input
+        SeriesFormat format;
+        bool detrends;
+        bool listing;  // the first input's listing planned
+    } plans[] = {
+        {{"--write-series", "out.rwl", "in.fh"}, "out.rwl", SeriesFormat::tucson, false, false},
+        {{"in.fh", "--write-series=OUT.FH"}, "OUT.FH", SeriesFormat::heidelberg, false, false},
+        {{"--write-series", "w.csv", "--series-format", "heidelberg", "in.rwl"},
+         "w.csv",
+         SeriesFormat::heidelberg,
+         false,
+         false},
+        {{"-d", "o", "--write-series", "in.fh", "b.rwl"}, "o/in.rwl", SeriesFormat::tucson, false, false},
+        {{"--write-series", "-d", "o", "--series-format", "csv", "in.fh"},
+         "o/in-series.csv",
+         SeriesFormat::csv,
+         false,
+         false},
+        {{"-d", "o", "--series-format", "heidelberg", "--write-series", "x/in.rwl"},
+         "o/in.fh",
+         SeriesFormat::heidelberg,
+         false,
+         false},
+        {{"-c", "5", "--write-series", "out.csv", "in.fh"}, "out.csv", SeriesFormat::csv, true, false},
+        {{"-c", "5", "-d", "o", "--write-series", "in.fh"}, "o/in.rwl", SeriesFormat::tucson, true, true},
+        {{"--chron=c.csv", "-c", "5", "--write-series", "s.rwl", "in.fh"}, "s.rwl", SeriesFormat::tucson, true, false},
+        {{"-c", "5", "in.fh"}, {}, SeriesFormat::tucson, true, true},
+    };
+    for (const auto& c : plans) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
+        ASSERT_EQ(parsed.action, ParsedCommandLine::Action::run) << parsed.error;
+        const pipeline::RunPlan plan = planRun(parsed.options);
+        EXPECT_EQ(plan.inputs[0].seriesFile, c.file);
+        if (c.file) {
+            EXPECT_EQ(plan.settings.seriesFormat, c.format);
+        }
+        EXPECT_EQ(parsed.options.detrends(), c.detrends);
+        EXPECT_EQ(plan.inputs[0].file(output::OutputKind::listing).has_value(), c.listing);
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        std::string error;
+    } refusals[] = {
+        {{"--write-series", "out.txt", "in.fh"},
+         "--write-series out.txt: the extension names no format (.rwl, .fh or .csv): give --series-format tucson, "
+         "heidelberg or csv"},
+        {{"--write-series", "-", "in.fh"},
+         "--write-series -: the extension names no format (.rwl, .fh or .csv): give --series-format tucson, "
+         "heidelberg or csv"},
+        {{"--write-series", "a.rwl", "in.fh", "b.fh"},
+         "--write-series FILE names one file: with several inputs use -d DIR"},
+        {{"-d", "o", "--write-series=a.rwl", "in.fh"},
+         "with -d, --write-series takes no FILE: it writes DIR/BASE.EXT for every input"},
+        {{"--write-series=", "in.fh"}, "--write-series: expected a file name"},
+        {{"--write-series"}, "option --write-series needs a value"},
+        {{"--series-format", "csv", "-c", "5", "in.fh"},
+         "--series-format describes the series written: give --write-series too"},
+        {{"--write-series", "a.rwl", "--series-format", "crn", "in.fh"},
+         "--series-format crn: expected tucson, heidelberg or csv"},
+        {{"--write-series", "a.rwl", "--method", "spline", "--nyrs0", "5", "in.fh"},
+         "--nyrs0 does not apply to --method spline"},
+        {{"--write-series", "a.rwl", "-o", "l.out", "in.fh"}, "the cutoff is required: -c YEARS or -c P%"},
+        {{"-c", "5", "-o", "-", "--write-series", "-", "--series-format", "csv", "in.fh"},
+         "the listing and the series cannot both go to standard output"},
+    };
+    for (const auto& c : refusals) {
+        const ParsedCommandLine parsed = parseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.action, ParsedCommandLine::Action::usageError) << c.error;
+        EXPECT_EQ(parsed.error, c.error);
+    }
 }
 
 // The settings are typed once: formats in any case where the option allows,

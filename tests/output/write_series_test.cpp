@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/read_csv.hpp"
+#include "formats/read_heidelberg.hpp"
 #include "formats/read_series.hpp"
 #include "formats/read_tucson.hpp"
 
@@ -389,6 +390,13 @@ TEST(WriteHeidelberg, ExactTextAndRoundTrip) {
     expectSame(got, series);
     EXPECT_EQ(read[0].keys.at("SiteCode"), "CAT");
     EXPECT_EQ(read[2].keys.count("SiteCode"), 0u);
+    // detrend's own reader gives back the same series, with their ids.
+    const base::Result<formats::SeriesSet> own = formats::readHeidelberg(written->text);
+    ASSERT_TRUE(own.ok()) << own.error().line << ":" << own.error().column << ": " << own.why();
+    EXPECT_TRUE(own->warnings.empty());
+    expectSame(own->series, series);
+    EXPECT_EQ(own->series[0].site + "|" + own->series[0].tree + "|" + own->series[0].core, "CAT|1|A");
+    EXPECT_EQ(own->series[2].tree, "7");
 }
 
 TEST(WriteHeidelberg, RefusalsNotesAndIds) {
