@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -248,6 +249,43 @@ TEST(Methods, FilterOfTheCutoffsLengthIsDetrendSeries) {
         EXPECT_EQ(std::memcmp(actual.residual.data(), expected.residual.data(), actual.residual.size() * sizeof(float)),
                   0);
     }
+}
+
+// The order's search keeps the filter of the order it chooses: the fit is
+// the bits of the filter of that order computed anew, whatever the length,
+// the cutoff (n / 3 below it, an order of 0) and the bound on the filter.
+TEST(Methods, AutoFilterIsTheFilterOfItsOrder) {
+    std::mt19937 random(13);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    struct Case {
+        int n, cutoff, capacity;
+    };
+    SeriesScratch s1, s2;
+    FilterOrderScratch orders;
+    SeriesFit expected, actual;
+    std::vector<int> chosen;
+    for (const Case& c :
+         {Case{400, 32, 0}, Case{90, 40, 0}, Case{2, 32, 0}, Case{300, 20, 10}, Case{60, 12, 0}, Case{1000, 64, 0}}) {
+        std::vector<double> values(static_cast<std::size_t>(c.n));
+        double e = 0.0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            e = 0.6 * e + noise(random);
+            values[i] = 1.5 * std::exp(-0.01 * static_cast<double>(i)) + 0.5 + 0.2 * e;
+        }
+        const int order = detrendSeriesAutoFilter(values, c.cutoff, c.capacity, s1, orders, actual);
+        chosen.push_back(order);
+        detrendSeriesWithFilter(values, c.cutoff, order, c.capacity, s2, expected);
+        SCOPED_TRACE(c.n);
+        EXPECT_EQ(actual.outcome, expected.outcome);
+        EXPECT_EQ(actual.filterComputed, expected.filterComputed);
+        EXPECT_EQ(actual.coefficients, expected.coefficients);
+        ASSERT_EQ(actual.spline.size(), expected.spline.size());
+        EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)), 0);
+        EXPECT_EQ(std::memcmp(actual.series.data(), expected.series.data(), actual.series.size() * sizeof(float)), 0);
+    }
+    EXPECT_EQ(chosen[2], 0);  // no order below n / 3
+    EXPECT_GT(*std::max_element(chosen.begin(), chosen.end()), 1);  // not only the first stage
+    EXPECT_GT(chosen[0], 0);
 }
 
 // The R library's fits of three real series.
