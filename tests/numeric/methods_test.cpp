@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -17,7 +19,10 @@
 #include "methods_reference_data.hpp"
 #include "numeric/burg_spline.hpp"
 #include "numeric/filter_order.hpp"
+#include "numeric/gauss_newton.hpp"
+#include "numeric/hugershoff.hpp"
 #include "numeric/linear_curve.hpp"
+#include "numeric/negative_exponential.hpp"
 #include "numeric/pefilter.hpp"
 #include "numeric/super_smoother.hpp"
 #include "numeric/variable_spline.hpp"
@@ -248,6 +253,105 @@ TEST(Methods, FilterOfTheCutoffsLengthIsDetrendSeries) {
         EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)), 0);
         EXPECT_EQ(std::memcmp(actual.residual.data(), expected.residual.data(), actual.residual.size() * sizeof(float)),
                   0);
+    }
+}
+
+// The models' exponential: within one unit in the last place of std::exp
+// over the whole range (the rounded result's neighbours), std::exp's limits
+// beyond it, and the same bits with and without the processor's vector
+// instructions, for every length (a last block of fewer than four).
+TEST(Methods, ExpOfWithinOneUnitInTheLastPlace) {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> u(-750.0, 712.0);
+    std::vector<double> x(20003);
+    for (double& v : x) v = u(random);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double edges[] = {0.0, -0.0, 1e-300, -708.0, 709.0, 709.78, -745.1, -745.2, 0.3465735902799727, -inf, inf};
+    std::copy(std::begin(edges), std::end(edges), x.begin());
+    x[11] = std::nan("");
+    std::vector<double> ours(x.size()), baseline(x.size());
+    expOf(x, ours);
+    expOfBaseline(x, baseline);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double expected = std::exp(x[i]);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(ours[i]));
+            continue;
+        }
+        const auto units = std::bit_cast<std::int64_t>(ours[i]) - std::bit_cast<std::int64_t>(expected);
+        ASSERT_LE(std::abs(units), 1) << x[i];
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(ours[i]), std::bit_cast<std::uint64_t>(baseline[i])) << x[i];
+    }
+    EXPECT_EQ(ours[0], 1.0);
+    EXPECT_EQ(ours[9], 0.0);
+    EXPECT_EQ(ours[10], inf);
+    for (std::size_t n = 1; n <= 9; ++n) {  // in place, any length
+        std::vector<double> y(x.begin() + 20, x.begin() + 20 + static_cast<std::ptrdiff_t>(n));
+        expOf(y, y);
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(y[i], ours[20 + i]) << n;
+    }
+}
+
+// The models' derivatives are those of their shapes (central differences).
+TEST(Methods, ModelSlopesAreTheShapesDerivatives) {
+    const std::size_t n = 300;
+    std::vector<double> logs(n);
+    for (std::size_t i = 0; i < n; ++i) logs[i] = std::log(static_cast<double>(i + 1));
+    struct Case {
+        const NonlinearModel& model;
+        std::vector<double> theta;
+    };
+    const Case cases[] = {{negativeExponentialModel(), {2.0, -0.01, 0.3}}, {hugershoffModel(), {0.5, 0.8, 0.04, 0.3}}};
+    for (const Case& c : cases) {
+        const std::size_t middle = c.theta.size() - 2;
+        std::vector<double> u(n), du(middle * n), up(n), down(n);
+        c.model.shape(c.theta, logs, u);
+        c.model.slopes(c.theta, logs, u, du);
+        for (std::size_t j = 1; j <= middle; ++j) {
+            std::vector<double> moved = c.theta;
+            const double h = 1e-6 * std::fabs(c.theta[j]);
+            moved[j] = c.theta[j] + h;
+            c.model.shape(moved, logs, up);
+            moved[j] = c.theta[j] - h;
+            c.model.shape(moved, logs, down);
+            for (std::size_t i = 0; i < n; ++i) {
+                const double central = (up[i] - down[i]) / (2.0 * h);
+                ASSERT_NEAR(du[(j - 1) * n + i], central, 1e-6 * (std::fabs(central) + u[i])) << j << " " << i;
+            }
+        }
+    }
+}
+
+// The model's own gradient, the differences, and the one then the other
+// reach the same least-squares fit of a noisy series (to the tolerance).
+TEST(Methods, GradientKindsReachTheSameFit) {
+    std::mt19937 random(19);
+    std::normal_distribution<double> noise(0.0, 0.05);
+    struct Case {
+        const NonlinearModel& model;
+        std::vector<double> truth, start;
+    };
+    const Case cases[] = {{negativeExponentialModel(), {1.5, -0.02, 0.4}, {1.0, -0.01, 0.5}},
+                          {hugershoffModel(), {0.5, 0.8, 0.04, 0.3}, {0.4, 1.0, 0.1, 0.4}}};
+    FitScratch scratch;
+    for (const Case& c : cases) {
+        const std::size_t n = 250;
+        std::vector<double> logs(n), u(n), y(n);
+        for (std::size_t i = 0; i < n; ++i) logs[i] = std::log(static_cast<double>(i + 1));
+        c.model.shape(c.truth, logs, u);
+        for (std::size_t i = 0; i < n; ++i) y[i] = c.truth.front() * u[i] + c.truth.back() + noise(random);
+        std::vector<std::vector<double>> fits;
+        for (double from : {0.0, 1e-3, std::numeric_limits<double>::infinity()}) {
+            GaussNewtonOptions options;
+            options.differencesFrom = from;
+            std::vector<double> theta = c.start;
+            ASSERT_EQ(gaussNewton(c.model, y, theta, options, scratch), GaussNewtonStatus::converged) << from;
+            fits.push_back(theta);
+        }
+        for (std::size_t k = 1; k < fits.size(); ++k)
+            for (std::size_t j = 0; j < c.truth.size(); ++j)
+                EXPECT_NEAR(fits[k][j], fits[0][j], 1e-4 * std::fabs(fits[0][j])) << k << " " << j;
+        EXPECT_NEAR(fits[0][1], c.truth[1], 0.2 * std::fabs(c.truth[1]));
     }
 }
 
