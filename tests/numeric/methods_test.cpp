@@ -149,6 +149,37 @@ TEST(Methods, SuperSmootherReproducesALine) {
     for (std::size_t i = 0; i < y.size(); ++i) ASSERT_NEAR(out[i], y[i], 1e-12);
 }
 
+// A fixed span is one running-lines smooth: at each point the
+// least-squares line of the window of 2 floor(span n / 2 + 1/2) + 1 points
+// around it (shifted inwards at the ends), here fitted directly.
+TEST(Methods, RunningLinesAreTheWindowsLeastSquaresLines) {
+    std::mt19937 random(23);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (const std::size_t n : {7u, 40u, 501u}) {
+        std::vector<double> y(n), out(n), work;
+        for (std::size_t i = 0; i < n; ++i) y[i] = 2.0 + std::sin(0.05 * static_cast<double>(i)) + noise(random);
+        const double span = 0.1;
+        superSmoother(y, span, 0, out, work);
+        const long half = std::max(2L, static_cast<long>(0.5 * span * static_cast<double>(n) + 0.5));
+        const long width = std::min<long>(2 * half + 1, static_cast<long>(n));
+        for (long j = 0; j < static_cast<long>(n); ++j) {
+            const long first = std::clamp(j - half, 0L, static_cast<long>(n) - width);
+            double sx = 0.0, sy = 0.0;
+            for (long i = first; i < first + width; ++i)
+                sx += static_cast<double>(i + 1), sy += y[static_cast<std::size_t>(i)];
+            const double xm = sx / static_cast<double>(width), ym = sy / static_cast<double>(width);
+            double sxx = 0.0, sxy = 0.0;
+            for (long i = first; i < first + width; ++i) {
+                const double dx = static_cast<double>(i + 1) - xm;
+                sxx += dx * dx;
+                sxy += dx * (y[static_cast<std::size_t>(i)] - ym);
+            }
+            const double line = ym + sxy / sxx * (static_cast<double>(j + 1) - xm);
+            ASSERT_NEAR(out[static_cast<std::size_t>(j)], line, 1e-12 * std::fabs(line)) << n << " " << j;
+        }
+    }
+}
+
 // With every period equal the age-dependent spline's solver is the spline
 // of spline.hpp (to single precision, in which that one works).
 TEST(Methods, UniformVariableSplineIsTheFixedSpline) {
