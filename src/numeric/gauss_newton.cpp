@@ -22,6 +22,9 @@ struct Problem {
     std::size_t p;
     FitScratch& s;
     bool differences;
+    // The gradient: s.columns with bounds, which the active set reads;
+    // without, s.d, factored where it is.
+    double* columns;
 };
 
 // u . v over count values in eight partial sums (two vectors of four lanes,
@@ -136,11 +139,11 @@ typedef long long LongLanes __attribute__((vector_size(32)));
 void expBaseline(const double* x, double* out, std::size_t count) { expBody(x, out, count); }
 
 // The gradient at theta, whose shape is in s.shape and values in s.a, into
-// s.columns: d/dtheta_0 = u, d/dtheta_j = theta_0 du/dtheta_j for the shape
+// pr.columns: d/dtheta_0 = u, d/dtheta_j = theta_0 du/dtheta_j for the shape
 // parameters, d/dtheta_last = 1; or by forward differences.
 void gradient(const Problem& pr, std::span<const double> theta) {
     const std::size_t n = pr.n, p = pr.p;
-    double* const columns = pr.s.columns.data();
+    double* const columns = pr.columns;
     if (pr.differences) {
         const double eps = std::sqrt(std::numeric_limits<double>::epsilon());
         std::array<double, maxModelParameters> moved{};
@@ -177,25 +180,26 @@ double evaluate(const Problem& pr, std::span<const double> theta) {
     return dot(pr.s.b.data(), pr.s.b.data(), pr.n);
 }
 
-// Householder QR of the free columns of the gradient (copied to s.d) and
-// Q'r (in s.c). Fills `free` with the indices of the free parameters and
+// Householder QR of the free columns of the gradient (in s.d) and Q'r (in
+// s.c) for the residuals r. Fills `free` with the indices of the free parameters and
 // rDiag with R's diagonal; false when the columns are dependent. Each
 // reflector u = x - alpha e_k has |u|^2 = 2 |alpha| (|alpha| + |x_k|);
 // reflections keep a column's norm, so the rank test compares with the
 // norm of the gradient's column itself.
-bool factor(const Problem& pr, std::span<const bool> held, std::array<std::size_t, maxModelParameters>& free,
-            std::size_t& freeCount, std::array<double, maxModelParameters>& rDiag) {
+bool factor(const Problem& pr, std::span<const bool> held, const double* r,
+            std::array<std::size_t, maxModelParameters>& free, std::size_t& freeCount,
+            std::array<double, maxModelParameters>& rDiag) {
     const std::size_t n = pr.n;
     std::array<double, maxModelParameters> squares{};
     freeCount = 0;
     for (std::size_t j = 0; j < pr.p; ++j) {
         if (held[j]) continue;
         double* column = pr.s.d.data() + freeCount * n;
-        std::copy_n(pr.s.columns.begin() + static_cast<std::ptrdiff_t>(j * n), n, column);
+        if (pr.columns + j * n != column) std::copy_n(pr.columns + j * n, n, column);
         squares[freeCount] = dot(column, column, n);
         free[freeCount++] = j;
     }
-    std::copy_n(pr.s.e.begin(), n, pr.s.c.begin());
+    std::copy_n(r, n, pr.s.c.begin());
     double below = squares[0];  // |x[k..n)|^2 of the column reflected next
     for (std::size_t k = 0; k < freeCount; ++k) {
         double* v = pr.s.d.data() + k * n;
@@ -222,7 +226,7 @@ void holdAtBounds(const Problem& pr, std::span<const double> theta, const GaussN
     for (std::size_t j = 0; j < pr.p; ++j) {
         held[j] = false;
         if (!options.bounded) continue;
-        const double descent = dot(pr.s.columns.data() + j * pr.n, pr.s.b.data(), pr.n);
+        const double descent = dot(pr.columns + j * pr.n, pr.s.b.data(), pr.n);
         held[j] = (theta[j] <= options.lower[j] && descent <= 0.0) || (theta[j] >= options.upper[j] && descent >= 0.0);
     }
 }
@@ -252,7 +256,7 @@ bool moveToBound(const Problem& pr, std::span<const double> theta, const GaussNe
     held[crossing] = moved[crossing] = true;
     target[crossing] = bound;
     const double shift = bound - theta[crossing];
-    const double* column = pr.s.columns.data() + crossing * pr.n;
+    const double* column = pr.columns + crossing * pr.n;
     for (std::size_t i = 0; i < pr.n; ++i) pr.s.e[i] = pr.s.e[i] - column[i] * shift;
     return true;
 }
@@ -285,8 +289,9 @@ struct Step {
 bool factorAt(const Problem& pr, std::span<const double> theta, const GaussNewtonOptions& options, Step& step) {
     holdAtBounds(pr, theta, options, std::span(step.held.data(), pr.p));
     step.moved = {};
-    std::copy_n(pr.s.b.begin(), pr.n, pr.s.e.begin());  // the residuals the increment reduces
-    if (!factor(pr, std::span(step.held.data(), pr.p), step.free, step.freeCount, step.rDiag)) return false;
+    if (options.bounded) std::copy_n(pr.s.b.begin(), pr.n, pr.s.e.begin());  // the residuals the increment reduces
+    const double* r = options.bounded ? pr.s.e.data() : pr.s.b.data();
+    if (!factor(pr, std::span(step.held.data(), pr.p), r, step.free, step.freeCount, step.rDiag)) return false;
     const double* c = pr.s.c.data();
     const double along = dot(c, c, step.freeCount);
     const double across = dot(c + step.freeCount, c + step.freeCount, pr.n - step.freeCount);
@@ -305,7 +310,8 @@ bool solveStep(const Problem& pr, std::span<const double> theta, const GaussNewt
             !moveToBound(pr, theta, options, step.free, step.freeCount, step.increment, step.held, step.moved,
                          step.target))
             return true;
-        if (!factor(pr, std::span(step.held.data(), pr.p), step.free, step.freeCount, step.rDiag)) return false;
+        if (!factor(pr, std::span(step.held.data(), pr.p), pr.s.e.data(), step.free, step.freeCount, step.rDiag))
+            return false;
     }
 }
 
@@ -350,8 +356,15 @@ GaussNewtonStatus gaussNewton(const NonlinearModel& model, std::span<const doubl
     for (auto* v : {&scratch.a, &scratch.b, &scratch.c, &scratch.e, &scratch.shape}) v->resize(n);
     scratch.d.resize(n * p);
     scratch.columns.resize(n * p);
+    if (scratch.logs.size() < n) scratch.logs.reserve(n);
     for (std::size_t t = scratch.logs.size() + 1; t <= n; ++t) scratch.logs.push_back(std::log(static_cast<double>(t)));
-    Problem pr{model, y, n, p, scratch, !(options.differencesFrom < std::numeric_limits<double>::infinity())};
+    Problem pr{model,
+               y,
+               n,
+               p,
+               scratch,
+               !(options.differencesFrom < std::numeric_limits<double>::infinity()),
+               options.bounded ? scratch.columns.data() : scratch.d.data()};
     if (options.bounded)
         for (std::size_t j = 0; j < p; ++j) theta[j] = std::clamp(theta[j], options.lower[j], options.upper[j]);
     const double exact = 1e-12 * std::sqrt(dot(y.data(), y.data(), n));
