@@ -83,7 +83,7 @@ double relative(double ours, double theirs) {
 struct Row {
     int compared = 0, differing = 0, unread = 0, beyond = 0;  // beyond: worst curve difference > 1e-6
     double curve = 0.0, index = 0.0;
-    std::string worstCurve, worstIndex, differ;
+    std::string worstCurve, worstIndex, differ, beyondNames;
 };
 
 Row compare(const std::string& dir, const std::string& site, const Task& task, const formats::SeriesSet& set,
@@ -143,7 +143,12 @@ Row compare(const std::string& dir, const std::string& site, const Task& task, c
             if (dc > row.curve) row.curve = dc, row.worstCurve = series.name;
             if (di > row.index) row.index = di, row.worstIndex = series.name;
         }
-        if (seriesWorst > 1e-6) ++row.beyond;
+        if (seriesWorst > 1e-6) {
+            ++row.beyond;
+            char text[64];
+            std::snprintf(text, sizeof text, " %s(%.3g)", series.name.c_str(), seriesWorst);
+            row.beyondNames += text;
+        }
         if (!only.empty())
             for (const auto& p : fit.parameters) std::printf("%s = %.17g\n", std::string(p.name).c_str(), p.value);
     }
@@ -197,9 +202,10 @@ int main(int argc, char** argv) {
         if (!onlyTag.empty() && onlyTag != task.tag) continue;
         for (const char* site : sites) {
             const Row row = compare(dir, site, task, data[site], onlySeries);
-            std::printf("%-15s %-8s %8d %6d %12.3g %6d %12.3g  %d%s   [worst %s / %s]\n", task.tag, site, row.compared,
-                        row.unread, row.curve, row.beyond, row.index, row.differing, row.differ.c_str(),
-                        row.worstCurve.c_str(), row.worstIndex.c_str());
+            std::printf("%-15s %-8s %8d %6d %12.3g %6d %12.3g  %d%s   [worst %s / %s]%s%s\n", task.tag, site,
+                        row.compared, row.unread, row.curve, row.beyond, row.index, row.differing, row.differ.c_str(),
+                        row.worstCurve.c_str(), row.worstIndex.c_str(), row.beyond > 0 ? "  beyond 1e-6:" : "",
+                        row.beyondNames.c_str());
         }
     }
     return 0;

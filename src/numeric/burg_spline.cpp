@@ -87,6 +87,19 @@ void filterAndSmooth(int cutoff, int filterOrder, int capacity, SeriesScratch& s
     extendAndSmooth(cutoff, filterOrder, capacity, scratch, fit);
 }
 
+// The same with the filter the order's search computed on the way.
+void smoothWithStage(int cutoff, int filterOrder, int capacity, const FilterOrderScratch& orders,
+                     SeriesScratch& scratch, SeriesFit& fit) {
+    if (capacity > 0 && filterOrder > capacity) return clearAll(SeriesOutcome::filterTooLong, fit);
+    fit.coefficients.clear();
+    if (filterOrder > 0) {
+        const std::span<const double> d = stageCoefficients(orders, filterOrder);
+        fit.coefficients.assign(d.begin(), d.end());
+    }
+    fit.filterComputed = filterOrder > 0;
+    extendAndSmooth(cutoff, filterOrder, capacity, scratch, fit);
+}
+
 }  // namespace
 
 void detrendSeriesWithFilter(std::span<const double> values, int cutoff, int filterOrder, int capacity,
@@ -99,7 +112,7 @@ int detrendSeriesAutoFilter(std::span<const double> values, int cutoff, int capa
                             FilterOrderScratch& orderScratch, SeriesFit& fit) {
     centre(values, fit);
     const int order = filterOrderByFpe(fit.series, static_cast<int>(values.size()), cutoff, orderScratch);
-    filterAndSmooth(cutoff, order, capacity, scratch, fit);
+    smoothWithStage(cutoff, order, capacity, orderScratch, scratch, fit);
     return order;
 }
 

@@ -20,7 +20,9 @@ void detrendSeriesWithFilter(std::span<const double> values, int cutoff, int fil
                              SeriesScratch& scratch, SeriesFit& fit);
 
 // The same with the filter's order chosen by filterOrderByFpe on the centred
-// series (1..min(cutoff, n / 3)); returns the order used.
+// series (1..min(cutoff, n / 3)); returns the order used. The filter is the
+// one the search computed on its way, so the fit is the bits of
+// detrendSeriesWithFilter at the order returned.
 int detrendSeriesAutoFilter(std::span<const double> values, int cutoff, int capacity, SeriesScratch& scratch,
                             FilterOrderScratch& orderScratch, SeriesFit& fit);
 

@@ -40,6 +40,7 @@ struct FitScratch {
     std::vector<double> a, b, c, d, e;  // per method
     std::vector<double> shape;  // the nonlinear fits' shape
     std::vector<double> columns;  // the nonlinear fits' gradient, column by column
+    std::vector<double> logs;  // ln t for t = 1..logs.size(), kept for the series that follow
     std::vector<float> single, smoothed;  // the single-precision spline's data and result
     SplineBand band;
 };

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "numeric/curve_fit.hpp"
+#include "numeric/gauss_newton.hpp"
 
 namespace detrend::numeric {
 
@@ -17,5 +18,8 @@ namespace detrend::numeric {
 // b <= 0, or when its last value is not positive; then lineOrMean takes
 // over. `constrain` keeps a, b, g, d >= 0 as for the negative exponential.
 void fitHugershoff(std::span<const double> values, Constrain constrain, bool posSlope, CurveFit& fit);
+
+// The curve's shape and its derivatives, as the fit gives them to gaussNewton.
+const NonlinearModel& hugershoffModel();
 
 }  // namespace detrend::numeric

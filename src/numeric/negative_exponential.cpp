@@ -9,10 +9,15 @@
 namespace detrend::numeric {
 namespace {
 
-// a e^(b t) + k: the shape e^(b t).
-void model(std::span<const double> theta, std::span<double> u) {
+// a e^(b t) + k: the shape e^(b t), its derivative in b t e^(b t).
+void shape(std::span<const double> theta, std::span<const double>, std::span<double> u) {
     const double b = theta[1];
-    for (std::size_t i = 0; i < u.size(); ++i) u[i] = std::exp(b * static_cast<double>(i + 1));
+    for (std::size_t i = 0; i < u.size(); ++i) u[i] = b * static_cast<double>(i + 1);
+    expOf(u, u);
+}
+
+void slopes(std::span<const double>, std::span<const double>, std::span<const double> u, std::span<double> du) {
+    for (std::size_t i = 0; i < u.size(); ++i) du[i] = static_cast<double>(i + 1) * u[i];
 }
 
 bool acceptable(std::span<const double> theta) { return theta[0] > 0.0 && theta[1] < 0.0; }
@@ -30,6 +35,11 @@ double meanOf(std::span<const double> v) {
 
 }  // namespace
 
+const NonlinearModel& negativeExponentialModel() {
+    static const NonlinearModel model{shape, slopes};
+    return model;
+}
+
 void fitNegativeExponential(std::span<const double> values, Constrain constrain, bool posSlope, CurveFit& fit) {
     raiseZeroRings(values, fit.scratch.values);
     const std::span<const double> y = fit.scratch.values;
@@ -38,7 +48,7 @@ void fitNegativeExponential(std::span<const double> values, Constrain constrain,
     const std::size_t tail =
         std::max<std::size_t>(1, static_cast<std::size_t>(std::floor(0.9 * static_cast<double>(n))));
     const std::array<double, 3> start = {meanOf(y.first(head)), -0.01, meanOf(y.subspan(tail - 1))};
-    static const NonlinearCurve curve{Method::negexp, model, names, lower, upper, acceptable};
+    static const NonlinearCurve curve{Method::negexp, negativeExponentialModel(), names, lower, upper, acceptable};
     fitNonlinearCurve(curve, y, start, constrain, posSlope, fit);
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "numeric/curve_fit.hpp"
+#include "numeric/gauss_newton.hpp"
 
 namespace detrend::numeric {
 
@@ -20,5 +21,8 @@ namespace detrend::numeric {
 // (linear_curve.hpp) takes over. `constrain` keeps a >= 0, b <= 0, k >= 0:
 // never, in a second fit after an unconstrained one failed, or always.
 void fitNegativeExponential(std::span<const double> values, Constrain constrain, bool posSlope, CurveFit& fit);
+
+// The curve's shape and its derivatives, as the fit gives them to gaussNewton.
+const NonlinearModel& negativeExponentialModel();
 
 }  // namespace detrend::numeric

@@ -11,7 +11,7 @@ namespace detrend::numeric {
 
 struct NonlinearCurve {
     Method method;
-    ModelFunction model;
+    NonlinearModel model;
     std::span<const std::string_view> names;  // of the parameters
     std::span<const double> lower, upper;  // the bounds of a constrained fit
     bool (*acceptable)(std::span<const double> theta);  // the parameters' range

@@ -2,6 +2,7 @@
 #include "numeric/super_smoother.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "numeric/mean_curve.hpp"
@@ -13,43 +14,73 @@ constexpr double tweeter = 0.05, midrange = 0.2, woofer = 0.5;
 constexpr double big = 1e20, small = 1e-7;
 
 // The running means and co-moments of the points in the window, kept by
-// updating formulas as points enter and leave (unit weights, x = i + 1).
+// updating formulas as points enter and leave (unit weights, x = i + 1);
+// the mean of y from the running sum, so that no division waits on the one
+// before. The window's x are consecutive integers lo..hi, whose mean the
+// updating formula gives exactly (each sum and each mean, a multiple of
+// 1/2, is represented): it is (lo + hi) / 2; the weight t of a point
+// entering or leaving depends only on x - xm and the counts, the same from
+// point to point in the middle of the series, and is kept.
 struct Window {
     double count = 0.0, xm = 0.0, ym = 0.0, var = 0.0, cvar = 0.0;
-    void add(double x, double y) {
+    double lo = 1.0, hi = 0.0;  // the window's x
+    double sum = 0.0;
+    double a = 0.0, dx = 0.0, b = 0.0, t = 0.0;  // the last weight, a dx / b
+    double weight(double na, double ndx, double nb) {
+        if (na != a || ndx != dx || nb != b) a = na, dx = ndx, b = nb, t = na * ndx / nb;
+        return t;
+    }
+    [[gnu::always_inline]] void add(double x, double y) {
         const double before = count;
         count = count + 1.0;
-        xm = (before * xm + x) / count;
-        ym = (before * ym + y) / count;
-        const double t = before > 0.0 ? count * (x - xm) / before : 0.0;
-        var = var + t * (x - xm);
-        cvar = cvar + t * (y - ym);
+        hi = x;
+        xm = (lo + hi) * 0.5;
+        sum = sum + y;
+        ym = sum / count;
+        const double w = before > 0.0 ? weight(count, x - xm, before) : 0.0;
+        var = var + w * (x - xm);
+        cvar = cvar + w * (y - ym);
     }
-    void remove(double x, double y) {
+    [[gnu::always_inline]] void remove(double x, double y) {
         const double before = count;
         count = count - 1.0;
-        const double t = count > 0.0 ? before * (x - xm) / count : 0.0;
-        var = var - t * (x - xm);
-        cvar = cvar - t * (y - ym);
-        xm = (before * xm - x) / count;
-        ym = (before * ym - y) / count;
+        const double w = count > 0.0 ? weight(before, x - xm, count) : 0.0;
+        var = var - w * (x - xm);
+        cvar = cvar - w * (y - ym);
+        lo = x + 1.0;
+        xm = (lo + hi) * 0.5;
+        sum = sum - y;
+        ym = sum / count;
     }
 };
 
-// Running lines of y with the span `span` into smooth; with residuals
-// non-empty, also the absolute cross-validated residuals |y - s| / (1 - h),
-// h the point's leverage in its window's line. The window holds the
-// 2 floor(span n / 2 + 1/2) + 1 points centred on each point (at least 5,
-// at most n), shifted inwards near the ends. `tiny` is the variance of x
-// below which a window's line is flat.
-void runningLines(std::span<const double> y, double span, double tiny, std::span<double> smooth,
-                  std::span<double> residuals) {
-    const long n = static_cast<long>(y.size());
-    const long half = std::max(2L, static_cast<long>(0.5 * span * static_cast<double>(n) + 0.5));
-    const long width = std::min(2 * half + 1, n);
+// One running-lines smooth of y with the span `span` into smooth; with
+// residuals non-empty, also the absolute cross-validated residuals
+// |y - s| / (1 - h), h the point's leverage in its window's line. The
+// window holds the 2 floor(span n / 2 + 1/2) + 1 points centred on each
+// point (at least 5, at most n), shifted inwards near the ends. `tiny` is
+// the variance of x below which a window's line is flat.
+struct RunningLines {
+    RunningLines(std::span<const double> values, double fraction, std::span<double> into,
+                 std::span<double> crossValidated = {})
+        : y(values), span(fraction), smooth(into), residuals(crossValidated) {}
+
+    std::span<const double> y;
+    double span;
+    std::span<double> smooth, residuals;
+    long half = 0;
+    double inverseCount = 0.0;  // 1 / the window's count, the same at every point
     Window w;
-    for (long i = 0; i < width; ++i) w.add(static_cast<double>(i + 1), y[static_cast<std::size_t>(i)]);
-    for (long j = 0; j < n; ++j) {
+
+    void start() {
+        const long n = static_cast<long>(y.size());
+        half = std::max(2L, static_cast<long>(0.5 * span * static_cast<double>(n) + 0.5));
+        const long width = std::min(2 * half + 1, n);
+        for (long i = 0; i < width; ++i) w.add(static_cast<double>(i + 1), y[static_cast<std::size_t>(i)]);
+        inverseCount = 1.0 / w.count;
+    }
+    [[gnu::always_inline]] void point(long j, double tiny) {
+        const long n = static_cast<long>(y.size());
         const long out = j - half - 1, in = j + half;
         if (out >= 0 && in < n) {
             w.remove(static_cast<double>(out + 1), y[static_cast<std::size_t>(out)]);
@@ -59,8 +90,8 @@ void runningLines(std::span<const double> y, double span, double tiny, std::span
         const double slope = w.var > tiny ? w.cvar / w.var : 0.0;
         const auto k = static_cast<std::size_t>(j);
         smooth[k] = slope * (x - w.xm) + w.ym;
-        if (residuals.empty()) continue;
-        double h = 1.0 / w.count;
+        if (residuals.empty()) return;
+        double h = inverseCount;
         if (w.var > tiny) h = h + (x - w.xm) * (x - w.xm) / w.var;
         const double a = 1.0 - h;
         if (a > 0.0)
@@ -68,6 +99,16 @@ void runningLines(std::span<const double> y, double span, double tiny, std::span
         else
             residuals[k] = k > 0 ? residuals[k - 1] : 0.0;
     }
+};
+
+// The smooths of `runs` (of one length), point by point together: each
+// one's running means wait on its divisions, the others' go on meanwhile.
+template <std::size_t count>
+void runningLines(std::array<RunningLines, count>&& runs, double tiny) {
+    for (RunningLines& r : runs) r.start();
+    const long n = static_cast<long>(runs[0].y.size());
+    for (long j = 0; j < n; ++j)
+        for (RunningLines& r : runs) r.point(j, tiny);
 }
 
 // The span chosen at each point from the smoothed residuals of the three
@@ -101,23 +142,27 @@ void superSmoother(std::span<const double> y, double span, int bass, std::span<d
     const double scale = 2.0 * static_cast<double>(n / 4);  // x(3 [n/4]) - x([n/4])
     const double tiny = (1e-3 * scale) * (1e-3 * scale);
     if (span > 0.0) {
-        runningLines(y, span, tiny, out.first(n), {});
+        runningLines<1>({RunningLines(y, span, out.first(n))}, tiny);
         return;
     }
-    work.resize(9 * n);
+    work.resize(11 * n);
     auto slice = [&](std::size_t i) { return std::span(work.data() + i * n, n); };
     const std::span<double> smooth[3] = {slice(0), slice(1), slice(2)};
     const std::span<double> smoothedResiduals[3] = {slice(3), slice(4), slice(5)};
-    const std::span<double> residuals = slice(6), spans = slice(7), blend = slice(8);
-    const double spanOf[3] = {tweeter, midrange, woofer};
-    for (std::size_t i = 0; i < 3; ++i) {
-        runningLines(y, spanOf[i], tiny, smooth[i], residuals);
-        runningLines(residuals, midrange, tiny, smoothedResiduals[i], {});
-    }
+    const std::span<double> residuals[3] = {slice(6), slice(9), slice(10)};
+    const std::span<double> spans = slice(7), blend = slice(8);
+    runningLines<3>(
+        {RunningLines(y, tweeter, smooth[0], residuals[0]), RunningLines(y, midrange, smooth[1], residuals[1]),
+         RunningLines(y, woofer, smooth[2], residuals[2])},
+        tiny);
+    runningLines<3>({RunningLines(residuals[0], midrange, smoothedResiduals[0]),
+                     RunningLines(residuals[1], midrange, smoothedResiduals[1]),
+                     RunningLines(residuals[2], midrange, smoothedResiduals[2])},
+                    tiny);
     chooseSpans(smoothedResiduals, bass, spans);
-    runningLines(spans, midrange, tiny, residuals, {});  // the spans smoothed
+    runningLines<1>({RunningLines(spans, midrange, residuals[0])}, tiny);  // the spans smoothed
     for (std::size_t j = 0; j < n; ++j) {
-        const double s = std::clamp(residuals[j], tweeter, woofer);
+        const double s = std::clamp(residuals[0][j], tweeter, woofer);
         double f = s - midrange;
         if (f < 0.0) {
             f = -f / (midrange - tweeter);
@@ -127,7 +172,7 @@ void superSmoother(std::span<const double> y, double span, int bass, std::span<d
             blend[j] = (1.0 - f) * smooth[1][j] + f * smooth[2][j];
         }
     }
-    runningLines(blend, tweeter, tiny, out.first(n), {});
+    runningLines<1>({RunningLines(blend, tweeter, out.first(n))}, tiny);
 }
 
 void fitSuperSmoother(std::span<const double> values, double span, int bass, CurveFit& fit) {

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <random>
 #include <string>
@@ -16,7 +19,10 @@
 #include "methods_reference_data.hpp"
 #include "numeric/burg_spline.hpp"
 #include "numeric/filter_order.hpp"
+#include "numeric/gauss_newton.hpp"
+#include "numeric/hugershoff.hpp"
 #include "numeric/linear_curve.hpp"
+#include "numeric/negative_exponential.hpp"
 #include "numeric/pefilter.hpp"
 #include "numeric/super_smoother.hpp"
 #include "numeric/variable_spline.hpp"
@@ -143,6 +149,37 @@ TEST(Methods, SuperSmootherReproducesALine) {
     for (std::size_t i = 0; i < y.size(); ++i) ASSERT_NEAR(out[i], y[i], 1e-12);
 }
 
+// A fixed span is one running-lines smooth: at each point the
+// least-squares line of the window of 2 floor(span n / 2 + 1/2) + 1 points
+// around it (shifted inwards at the ends), here fitted directly.
+TEST(Methods, RunningLinesAreTheWindowsLeastSquaresLines) {
+    std::mt19937 random(23);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (const std::size_t n : {7u, 40u, 501u}) {
+        std::vector<double> y(n), out(n), work;
+        for (std::size_t i = 0; i < n; ++i) y[i] = 2.0 + std::sin(0.05 * static_cast<double>(i)) + noise(random);
+        const double span = 0.1;
+        superSmoother(y, span, 0, out, work);
+        const long half = std::max(2L, static_cast<long>(0.5 * span * static_cast<double>(n) + 0.5));
+        const long width = std::min<long>(2 * half + 1, static_cast<long>(n));
+        for (long j = 0; j < static_cast<long>(n); ++j) {
+            const long first = std::clamp(j - half, 0L, static_cast<long>(n) - width);
+            double sx = 0.0, sy = 0.0;
+            for (long i = first; i < first + width; ++i)
+                sx += static_cast<double>(i + 1), sy += y[static_cast<std::size_t>(i)];
+            const double xm = sx / static_cast<double>(width), ym = sy / static_cast<double>(width);
+            double sxx = 0.0, sxy = 0.0;
+            for (long i = first; i < first + width; ++i) {
+                const double dx = static_cast<double>(i + 1) - xm;
+                sxx += dx * dx;
+                sxy += dx * (y[static_cast<std::size_t>(i)] - ym);
+            }
+            const double line = ym + sxy / sxx * (static_cast<double>(j + 1) - xm);
+            ASSERT_NEAR(out[static_cast<std::size_t>(j)], line, 1e-12 * std::fabs(line)) << n << " " << j;
+        }
+    }
+}
+
 // With every period equal the age-dependent spline's solver is the spline
 // of spline.hpp (to single precision, in which that one works).
 TEST(Methods, UniformVariableSplineIsTheFixedSpline) {
@@ -248,6 +285,142 @@ TEST(Methods, FilterOfTheCutoffsLengthIsDetrendSeries) {
         EXPECT_EQ(std::memcmp(actual.residual.data(), expected.residual.data(), actual.residual.size() * sizeof(float)),
                   0);
     }
+}
+
+// The models' exponential: within one unit in the last place of std::exp
+// over the whole range (the rounded result's neighbours), std::exp's limits
+// beyond it, and the same bits with and without the processor's vector
+// instructions, for every length (a last block of fewer than four).
+TEST(Methods, ExpOfWithinOneUnitInTheLastPlace) {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> u(-750.0, 712.0);
+    std::vector<double> x(20003);
+    for (double& v : x) v = u(random);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double edges[] = {0.0, -0.0, 1e-300, -708.0, 709.0, 709.78, -745.1, -745.2, 0.3465735902799727, -inf, inf};
+    std::copy(std::begin(edges), std::end(edges), x.begin());
+    x[11] = std::nan("");
+    std::vector<double> ours(x.size()), baseline(x.size());
+    expOf(x, ours);
+    expOfBaseline(x, baseline);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double expected = std::exp(x[i]);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(ours[i]));
+            continue;
+        }
+        const auto units = std::bit_cast<std::int64_t>(ours[i]) - std::bit_cast<std::int64_t>(expected);
+        ASSERT_LE(std::abs(units), 1) << x[i];
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(ours[i]), std::bit_cast<std::uint64_t>(baseline[i])) << x[i];
+    }
+    EXPECT_EQ(ours[0], 1.0);
+    EXPECT_EQ(ours[9], 0.0);
+    EXPECT_EQ(ours[10], inf);
+    for (std::size_t n = 1; n <= 9; ++n) {  // in place, any length
+        std::vector<double> y(x.begin() + 20, x.begin() + 20 + static_cast<std::ptrdiff_t>(n));
+        expOf(y, y);
+        for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(y[i], ours[20 + i]) << n;
+    }
+}
+
+// The models' derivatives are those of their shapes (central differences).
+TEST(Methods, ModelSlopesAreTheShapesDerivatives) {
+    const std::size_t n = 300;
+    std::vector<double> logs(n);
+    for (std::size_t i = 0; i < n; ++i) logs[i] = std::log(static_cast<double>(i + 1));
+    struct Case {
+        const NonlinearModel& model;
+        std::vector<double> theta;
+    };
+    const Case cases[] = {{negativeExponentialModel(), {2.0, -0.01, 0.3}}, {hugershoffModel(), {0.5, 0.8, 0.04, 0.3}}};
+    for (const Case& c : cases) {
+        const std::size_t middle = c.theta.size() - 2;
+        std::vector<double> u(n), du(middle * n), up(n), down(n);
+        c.model.shape(c.theta, logs, u);
+        c.model.slopes(c.theta, logs, u, du);
+        for (std::size_t j = 1; j <= middle; ++j) {
+            std::vector<double> moved = c.theta;
+            const double h = 1e-6 * std::fabs(c.theta[j]);
+            moved[j] = c.theta[j] + h;
+            c.model.shape(moved, logs, up);
+            moved[j] = c.theta[j] - h;
+            c.model.shape(moved, logs, down);
+            for (std::size_t i = 0; i < n; ++i) {
+                const double central = (up[i] - down[i]) / (2.0 * h);
+                ASSERT_NEAR(du[(j - 1) * n + i], central, 1e-6 * (std::fabs(central) + u[i])) << j << " " << i;
+            }
+        }
+    }
+}
+
+// The model's own gradient, the differences, and the one then the other
+// reach the same least-squares fit of a noisy series (to the tolerance).
+TEST(Methods, GradientKindsReachTheSameFit) {
+    std::mt19937 random(19);
+    std::normal_distribution<double> noise(0.0, 0.05);
+    struct Case {
+        const NonlinearModel& model;
+        std::vector<double> truth, start;
+    };
+    const Case cases[] = {{negativeExponentialModel(), {1.5, -0.02, 0.4}, {1.0, -0.01, 0.5}},
+                          {hugershoffModel(), {0.5, 0.8, 0.04, 0.3}, {0.4, 1.0, 0.1, 0.4}}};
+    FitScratch scratch;
+    for (const Case& c : cases) {
+        const std::size_t n = 250;
+        std::vector<double> logs(n), u(n), y(n);
+        for (std::size_t i = 0; i < n; ++i) logs[i] = std::log(static_cast<double>(i + 1));
+        c.model.shape(c.truth, logs, u);
+        for (std::size_t i = 0; i < n; ++i) y[i] = c.truth.front() * u[i] + c.truth.back() + noise(random);
+        std::vector<std::vector<double>> fits;
+        for (double from : {0.0, 1e-3, std::numeric_limits<double>::infinity()}) {
+            GaussNewtonOptions options;
+            options.differencesFrom = from;
+            std::vector<double> theta = c.start;
+            ASSERT_EQ(gaussNewton(c.model, y, theta, options, scratch), GaussNewtonStatus::converged) << from;
+            fits.push_back(theta);
+        }
+        for (std::size_t k = 1; k < fits.size(); ++k)
+            for (std::size_t j = 0; j < c.truth.size(); ++j)
+                EXPECT_NEAR(fits[k][j], fits[0][j], 1e-4 * std::fabs(fits[0][j])) << k << " " << j;
+        EXPECT_NEAR(fits[0][1], c.truth[1], 0.2 * std::fabs(c.truth[1]));
+    }
+}
+
+// The order's search keeps the filter of the order it chooses: the fit is
+// the bits of the filter of that order computed anew, whatever the length,
+// the cutoff (n / 3 below it, an order of 0) and the bound on the filter.
+TEST(Methods, AutoFilterIsTheFilterOfItsOrder) {
+    std::mt19937 random(13);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    struct Case {
+        int n, cutoff, capacity;
+    };
+    SeriesScratch s1, s2;
+    FilterOrderScratch orders;
+    SeriesFit expected, actual;
+    std::vector<int> chosen;
+    for (const Case& c :
+         {Case{400, 32, 0}, Case{90, 40, 0}, Case{2, 32, 0}, Case{300, 20, 10}, Case{60, 12, 0}, Case{1000, 64, 0}}) {
+        std::vector<double> values(static_cast<std::size_t>(c.n));
+        double e = 0.0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            e = 0.6 * e + noise(random);
+            values[i] = 1.5 * std::exp(-0.01 * static_cast<double>(i)) + 0.5 + 0.2 * e;
+        }
+        const int order = detrendSeriesAutoFilter(values, c.cutoff, c.capacity, s1, orders, actual);
+        chosen.push_back(order);
+        detrendSeriesWithFilter(values, c.cutoff, order, c.capacity, s2, expected);
+        SCOPED_TRACE(c.n);
+        EXPECT_EQ(actual.outcome, expected.outcome);
+        EXPECT_EQ(actual.filterComputed, expected.filterComputed);
+        EXPECT_EQ(actual.coefficients, expected.coefficients);
+        ASSERT_EQ(actual.spline.size(), expected.spline.size());
+        EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)), 0);
+        EXPECT_EQ(std::memcmp(actual.series.data(), expected.series.data(), actual.series.size() * sizeof(float)), 0);
+    }
+    EXPECT_EQ(chosen[2], 0);  // no order below n / 3
+    EXPECT_GT(*std::max_element(chosen.begin(), chosen.end()), 1);  // not only the first stage
+    EXPECT_GT(chosen[0], 0);
 }
 
 // The R library's fits of three real series.
