@@ -94,7 +94,7 @@ std::string extensionOf(std::string_view fileName) {
 
 TucsonLine classifyTucsonLine(std::string_view line) {
     TucsonLine out;
-    if (isBlankLine(line)) return out;
+    if (isBlankLine(line) || tucson::isComment(line)) return out;
     if (tucson::archiveNumber(line) != 0) {
         out.kind = TucsonLine::Kind::header;
         return out;
@@ -104,6 +104,7 @@ TucsonLine classifyTucsonLine(std::string_view line) {
     const tucson::Reading reading =
         tucson::readRecord(line.substr(0, std::min(glued, line.size())), 0, data, scratch).reading;
     out.kind = reading == tucson::Reading::data     ? TucsonLine::Kind::data
+               : tucson::headerNumber(line) != 0    ? TucsonLine::Kind::header
                : reading == tucson::Reading::faulty ? TucsonLine::Kind::faulty
                                                     : TucsonLine::Kind::other;
     if (reading == tucson::Reading::data)

@@ -190,7 +190,7 @@ base::Status CsvReader::shapeFrom(std::string_view row) {
         return base::failure("expected series names after the year column's title", headerLine_, headerEnd_);
     width_ = header_.size() + (oneMore ? 1 : 0);
     for (std::size_t k = rowNames_ ? 0 : 1; k < header_.size(); ++k)
-        out_.series.push_back({std::move(header_[k].text), 0, {}, {}});
+        out_.series.push_back({std::move(header_[k].text), 0, {}, {}, false});
     if (oneMore && endsInSeparator) out_.series.push_back({});
     columns_.resize(width_ - 1);
     const std::size_t rows = lineCountBound(bytes_);

@@ -18,6 +18,10 @@ struct Series {
     // "year 1850 is given twice"), never empty. The batch run skips such a
     // series.
     std::optional<std::string> problem;
+    // The problem is only that years inside the series have no value (NaN
+    // there, "it has no values for ..."): a step after reading may split the
+    // series at them or fill them.
+    bool onlyGaps = false;
 };
 
 // Of a table read with its columns given: the lines that hold more items
@@ -38,6 +42,9 @@ struct SeriesSet {
     std::vector<std::string> warnings;
     // A remark of its own, after the warnings.
     std::optional<ItemsIgnored> itemsIgnored;
+    // The site as the first line of a Tucson file's header gives it (code,
+    // name, species code); none when not given.
+    std::optional<std::string> siteCode, siteName, species;
 };
 
 }  // namespace detrend::formats
