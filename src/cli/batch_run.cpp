@@ -19,6 +19,7 @@
 #include "output/output_file.hpp"
 #include "output/temporary_files.hpp"
 #include "pipeline/detrend_set.hpp"
+#include "pipeline/gaps.hpp"
 
 #ifndef DETREND_VERSION
 #error "DETREND_VERSION must give the program's version"
@@ -75,14 +76,18 @@ private:
         return true;
     }
 
-    bool read(const pipeline::InputPlan& input, formats::SeriesSet& set) {
+    // Reads the input, with the rule of --gaps applied; `filled`: the years
+    // filled, per series.
+    bool read(const pipeline::InputPlan& input, formats::SeriesSet& set, std::vector<std::vector<bool>>& filled) {
         formats::ReadOptions options = o_.read;
         if (input.input != output::standardStream) options.fileName = input.input;  // standard input has no name
         const formats::Read<std::string> bytes = formats::readInputFile(input.input, o_.maxInput);
         if (refused(input, bytes)) return false;
         formats::Read<formats::SeriesSet> series = formats::readSeries(bytes.result.value(), options);
         if (refused(input, series)) return false;
-        set = std::move(series.result).value();
+        pipeline::GapsApplied applied = pipeline::applyGaps(std::move(series.result).value(), plan_.settings.gaps);
+        set = std::move(applied.set);
+        filled = std::move(applied.filled);
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
         if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
         return true;
@@ -98,8 +103,11 @@ private:
 
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
-        if (!read(input, set)) return false;
-        const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, input.label, messages_);
+        std::vector<std::vector<bool>> filled;
+        if (!read(input, set, filled)) return false;
+        pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, input.label, messages_);
+        if (!filled.empty())
+            for (std::size_t i : setPlan.usable) setPlan.filled.push_back(std::move(filled[i]));
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });
         if (result.statistics && plan_.statistics)

@@ -56,6 +56,7 @@ enum LongOnly {
     bassOption,
     spanOption,
     fitsOption,
+    gapsOption,
     helpOption,
     versionOption
 };
@@ -93,6 +94,7 @@ const option longOptions[] = {
     {"bass", required_argument, nullptr, bassOption},
     {"span", required_argument, nullptr, spanOption},
     {"fits", optional_argument, nullptr, fitsOption},
+    {"gaps", required_argument, nullptr, gapsOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -344,10 +346,19 @@ Refusal takeSiteOption(int c, const char* argument, Options& o) {
     return "unknown option";
 }
 
+// --gaps skip, split or fill: years without a value inside a series.
+Refusal takeGaps(const std::string& value, Options& o) {
+    return takeChoice(
+        "--gaps", value,
+        {{"skip", pipeline::GapRule::skip}, {"split", pipeline::GapRule::split}, {"fill", pipeline::GapRule::fill}},
+        "skip, split or fill", o.gaps);
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using numeric::IndexKind;
+    if (c == gapsOption) return takeGaps(argument != nullptr ? argument : "", o);
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
@@ -570,6 +581,10 @@ const char* const helpText =
     "      --max-input BYTES  the most read from an input that is not a regular\n"
     "                         file (a pipe, a device); K, M, G: 1024, 1024^2,\n"
     "                         1024^3 bytes (default 4G)\n"
+    "      --gaps RULE        years without a value inside a series: skip the\n"
+    "                         series (the default), split it into NAME.1,\n"
+    "                         NAME.2, ... at them, or fill them by linear\n"
+    "                         interpolation (NA there in every output)\n"
     "  -j, --jobs N           series worked on at once (default: one per core)\n"
     "  -q, --quiet            nothing on standard error but errors\n"
     "      --help             show this text and exit\n"

@@ -14,6 +14,7 @@
 #include "numeric/methods.hpp"
 #include "output/chronology_files.hpp"
 #include "numeric/index.hpp"
+#include "pipeline/gaps.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "plot/files/plot_format.hpp"
@@ -53,6 +54,7 @@ struct Options {
     numeric::RunningOptions window;  // --window, --window-overlap
     std::optional<pipeline::ChronologyCut> chronologyCut;  // --chron-cut
     formats::ReadOptions read;  // --format, --missing, --columns
+    pipeline::GapRule gaps = pipeline::GapRule::skip;  // --gaps
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     int jobs = 0;  // 0: one per core
     bool quiet = false;

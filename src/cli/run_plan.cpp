@@ -30,6 +30,7 @@ pipeline::RunSettings settingsOf(const Options& o) {
     if (o.running) settings.running = o.window;
     settings.chronologyCut = o.chronologyCut;
     settings.cutoff = cutoffText(o.cutoff);
+    settings.gaps = o.gaps;
     settings.jobs = o.jobs;
     return settings;
 }

@@ -13,6 +13,7 @@
 #include "output/output_file.hpp"
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
+#include "pipeline/gaps.hpp"
 #include "pipeline/site.hpp"
 #include "plot/files/picture.hpp"
 
@@ -35,6 +36,20 @@ std::string statisticsSummary(const std::optional<SiteSummary>& summary) {
     if (!summary) return {};
     const numeric::SiteStatistics& s = summary->statistics;
     return "; rbar " + figure(s.rbarTotal) + ", EPS " + figure(s.eps) + ", SNR " + figure(s.snr);
+}
+
+// `values` with NaN at the years `filled` flags.
+std::vector<float> maskedCopy(std::span<const float> values, const std::vector<bool>& filled) {
+    std::vector<float> copy(values.begin(), values.end());
+    maskFilled(copy, filled);
+    return copy;
+}
+
+// The listing block of a series whose filled years show NaN in every column.
+void formatFilledBlock(std::string& out, const formats::SeriesName& name, long long firstYear,
+                       const numeric::SeriesFit& fit, const std::vector<bool>& filled) {
+    output::formatListingBlock(out, name, firstYear, maskedCopy(fit.series, filled), maskedCopy(fit.spline, filled),
+                               maskedCopy(fit.residual, filled));
 }
 
 // What a series yields for the outputs, made on the worker threads.
@@ -160,6 +175,12 @@ public:
 private:
     formats::Series& series(int index) { return set_.series[plan_.usable[static_cast<std::size_t>(index)]]; }
 
+    // The years of usable series `index` filled by --gaps fill, or nullptr.
+    const std::vector<bool>* filledOf(int index) const {
+        const auto i = static_cast<std::size_t>(index);
+        return i < plan_.filled.size() && !plan_.filled[i].empty() ? &plan_.filled[i] : nullptr;
+    }
+
     // The indices of every series are needed after the last one: for the
     // CSV, laid out by year, the chronology and the statistics.
     bool keepIndices() const { return csv_ || settings_.chronology || settings_.statistics || settings_.running; }
@@ -178,9 +199,13 @@ private:
             // On a terminal the names cannot drive it, as in messages.
             const formats::SeriesName name =
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
-            output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
+            if (const std::vector<bool>* filled = filledOf(index))
+                formatFilledBlock(yield.listing, name, s.firstYear, fit, *filled);
+            else
+                output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
         if (keepIndices() || settings_.pictures) numeric::indexValues(fit, settings_.index, yield.index);
+        if (const std::vector<bool>* filled = filledOf(index)) maskFilled(yield.index, *filled);
         if (settings_.pictures)
             yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
     }

@@ -18,6 +18,7 @@
 #include "output/chronology_files.hpp"
 #include "numeric/index.hpp"
 #include "output/naming.hpp"
+#include "pipeline/gaps.hpp"
 #include "plot/files/plot_format.hpp"
 
 namespace detrend::pipeline {
@@ -58,6 +59,7 @@ struct RunSettings {
     std::optional<numeric::RunningOptions> running;  // the statistics in running windows
     std::optional<ChronologyCut> chronologyCut;
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
+    GapRule gaps = GapRule::skip;  // years without a value inside a series
     int jobs = 0;  // series worked on at once (0: one per core)
 };
 
