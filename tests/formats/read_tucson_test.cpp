@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,35 @@ TEST(Tucson, HeaderLinesSkippedAndUnitsFromStopMarkers) {
     expectValues(r.set.series[1], 1855, {1.234, 0.0, 0.0, 1.005, 0.98, 0.999, 1.5});  // -999: an absent ring
     EXPECT_FALSE(r.set.series[0].problem);
     EXPECT_EQ(r.set.warnings, std::vector<std::string>{"series \"ABC02\": 1 absent ring read as 0, first in 1857"});
+    EXPECT_EQ(r.set.siteCode, "ABC");
+    EXPECT_EQ(r.set.siteName, "Oak Ridge");
+    EXPECT_EQ(r.set.species, "QURO");
+}
+
+TEST(Tucson, TheSiteFromTheHeadersFirstLine) {
+    struct Case {
+        std::string header;
+        std::optional<std::string> code, name, species;
+    };
+    const std::vector<Case> cases = {
+        {"BRSF   1 Blackwater River State Forest                       PIPA", "BRSF", "Blackwater River State Forest",
+         "PIPA"},
+        {"DJ  1 Djubga - DJ   PISY", "DJ", "Djubga - DJ", "PISY"},
+        {"J02_PCGL 1 Mont Jauffret 02", "J02_PCGL", "Mont Jauffret 02", std::nullopt},
+        {"ABC  1 Oak Ridge NEAR", "ABC", "Oak Ridge NEAR", std::nullopt},  // a last word, not set off
+        {"", std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        const std::string code = c.code.value_or("X");
+        const std::string head =
+            c.header.empty() ? "" : c.header + "\n" + code + "  2 Somewhere\n" + code + "  3 A. Person\n";
+        const Outcome r = read(head + "X01     1850   104   999\n");
+        ASSERT_TRUE(r.ok) << r.error.what;
+        EXPECT_EQ(r.set.siteCode, c.code);
+        EXPECT_EQ(r.set.siteName, c.name);
+        EXPECT_EQ(r.set.species, c.species);
+    }
 }
 
 // Joins the warnings of a read, one per line.
