@@ -390,8 +390,10 @@ IdRule chooseIdReading(std::string_view bytes) {
             (record.idInEightColumns ? byColumns : byBlanks).follow(out);
         }
     }
-    if (byColumns.breaks == 0 && byBlanks.breaks > 0) return IdRule::columns;
-    if (byBlanks.breaks == 0 && byColumns.breaks > 0) return IdRule::blanks;
+    // A gap or a decade given twice breaks the right reading too: the one
+    // with fewer breaks is taken.
+    if (byColumns.breaks < byBlanks.breaks) return IdRule::columns;
+    if (byBlanks.breaks < byColumns.breaks) return IdRule::blanks;
     return IdRule::ask;
 }
 

@@ -90,9 +90,11 @@ Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataL
                   IdRule rule = IdRule::columns);
 
 // Which reading of the lines that fill the id's eight columns against the
-// year keeps the file's lines consistent (the same id on consecutive lines
-// continuing its years), from the first such line in `lines` on: columns or
-// blanks, or ask when both do or neither does.
+// year keeps the file's lines consistent, from the first such line in
+// `lines` on (200 such lines at most): the one under which fewer lines break
+// the file's order (a line of the id of the line before that does not
+// continue its years, or a line that does not read so at all); ask when
+// both break as often.
 IdRule chooseIdReading(std::string_view lines);
 
 // Where a second record begins on `line` after position `from`: after a

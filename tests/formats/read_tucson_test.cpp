@@ -288,7 +288,7 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {"PO10 1 51908    19   999\n", 1, 8,
          R"(columns 1-12 read as the id "PO10 1 5" and the year 1908, or split at blanks as the id "PO10" and the )"
          R"(year 1, and the file's other lines do not tell which; put a blank before the year)"},
-        {"PO10 1 51908    19\nPO10 1 51909    20\nPO10 1 51930    21\nPO10 1 51931    22\n", 1, 8,
+        {"PO10 1 51908    19\nPO10 1 51930    21\n", 1, 8,
          R"(columns 1-12 read as the id "PO10 1 5" and the year 1908, or split at blanks as the id "PO10" and the )"
          R"(year 1, and the file's other lines do not tell which; put a blank before the year)"},
         {first + "AB 1713   156   101\n", 2, 11,
