@@ -60,7 +60,7 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
         check(!std::isnan(series.values.front()) && !std::isnan(series.values.back()));
         for (double value : series.values) {
             check(std::isnan(value) || std::isfinite(value));
-            if (tucson) check(std::isnan(value) ? series.onlyGaps && series.problem.has_value() : value >= 0.0);
+            if (tucson) check(std::isnan(value) ? series.problem.has_value() : value >= 0.0);
         }
         check(!series.onlyGaps || series.problem);
     }
