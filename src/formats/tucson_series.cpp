@@ -142,8 +142,8 @@ Series finishSeries(Gathered& gathered, std::vector<std::string>& warnings) {
     series.values.reserve(static_cast<std::size_t>((last - 1)->year - first->year + 1));
     Absent absent;
     for (auto e = first; e != last; ++e) {
-        if (e != first)
-            series.values.resize(series.values.size() + static_cast<std::size_t>(e->year - (e - 1)->year - 1),
+        if (e != first && e->year != (e - 1)->year + 1)  // years without a line
+            series.values.insert(series.values.end(), static_cast<std::size_t>(e->year - (e - 1)->year - 1),
                                  std::numeric_limits<double>::quiet_NaN());
         const bool ring = present(*e);
         if (!ring) absent.add(e->year, e->raw, isMarker(*e));
