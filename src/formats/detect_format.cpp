@@ -94,7 +94,7 @@ std::string extensionOf(std::string_view fileName) {
 
 TucsonLine classifyTucsonLine(std::string_view line) {
     TucsonLine out;
-    if (isBlankLine(line) || tucson::isComment(line)) return out;
+    if (isBlankLine(line) || tucson::isComment(line) || tucson::isStrayLine(line)) return out;
     if (tucson::archiveNumber(line) != 0) {
         out.kind = TucsonLine::Kind::header;
         return out;

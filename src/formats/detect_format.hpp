@@ -48,7 +48,7 @@ Detection detectFormat(std::string_view bytes, std::string_view fileName = {});
 // One line of a Tucson file as format detection sees it.
 struct TucsonLine {
     enum class Kind {
-        blank,
+        blank,  // also a comment (#...) or a stray line (Ctrl-Z, one character)
         header,  // of the archive's header shape
         data,  // read as one or more records (glued)
         faulty,  // of the shape of a data line, but not readable
