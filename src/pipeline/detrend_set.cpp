@@ -207,19 +207,24 @@ private:
         if (keepIndices() || settings_.pictures) numeric::indexValues(fit, settings_.index, yield.index);
         if (const std::vector<bool>* filled = filledOf(index)) maskFilled(yield.index, *filled);
         if (settings_.pictures)
-            yield.picture = drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index);
+            yield.picture =
+                drawPicture(s, fit, plan_.cutoffs[static_cast<std::size_t>(index)], yield.index, filledOf(index));
     }
 
+    // The filled years, when `filled` names some, are left out of the
+    // picture's series and spline as of its index.
     base::Result<std::string> drawPicture(const formats::Series& s, const numeric::SeriesFit& fit, int cutoff,
-                                          std::span<const float> index) const {
+                                          std::span<const float> index, const std::vector<bool>* filled) const {
         constexpr long long latestYear = 1000000000;  // the pictures' years are int
         if (s.firstYear < -latestYear || s.firstYear > latestYear)
             return base::failure("its years lie beyond what a picture can show");
         const std::string title = plot::plotFileTitle(s.name, cutoff);
         plot::SeriesPicture picture;
         picture.firstYear = static_cast<int>(s.firstYear);
-        picture.series = fit.series;
-        picture.spline = fit.spline;
+        std::vector<float> series, spline;
+        if (filled) series = maskedCopy(fit.series, *filled), spline = maskedCopy(fit.spline, *filled);
+        picture.series = filled ? std::span<const float>(series) : std::span<const float>(fit.series);
+        picture.spline = filled ? std::span<const float>(spline) : std::span<const float>(fit.spline);
         picture.index = index;
         picture.title = title;
         picture.indexKind = settings_.index;

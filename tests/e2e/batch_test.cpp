@@ -390,9 +390,12 @@ TEST(Batch, GapsSkippedSplitOrFilled) {
     Scenario s;
     s.write("g.rwl", gappedTucson());
     const std::vector<std::string> common = {"-c", "8", "-d", "out", "--chron", "g.rwl"};
+    // The rule, and more arguments after it on lines of their own.
     auto run = [&](const std::string& rule) {
         std::vector<std::string> arguments = common;
-        arguments.insert(arguments.end(), {"--gaps", rule});
+        arguments.push_back("--gaps");
+        std::istringstream words(rule);
+        for (std::string word; std::getline(words, word);) arguments.push_back(word);
         return batch(s, arguments);
     };
     const Outcome skip = run("skip");
@@ -412,9 +415,11 @@ TEST(Batch, GapsSkippedSplitOrFilled) {
     EXPECT_EQ(csvRow(splitCsv, "1875")[1], "NA");
     EXPECT_NE(readFile(s.path("out/g.out")).find(" Input series is: A.2 "), std::string::npos);
 
-    const Outcome fill = run("fill");
+    const Outcome fill = run("fill\n--plot\nplots");
     EXPECT_EQ(fill.status, 0) << fill.err;
+    EXPECT_TRUE(std::filesystem::exists(s.path("plots/g-A.png")));
     EXPECT_EQ(fill.err,
+              "detrend: made the plot directory \"plots\"\n"
               "detrend: g.rwl: series \"A\": 10 years without a value inside it, first 1870, filled by linear "
               "interpolation to detrend it; NA there in every output\n"
               "detrend: g.rwl: series \"A\": its index has no value inside it (a spline not positive there, or "
