@@ -93,7 +93,7 @@ class CsvReader {
 public:
     CsvReader(std::string_view bytes, const CsvOptions& options, SeriesSet& out)
         : bytes_(bytes),
-          lastByte_(bytes.data() + bytes.find_last_not_of('\x1A') + 1),
+          lastByte_(bytes.data() + (bytes.find_last_not_of('\x1A') + 1)),
           lines_(bytes, "the file", LineRules::batch(false)),
           missing_(options.missing),
           missingAsFloat_(static_cast<double>(static_cast<float>(options.missing))),
