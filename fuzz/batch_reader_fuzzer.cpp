@@ -65,8 +65,9 @@ void checkSet(const SeriesSet& set, bool tucson, long long slack, long long boun
         check(!std::isnan(series.values.front()) && !std::isnan(series.values.back()));
         for (double value : series.values) {
             check(std::isnan(value) || std::isfinite(value));
-            if (tucson) check(!std::isnan(value) && value >= 0.0);
+            if (tucson) check(std::isnan(value) ? series.problem.has_value() : value >= 0.0);
         }
+        check(!series.onlyGaps || series.problem);
     }
     for (const std::string& warning : set.warnings) check(!warning.empty());
     if (set.itemsIgnored) check(set.itemsIgnored->lines >= 1 && set.itemsIgnored->found > set.itemsIgnored->columns);
@@ -91,7 +92,8 @@ void checkReadSeries(std::string_view bytes, std::string_view name, const std::v
     const bool crn = name.ends_with(".crn");
     check(crn == (read.hint == ReadHint::formatTucsonReadsIt));
     const bool blank = bytes.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos;
-    check(blank || crn || read.assumed);
+    const bool notText = read.result.error().what.starts_with("not a text file");
+    check(notText != static_cast<bool>(read.assumed) || crn || blank);
     if (read.hint == ReadHint::giveFormat)
         check(read.assumed && read.result.error().line <= detectFormat(bytes, name).lastLine);
 }

@@ -21,6 +21,7 @@
 #include "output/temporary_files.hpp"
 #include "pipeline/crossdate_set.hpp"
 #include "pipeline/detrend_set.hpp"
+#include "pipeline/gaps.hpp"
 
 #ifndef DETREND_VERSION
 #error "DETREND_VERSION must give the program's version"
@@ -77,14 +78,18 @@ private:
         return true;
     }
 
-    bool read(const pipeline::InputPlan& input, formats::SeriesSet& set) {
+    // Reads the input, with the rule of --gaps applied; `filled`: the years
+    // filled, per series.
+    bool read(const pipeline::InputPlan& input, formats::SeriesSet& set, std::vector<std::vector<bool>>& filled) {
         formats::ReadOptions options = o_.read;
         if (input.input != output::standardStream) options.fileName = input.input;  // standard input has no name
         const formats::Read<std::string> bytes = formats::readInputFile(input.input, o_.maxInput);
         if (refused(input, bytes)) return false;
         formats::Read<formats::SeriesSet> series = formats::readSeries(bytes.result.value(), options);
         if (refused(input, series)) return false;
-        set = std::move(series.result).value();
+        pipeline::GapsApplied applied = pipeline::applyGaps(std::move(series.result).value(), plan_.settings.gaps);
+        set = std::move(applied.set);
+        filled = std::move(applied.filled);
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
         if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
         return true;
@@ -100,7 +105,8 @@ private:
 
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
-        if (!read(input, set)) return false;
+        std::vector<std::vector<bool>> filled;
+        if (!read(input, set, filled)) return false;
         SeriesWritten series;
         if (input.seriesFile && !writeSeries(input, set, series)) return false;
         std::optional<pipeline::CrossdatingOutcome> crossdating;
@@ -110,7 +116,7 @@ private:
             if (!claimCrossdatingFiles(input)) return false;
             crossdating = pipeline::crossdateSet(set, plan_.settings, input, messages_);
         }
-        const bool detrended = !plan_.settings.detrends || detrend(input, set);
+        const bool detrended = !plan_.settings.detrends || detrend(input, set, filled);
         const bool crossdated = !crossdating || pipeline::commitCrossdating(*crossdating, input, messages_);
         return commitSeries(series) && series.complete && crossdated && detrended;
     }
@@ -171,8 +177,11 @@ private:
         return committed.ok();
     }
 
-    bool detrend(const pipeline::InputPlan& input, formats::SeriesSet& set) {
-        const pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, plan_.settings, input.label, messages_);
+    // `filled`: per series of the set, the years --gaps fill filled in.
+    bool detrend(const pipeline::InputPlan& input, formats::SeriesSet& set, std::vector<std::vector<bool>>& filled) {
+        pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, plan_.settings, input.label, messages_);
+        if (!filled.empty())
+            for (std::size_t i : setPlan.usable) setPlan.filled.push_back(std::move(filled[i]));
         const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
                                                                 [&] { progress_.seriesDone(); });
         if (result.statistics && plan_.statistics)

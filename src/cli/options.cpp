@@ -64,6 +64,7 @@ enum LongOnly {
     speciesOption,
     writeSeriesOption,
     seriesFormatOption,
+    gapsOption,
     helpOption,
     versionOption,
     // Crossdating.
@@ -126,6 +127,7 @@ const option longOptions[] = {
     // Its FILE may follow as the next argument (optionTable).
     {"write-series", optional_argument, nullptr, writeSeriesOption},
     {"series-format", required_argument, nullptr, seriesFormatOption},
+    {"gaps", required_argument, nullptr, gapsOption},
     {"help", no_argument, nullptr, helpOption},
     {"version", no_argument, nullptr, versionOption},
     {nullptr, 0, nullptr, 0},
@@ -530,11 +532,20 @@ bool runDetrends(const std::set<int>& given) {
     return false;
 }
 
+// --gaps skip, split or fill: years without a value inside a series.
+Refusal takeGaps(const std::string& value, Options& o) {
+    return takeChoice(
+        "--gaps", value,
+        {{"skip", pipeline::GapRule::skip}, {"split", pipeline::GapRule::split}, {"fill", pipeline::GapRule::fill}},
+        "skip, split or fill", o.gaps);
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
     using numeric::IndexKind;
     if (c >= xdateOption && c <= xdateFilterOption) return takeCrossdatingOption(c, argument, o);
+    if (c == gapsOption) return takeGaps(argument != nullptr ? argument : "", o);
     if (c >= chronOption && c <= corOption) return takeSiteOption(c, argument, o);
     if ((c >= zerosOption && c <= chronCutOption) || c == fitsOption) return takeStatisticsOption(c, argument, o);
     if (c >= methodOption && c <= spanOption) return takeMethodOption(c, argument != nullptr ? argument : "", o);
@@ -865,6 +876,10 @@ const char* const helpText =
     "                         most a quarter of the segment)\n"
     "      --xdate-filter F   none (the default) or spline32: each series divided\n"
     "                         by a spline with its 50% response at 32 years first\n"
+    "      --gaps RULE        years without a value inside a series: skip the\n"
+    "                         series (the default), split it into NAME.1,\n"
+    "                         NAME.2, ... at them, or fill them by linear\n"
+    "                         interpolation (NA there in every output)\n"
     "  -j, --jobs N           series worked on at once (default: one per core)\n"
     "  -q, --quiet            nothing on standard error but errors\n"
     "      --help             show this text and exit\n"

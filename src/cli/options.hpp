@@ -16,6 +16,7 @@
 #include "output/chronology_files.hpp"
 #include "output/naming.hpp"
 #include "numeric/index.hpp"
+#include "pipeline/gaps.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "plot/files/plot_format.hpp"
@@ -56,6 +57,7 @@ struct Options {
     std::optional<pipeline::ChronologyCut> chronologyCut;  // --chron-cut
     pipeline::SiteHeader site;  // --site, --site-name, --species
     formats::ReadOptions read;  // --format, --missing, --columns
+    pipeline::GapRule gaps = pipeline::GapRule::skip;  // --gaps
     std::uint64_t maxInput = formats::defaultInputLimit;  // --max-input
     // --write-series FILE, or with -d one per input: the series read,
     // written again in the format of --series-format or of FILE's extension

@@ -33,6 +33,7 @@ pipeline::RunSettings settingsOf(const Options& o) {
     settings.chronologyCut = o.chronologyCut;
     settings.site = o.site;
     settings.cutoff = cutoffText(o.cutoff);
+    settings.gaps = o.gaps;
     settings.jobs = o.jobs;
     settings.detrends = o.detrends();
     if (o.xdate) settings.crossdating = o.crossdating;

@@ -167,7 +167,7 @@ std::optional<InputFormat> structuredFormat(std::string_view bytes, std::string_
 
 TucsonLine classifyTucsonLine(std::string_view line) {
     TucsonLine out;
-    if (isBlankLine(line)) return out;
+    if (isBlankLine(line) || tucson::isComment(line) || tucson::isStrayLine(line)) return out;
     if (tucson::archiveNumber(line) != 0) {
         out.kind = TucsonLine::Kind::header;
         return out;
@@ -177,6 +177,7 @@ TucsonLine classifyTucsonLine(std::string_view line) {
     const tucson::Reading reading =
         tucson::readRecord(line.substr(0, std::min(glued, line.size())), 0, data, scratch).reading;
     out.kind = reading == tucson::Reading::data     ? TucsonLine::Kind::data
+               : tucson::headerNumber(line) != 0    ? TucsonLine::Kind::header
                : reading == tucson::Reading::faulty ? TucsonLine::Kind::faulty
                                                     : TucsonLine::Kind::other;
     if (reading == tucson::Reading::data)

@@ -72,7 +72,7 @@ std::optional<InputFormat> structuredFormat(std::string_view bytes, std::string_
 // One line of a Tucson file as format detection sees it.
 struct TucsonLine {
     enum class Kind {
-        blank,
+        blank,  // also a comment (#...) or a stray line (Ctrl-Z, one character)
         header,  // of the archive's header shape
         data,  // read as one or more records (glued)
         faulty,  // of the shape of a data line, but not readable

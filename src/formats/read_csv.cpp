@@ -93,6 +93,7 @@ class CsvReader {
 public:
     CsvReader(std::string_view bytes, const CsvOptions& options, SeriesSet& out)
         : bytes_(bytes),
+          lastByte_(bytes.data() + (bytes.find_last_not_of('\x1A') + 1)),
           lines_(bytes, "the file", LineRules::batch(false)),
           missing_(options.missing),
           missingAsFloat_(static_cast<double>(static_cast<float>(options.missing))),
@@ -132,13 +133,22 @@ private:
     base::Status readYear(const CellView& cell);
     bool quickCell(std::string_view line, std::size_t& pos, bool& last, std::size_t k);
     base::Status cellCountFault(std::string_view line);
+    // The series of cell k (k >= 1, not the year's).
+    std::size_t seriesOf(std::size_t k) const { return k - 1 - (rowNumbers_ && k > yearCell_ ? 1 : 0); }
     void store(std::size_t k, double value) {
         if (value == missing_ || value == missingAsFloat_) value = missingValue;
-        columns_[k - 1].push_back(value);
+        columns_[seriesOf(k)].push_back(value);
     }
+    bool findYearColumn(std::string_view row);
+    base::Status readRowNumber(const CellView& cell);
+    bool endsWithoutLineEnd(std::string_view line) const {
+        return line.data() + line.size() == lastByte_ && separatorCount(line, separator_) + 1 < width_;
+    }
+    base::Status readCutRow(std::string_view line);
     void finish();
 
     std::string_view bytes_;
+    const char* lastByte_;  // the end of the bytes, without end-of-file marks
     LineReader lines_;
     const double missing_, missingAsFloat_;
     SeriesSet& out_;
@@ -150,6 +160,11 @@ private:
     std::size_t width_ = 0;  // cells per row, the year's included; 0 before the first row
     bool rowNames_ = false;  // the header names every column but the year's
     bool rowNamesLikely_ = false;  // most rows examined have a cell more than the header
+    // The first column counts the rows (R's write.csv, pandas' to_csv) and
+    // the years stand in cell yearCell_; else the years are the first cell.
+    bool rowNumbers_ = false;
+    std::size_t yearCell_ = 0;
+    long long rowNumber_ = 0;  // of the latest row
     std::vector<std::vector<double>> columns_;
     long long firstYear_ = 0, year_ = 0;
     bool anyRow_ = false;
@@ -189,16 +204,50 @@ base::Status CsvReader::shapeFrom(std::string_view row) {
     if (!rowNames_ && header_.size() < 2)
         return base::failure("expected series names after the year column's title", headerLine_, headerEnd_);
     width_ = header_.size() + (oneMore ? 1 : 0);
+    rowNumbers_ = !rowNames_ && findYearColumn(row);
     for (std::size_t k = rowNames_ ? 0 : 1; k < header_.size(); ++k)
-        out_.series.push_back({std::move(header_[k].text), 0, {}, {}});
+        if (!rowNumbers_ || k != yearCell_) out_.series.push_back({std::move(header_[k].text), 0, {}, {}, false});
     if (oneMore && endsInSeparator) out_.series.push_back({});
-    columns_.resize(width_ - 1);
+    columns_.resize(width_ - (rowNumbers_ ? 2 : 1));
     const std::size_t rows = lineCountBound(bytes_);
     for (std::vector<double>& column : columns_) column.reserve(rows);
     if (rowNames_)
         out_.warnings.push_back("line " + std::to_string(headerLine_) + ", the header, names " +
                                 std::to_string(header_.size()) + " series for rows of " + std::to_string(width_) +
                                 " cells: the first column is read as the years, as R writes row names");
+    return {};
+}
+
+// Whether the first column, its header cell empty, counts the rows from 0
+// or 1 while a later header cell is named like a year column ("year",
+// "Year", "yr", ...), as R's write.csv and pandas' to_csv write a table
+// with its row numbers: then the years are read from that column.
+bool CsvReader::findYearColumn(std::string_view row) {
+    if (header_.empty() || !header_[0].text.empty() || !splitCells(row, separator_, cells_) || cells_.empty())
+        return false;
+    long long first = 0;
+    if (!wholeInteger(cells_[0].text, first) || (first != 0 && first != 1)) return false;
+    for (std::size_t k = 1; k < header_.size(); ++k) {
+        const std::string name = base::asciiLowered(base::trimmed(header_[k].text));
+        if (name == "year" || name == "years" || name == "yr" || name == "jahr") {
+            yearCell_ = k;
+            rowNumber_ = first - 1;
+            out_.warnings.push_back(
+                "the first column, without a name, counts the rows (as R's write.csv or "
+                "pandas' to_csv writes them); the years are read from column " +
+                std::to_string(k + 1) + ", " + base::quoted(header_[k].text));
+            return true;
+        }
+    }
+    return false;
+}
+
+base::Status CsvReader::readRowNumber(const CellView& cell) {
+    long long number = 0;
+    if (!wholeInteger(cell.text, number) || number != rowNumber_ + 1)
+        return fail(cell.column,
+                    "expected the row number " + std::to_string(rowNumber_ + 1) + ", found " + base::quoted(cell.text));
+    rowNumber_ = number;
     return {};
 }
 
@@ -239,17 +288,22 @@ base::Status CsvReader::nextCell(std::string_view line, std::size_t& pos, CellVi
 }
 
 base::Status CsvReader::readRow(std::string_view line) {
+    if (endsWithoutLineEnd(line)) return readCutRow(line);
     std::size_t pos = 0;
     CellView cell;
     if (base::Status first = nextCell(line, pos, cell); !first) return first;
     if (cell.text.empty() && emptyCells(line)) return {};
-    if (base::Status year = readYear(cell); !year) return year;
+    if (base::Status first = rowNumbers_ ? readRowNumber(cell) : readYear(cell); !first) return first;
     bool last = cell.last;
     for (std::size_t k = 1; k < width_; ++k) {
         if (last) return cellCountFault(line);
-        if (quickCell(line, pos, last, k)) continue;
+        if (k != yearCell_ && quickCell(line, pos, last, k)) continue;
         if (base::Status next = nextCell(line, pos, cell); !next) return next;
         last = cell.last;
+        if (rowNumbers_ && k == yearCell_) {
+            if (base::Status year = readYear(cell); !year) return year;
+            continue;
+        }
         double value = missingValue;
         const char* const end = cell.text.data() + cell.text.size();
         if (!isMissingMark(cell.text) && !parseCsvNumber(cell.text.data(), end, value, separator_ != ',').endsAt(end))
@@ -257,6 +311,40 @@ base::Status CsvReader::readRow(std::string_view line) {
         store(k, value);
     }
     if (!last) return cellCountFault(line);
+    anyRow_ = true;
+    return {};
+}
+
+// The last line, without a line end, holds fewer cells than the rows: the
+// file was cut off. The cells before the last one present are read, the
+// rest are missing (the last one present may be cut); without a value
+// before it, the row is left out. Noted.
+base::Status CsvReader::readCutRow(std::string_view line) {
+    if (base::Status split = splitCells(line, separator_, cells_); !split) return onThisLine(split);
+    const std::size_t present = cells_.size(), yearAt = rowNumbers_ ? yearCell_ : 0;
+    std::string note = "line " + std::to_string(lines_.lineNumber()) + ", the last, has no line end and " +
+                       std::to_string(present) + " of " + std::to_string(width_) + " cells: the file seems cut off; ";
+    if (present <= yearAt + 1) {
+        out_.warnings.push_back(note + "the row is left out");
+        return {};
+    }
+    if (rowNumbers_) {
+        if (base::Status number = readRowNumber({cells_[0].text, cells_[0].column, false}); !number) return number;
+    }
+    if (base::Status year = readYear({cells_[yearAt].text, cells_[yearAt].column, false}); !year) return year;
+    for (std::size_t k = 1; k < width_; ++k) {
+        if (rowNumbers_ && k == yearCell_) continue;
+        double value = missingValue;
+        if (k + 1 < present) {
+            const std::string& text = cells_[k].text;
+            const char* const end = text.data() + text.size();
+            if (!isMissingMark(text) && !parseCsvNumber(text.data(), end, value, separator_ != ',').endsAt(end))
+                return fail(cells_[k].column, "expected a number, found " + base::quoted(text));
+        }
+        store(k, value);
+    }
+    out_.warnings.push_back(note + "its cells from column " + std::to_string(cells_[present - 1].column) +
+                            " on are read as missing");
     anyRow_ = true;
     return {};
 }

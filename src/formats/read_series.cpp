@@ -45,13 +45,44 @@ base::Result<SeriesSet> readAs(InputFormat format, std::string_view bytes, const
 
 Read<std::string> cannotRead(int cause) { return {base::failure(std::string("cannot read: ") + std::strerror(cause))}; }
 
+// What bytes that are no text look like, by their first bytes: "" when
+// they are text as far as the first kilobytes tell (no NUL byte there).
+std::string notText(std::string_view bytes) {
+    struct Signature {
+        std::string_view start, what;
+    };
+    static constexpr Signature signatures[] = {
+        {"\x89PNG\r\n\x1A\n", "a PNG image"},
+        {"\xFF\xD8\xFF", "a JPEG image"},
+        {"GIF8", "a GIF image"},
+        {"%PDF-", "a PDF document"},
+        {"PK\x03\x04", "a ZIP archive (an .xlsx or .ods spreadsheet is one)"},
+        {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", "an old Office document (an .xls spreadsheet?)"},
+        {"\x1F\x8B", "a gzip archive"},
+        {"\xFF\xFE", "UTF-16 text: save it as UTF-8"},
+        {"\xFE\xFF", "UTF-16 text: save it as UTF-8"},
+    };
+    for (const Signature& s : signatures)
+        if (bytes.starts_with(s.start)) return std::string(s.what);
+    constexpr std::size_t examined = 4096;
+    if (bytes.substr(0, examined).find('\0') != std::string_view::npos) return "NUL bytes in its first kilobytes";
+    return {};
+}
+
 }  // namespace
 
 Read<SeriesSet> readSeries(std::string_view bytes, const ReadOptions& options) {
-    if (options.format != FormatChoice::automatic) return {readAs(chosenFormat(options.format), bytes, options)};
+    const std::string kind = notText(bytes);
+    const base::Diagnostic binary{"not a text file: it " +
+                                  std::string(kind.starts_with("NUL") ? "holds " : "looks like ") + kind};
+    if (options.format != FormatChoice::automatic) {
+        if (!kind.empty()) return {binary};
+        return {readAs(chosenFormat(options.format), bytes, options)};
+    }
     const Detection detection = detectFormat(bytes, options.fileName);
     if (detection.chronology)
         return {base::failure("a .crn file holds a chronology, not ring widths"), ReadHint::formatTucsonReadsIt};
+    if (!kind.empty()) return {binary};
     Read<SeriesSet> read{readAs(detection.format, bytes, options)};
     if (read.result || bytes.find_first_not_of(" \t\r\n\x1A") == std::string_view::npos)
         return read;  // empty: no format
@@ -72,7 +103,9 @@ Read<std::string> readInputFile(const std::string& path, std::uint64_t limit) {
         }
     } closer{fd, !standardInput};
     struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) return cannotRead(EISDIR);
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
+        return {base::failure("is a directory: name the files in it (" +
+                              (path.ends_with('/') ? path.substr(0, path.size() - 1) : path) + "/*.rwl)")};
     // A regular file holds what it holds; a pipe or a device may never end.
     const bool bounded = S_ISREG(status.st_mode);
     std::string bytes;

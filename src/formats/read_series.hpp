@@ -41,7 +41,10 @@ struct Read {
     std::optional<InputFormat> assumed{};
 };
 
-// Reads `bytes` in the format asked for or detected; never throws. A .crn
+// Reads `bytes` in the format asked for or detected; never throws. Bytes
+// that are no text (a PNG image, a spreadsheet, NUL bytes in the first
+// kilobytes) are refused as "not a text file", saying what they look like
+// when their first bytes tell. A .crn
 // file is refused as a chronology (formatTucsonReadsIt). With the format
 // detected, a failure has the format assumed, and the hint giveFormat when
 // the error lies in the lines detection looked at -- unless the bytes are
@@ -53,7 +56,8 @@ Read<SeriesSet> readSeries(std::string_view bytes, const ReadOptions& options);
 inline constexpr std::uint64_t defaultInputLimit = std::uint64_t{4} << 30;
 
 // Reads the whole file `path` ("-": standard input). A Diagnostic about the
-// whole file when it cannot be read, or when it is not a regular file and
+// whole file when it cannot be read (a directory: "is a directory: name the
+// files in it (DIR/*.rwl)"), or when it is not a regular file and
 // holds more than `limit` bytes (with the hint maxInput).
 Read<std::string> readInputFile(const std::string& path, std::uint64_t limit = defaultInputLimit);
 

@@ -18,6 +18,10 @@ struct Series {
     // "year 1850 is given twice"), never empty. The batch run skips such a
     // series.
     std::optional<std::string> problem;
+    // The problem is only that years inside the series have no value (NaN
+    // there, "it has no values for ..."): a step after reading may split the
+    // series at them or fill them.
+    bool onlyGaps = false;
     // Where the series comes from, when the file says (Heidelberg's SiteCode,
     // TreeNo and CoreNo with RadiusNo; TRiDaS's object, element, sample and
     // radius): empty when not known. A site's statistics group cores by

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/text.hpp"
+#include "formats/lines.hpp"
 #include "formats/numbers.hpp"
 
 namespace detrend::formats::tucson {
@@ -62,10 +63,11 @@ const char* const noValues = "the line has a series id and a year but no values"
 // A fault of a line at a 1-based column.
 base::Diagnostic at(long column, std::string what) { return {std::move(what), 0, column}; }
 
-enum class Columns { ok, failed, faulty };
+enum class Columns { ok, failed, faulty, eightColumns };
 
 // The reading by the fixed columns: ok, or a fault that leaves the line to
-// the reading as items (failed) or not (faulty).
+// the reading as items (failed) or not (faulty); eightColumns: a digit in
+// column 8 after a blank meets the year, and the id may fill columns 1-8.
 struct ColumnsRead {
     Columns columns = Columns::ok;
     base::Diagnostic fault{};
@@ -74,8 +76,9 @@ struct ColumnsRead {
 // The id and year by the fixed columns. A '-' in column 8 before four
 // digits is the year's sign, unless the id holds a '-' itself (then it is
 // doubtful); four digits in columns 9-12 after a digit in column 8 that
-// follows a blank are a year of five digits.
-ColumnsRead readIdAndYear(std::string_view line, DataLine& out, bool& yearRead) {
+// follows a blank are read with the id in columns 1-8 only when
+// `idInColumn8`.
+ColumnsRead readIdAndYear(std::string_view line, DataLine& out, bool& yearRead, bool idInColumn8) {
     if (line.size() >= 12 && line[7] == '-' && allDigits(line.substr(8, 4))) {
         yearRead = true;
         if (!isBlank(line[6]) && line.substr(0, 7).find('-') != npos) {
@@ -95,28 +98,52 @@ ColumnsRead readIdAndYear(std::string_view line, DataLine& out, bool& yearRead) 
                                     "expected a year in columns 9-12, found " + base::quoted(base::trimmed(field)))};
     }
     yearRead = true;
-    if (isDigit(line[7]) && isDigit(line[8]) && isBlank(line[6])) {
-        return {Columns::faulty, at(8, "the year " + base::quoted(line.substr(7, 5)) +
-                                           " reaches into column 8; a year has at most four digits, in columns 9-12")};
+    if (!idInColumn8 && isDigit(line[7]) && isDigit(line[8]) && isBlank(line[6])) {
+        return {Columns::eightColumns, at(8, "the year " + base::quoted(line.substr(7, 5)) +
+                                                 " reaches into column 8; a year has at most four digits, in "
+                                                 "columns 9-12")};
     }
     out.id = base::trimmed(line.substr(0, 8));
     out.yearColumn = columnOf(8 + leadingBlanks(field));
     return {};
 }
 
+// A word that reads as the start of a number: a digit, or a sign or point
+// before one.
+bool numberLike(std::string_view word) {
+    std::size_t k = 0;
+    while (k < word.size() && k < 2 && (word[k] == '-' || word[k] == '+' || word[k] == '.')) ++k;
+    return k < word.size() && isDigit(word[k]);
+}
+
+// Text from column 73 on: ignored when it is no number (noted in `out`), a
+// fault when it is one, as it may be an eleventh value.
+ColumnsRead textAfterFields(std::string_view line, std::size_t more, DataLine& out) {
+    const std::string_view word = line.substr(more, itemEnd(line, more) - more);
+    if (numberLike(word)) {
+        return {Columns::failed, at(columnOf(more), "expected nothing after column 72, found " +
+                                                        base::quoted(base::trimmed(line.substr(more))))};
+    }
+    out.trailingColumn = columnOf(more);
+    out.trailing = word;
+    return {};
+}
+
 // The reading by the fixed columns. `yearRead` tells whether the year field
 // held a year, even when the values then did not fit.
-ColumnsRead readColumns(std::string_view line, DataLine& out, bool& yearRead) {
+ColumnsRead readColumns(std::string_view line, DataLine& out, bool& yearRead, bool idInColumn8 = false) {
     out.values.clear();
+    out.trailingColumn = out.shortFieldColumn = 0;
     yearRead = false;
-    if (ColumnsRead idAndYear = readIdAndYear(line, out, yearRead); idAndYear.columns != Columns::ok) return idAndYear;
+    if (ColumnsRead idAndYear = readIdAndYear(line, out, yearRead, idInColumn8); idAndYear.columns != Columns::ok)
+        return idAndYear;
     std::size_t blankField = npos, gap = npos;  // the first blank field since the last value; one before a value
     for (std::size_t start = 12, k = 0; start < line.size(); start += 6, ++k) {
         if (k == 10) {
             const std::size_t more = line.find_first_not_of(' ', start);
             if (more == npos) break;
-            return {Columns::failed, at(columnOf(more), "expected nothing after column 72, found " +
-                                                            base::quoted(base::trimmed(line.substr(more))))};
+            if (ColumnsRead after = textAfterFields(line, more, out); after.columns != Columns::ok) return after;
+            break;
         }
         const std::string_view field = line.substr(start, 6);
         if (field.find_first_not_of(' ') == npos) {
@@ -125,6 +152,8 @@ ColumnsRead readColumns(std::string_view line, DataLine& out, bool& yearRead) {
         }
         long long value = 0;
         if (field.size() < 6 || !alignedRing(field, value)) {
+            if (field.size() < 6 && gap == npos && blankField == npos && alignedRing(field, value))
+                out.shortFieldColumn = columnOf(start);
             return {Columns::failed,
                     at(columnOf(start + leadingBlanks(field)), "expected an integer in " + columnRange(start, 6) +
                                                                    ", found " + base::quoted(base::trimmed(field)))};
@@ -152,6 +181,7 @@ bool emptyTabField(std::string_view separators, std::size_t& second) {
 // `yearRead` whether a year followed the id.
 base::Status readItems(std::string_view line, DataLine& out, bool& endsAtYear, bool& yearRead) {
     out.values.clear();
+    out.trailingColumn = out.shortFieldColumn = 0;
     endsAtYear = yearRead = false;
     std::size_t item = 0;
     for (std::size_t start = nextItem(line, 0); start != npos; ++item) {
@@ -168,6 +198,10 @@ base::Status readItems(std::string_view line, DataLine& out, bool& endsAtYear, b
             yearRead = true;
         } else if (parseRing(text, value)) {
             out.values.push_back({value, columnOf(start)});
+        } else if (out.values.size() >= 10 && !numberLike(text)) {
+            out.trailingColumn = columnOf(start);
+            out.trailing = text;
+            break;
         } else {
             return at(columnOf(start), "expected an integer value, found " + base::quoted(text));
         }
@@ -183,16 +217,36 @@ base::Status readItems(std::string_view line, DataLine& out, bool& endsAtYear, b
     return {};
 }
 
+// The line whose column 8 holds a digit after a blank against a year in
+// columns 9-12, read as `rule` says.
+Record readEightColumnId(std::string_view line, DataLine& out, DataLine& scratch, IdRule rule) {
+    bool yearRead = false, endsAtYear = false, itemYear = false;
+    ColumnsRead columns = readColumns(line, out, yearRead, true);
+    const bool byColumns = columns.columns == Columns::ok;
+    const bool byBlanks = rule != IdRule::columns && readItems(line, scratch, endsAtYear, itemYear).ok() &&
+                          scratch.year >= -9999 && scratch.year <= 9999;
+    if (byBlanks && (rule == IdRule::blanks || !byColumns)) {
+        std::swap(out, scratch);
+        return {Reading::data};
+    }
+    if (!byColumns) return {Reading::faulty, std::move(columns.fault)};
+    Record record{byBlanks ? Reading::choice : Reading::data};
+    record.idInEightColumns = true;
+    return record;
+}
+
 // readRecord on a line of its own (columns counted from its start).
-Record readAlone(std::string_view line, DataLine& out, DataLine& scratch) {
+Record readAlone(std::string_view line, DataLine& out, DataLine& scratch, IdRule rule) {
     bool yearRead = false;
     ColumnsRead columns = readColumns(line, out, yearRead);
     if (columns.columns == Columns::ok) return {Reading::data};
+    if (columns.columns == Columns::eightColumns) return readEightColumnId(line, out, scratch, rule);
     if (columns.columns == Columns::faulty) return {Reading::faulty, std::move(columns.fault)};
     bool endsAtYear = false, itemYear = false;
     base::Status items = readItems(line, scratch, endsAtYear, itemYear);
     if (items) {
         if (!yearRead || scratch.year == out.year) {
+            scratch.shortFieldColumn = out.shortFieldColumn;
             std::swap(out, scratch);
             return {Reading::data};
         }
@@ -204,6 +258,30 @@ Record readAlone(std::string_view line, DataLine& out, DataLine& scratch) {
     return {yearRead || itemYear ? Reading::faulty : Reading::other, std::move(fault)};
 }
 
+// Whether items from `pos` on exist and are all integers (or ".").
+bool integersAlone(std::string_view line, std::size_t pos) {
+    bool any = false;
+    for (std::size_t start = nextItem(line, pos); start != npos; start = nextItem(line, start)) {
+        const std::size_t end = itemEnd(line, start);
+        long long value = 0;
+        if (!parseRing(line.substr(start, end - start), value)) return false;
+        any = true;
+        start = end;
+    }
+    return any;
+}
+
+bool isCapitalWord(std::string_view word) {
+    return word.size() == 4 && std::all_of(word.begin(), word.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Whether `line` reads by its fixed columns.
+bool byColumns(std::string_view line) {
+    DataLine data;
+    bool yearRead = false;
+    return readColumns(line, data, yearRead).columns == Columns::ok;
+}
+
 // Whether `line` reads by its fixed columns as ten values.
 bool tenByColumns(std::string_view line) {
     DataLine data;
@@ -213,6 +291,16 @@ bool tenByColumns(std::string_view line) {
 
 }  // namespace
 
+bool isComment(std::string_view line) {
+    const std::size_t first = nextItem(line, 0);
+    return first != npos && line[first] == '#';
+}
+
+bool isStrayLine(std::string_view line) {
+    const std::string_view text = base::trimmed(line);
+    return text.size() == 1 || (!text.empty() && text.find_first_not_of('\x1A') == npos);
+}
+
 int archiveNumber(std::string_view line) {
     if (line.empty() || isBlank(line[0])) return 0;
     const std::size_t idEnd = itemEnd(line, 0);
@@ -220,30 +308,93 @@ int archiveNumber(std::string_view line) {
         if (line[at] < '1' || line[at] > '3' || (at + 1 < line.size() && !isBlank(line[at + 1]))) continue;
         if (nextItem(line, idEnd) != at) return 0;
         // Integers alone after the number make a data line (a year of 1 to 3).
-        bool integersAlone = true, any = false;
-        for (std::size_t start = nextItem(line, at + 1); start != npos && integersAlone;
-             start = nextItem(line, start)) {
-            const std::size_t end = itemEnd(line, start);
-            long long value = 0;
-            integersAlone = parseRing(line.substr(start, end - start), value);
-            any = true;
-            start = end;
-        }
-        return any && integersAlone ? 0 : line[at] - '0';
+        return integersAlone(line, at + 1) ? 0 : line[at] - '0';
     }
     return 0;
 }
 
-Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch) {
-    Record record = readAlone(line.substr(start), out, scratch);
+int headerNumber(std::string_view line) {
+    if (line.empty() || isBlank(line[0])) return 0;
+    const std::size_t at = nextItem(line, itemEnd(line, 0));
+    if (at == npos || line[at] < '1' || line[at] > '3' || (at + 1 < line.size() && !isBlank(line[at + 1]))) return 0;
+    return integersAlone(line, at + 1) ? 0 : line[at] - '0';
+}
+
+SiteHeader siteHeader(std::string_view line) {
+    SiteHeader site;
+    const std::size_t codeEnd = itemEnd(line, 0);
+    site.code = line.substr(0, codeEnd);
+    const std::size_t number = nextItem(line, codeEnd);
+    if (number == npos) return site;
+    const std::size_t textStart = nextItem(line, number + 1);
+    if (textStart == npos) return site;
+    const std::string_view text = base::trimmed(line.substr(textStart));
+    const std::size_t lastStart = text.find_last_of(" \t") + 1;  // npos + 1 == 0: one word
+    const std::string_view last = text.substr(lastStart);
+    const auto column = static_cast<std::size_t>(last.data() - line.data());
+    const bool setOff = lastStart >= 2 && isBlank(text[lastStart - 2]);
+    if (lastStart > 0 && isCapitalWord(last) && (column == 61 || setOff)) {
+        site.species = last;
+        site.name = base::trimmed(text.substr(0, lastStart));
+    } else {
+        site.name = text;
+    }
+    return site;
+}
+
+Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataLine& scratch, IdRule rule) {
+    Record record = readAlone(line.substr(start), out, scratch, rule);
     const auto offset = static_cast<long>(start);
-    if (record.reading != Reading::data) {
+    if (record.reading != Reading::data && record.reading != Reading::choice) {
         record.fault.column += offset;
         return record;
     }
-    out.yearColumn += offset;
-    for (LineValue& value : out.values) value.column += offset;
+    for (DataLine* read : {&out, &scratch}) {
+        if (read == &scratch && record.reading != Reading::choice) break;
+        read->yearColumn += offset;
+        for (LineValue& value : read->values) value.column += offset;
+        if (read->trailingColumn > 0) read->trailingColumn += offset;
+        if (read->shortFieldColumn > 0) read->shortFieldColumn += offset;
+    }
     return record;
+}
+
+IdRule chooseIdReading(std::string_view bytes) {
+    // The id and the year after its last value of the latest line read, and
+    // how often a line of the same id did not continue it.
+    struct Track {
+        std::string id;
+        long long next = 0;
+        bool any = false;
+        long breaks = 0;
+        void follow(const DataLine& line) {
+            if (any && id == line.id && line.year != next) ++breaks;
+            id.assign(line.id);
+            next = line.year + static_cast<long long>(line.values.size());
+            any = true;
+        }
+    } byColumns, byBlanks;
+    LineReader lines(bytes, "the file", LineRules::batch(false));
+    DataLine out, scratch;
+    constexpr int examined = 200;  // lines of that kind, at most
+    for (int seen = 0; seen < examined && lines.next();) {
+        bool yearRead = false;
+        if (readColumns(lines.line(), out, yearRead).columns != Columns::eightColumns) continue;
+        ++seen;
+        const Record record = readEightColumnId(lines.line(), out, scratch, IdRule::ask);
+        if (record.reading == Reading::choice) {
+            byColumns.follow(out);
+            byBlanks.follow(scratch);
+        } else if (record.reading == Reading::data) {
+            ++(record.idInEightColumns ? byBlanks : byColumns).breaks;  // the other reading is not valid
+            (record.idInEightColumns ? byColumns : byBlanks).follow(out);
+        }
+    }
+    // A gap or a decade given twice breaks the right reading too: the one
+    // with fewer breaks is taken.
+    if (byColumns.breaks < byBlanks.breaks) return IdRule::columns;
+    if (byBlanks.breaks < byColumns.breaks) return IdRule::blanks;
+    return IdRule::ask;
 }
 
 std::size_t gluedAt(std::string_view line, std::size_t from) {
@@ -255,12 +406,16 @@ std::size_t gluedAt(std::string_view line, std::size_t from) {
         if (item >= 3 && text != ".") {
             long long value = 0;
             const bool integer = wholeInteger(text, value);
-            const bool afterMarker = previous == "-9999" || (previous == "999" && !integer);
+            bool afterMarker = previous == "-9999" || (previous == "999" && !integer);
             const bool afterTen =
                 (item >= 12 && !integer) || (start - from >= 72 && tenByColumns(line.substr(from, 72)));
+            // Values in their fields after a stop marker are one record's:
+            // the marker is one inside the series.
+            if (afterMarker && !afterTen && start - from < 72) afterMarker = !byColumns(line.substr(from));
             if (afterMarker || afterTen) {
                 DataLine data, scratch;
-                if (readAlone(line.substr(start), data, scratch).reading != Reading::other) return start;
+                if (readAlone(line.substr(start), data, scratch, IdRule::columns).reading != Reading::other)
+                    return start;
             }
         }
         previous = text;
@@ -270,9 +425,11 @@ std::size_t gluedAt(std::string_view line, std::size_t from) {
 }
 
 std::size_t ringCount(const DataLine& line) {
-    const std::size_t count = line.values.size();
+    std::size_t count = line.values.size();
     const long long last = count == 0 ? 0 : line.values.back().raw;
-    return count > 0 && (last == 999 || last == -9999) ? count - 1 : count;
+    if (last != 999 && last != -9999) return count;
+    while (count > 0 && line.values[count - 1].raw == last) --count;
+    return count;
 }
 
 }  // namespace detrend::formats::tucson

@@ -52,7 +52,9 @@ base::Result<RingWidths> ringWidths(const formats::Series& series) {
             return base::failure("series " + base::quoted(series.name) + ", year " + std::to_string(year) +
                                  ": no value inside the series, and the file has no mark for a missing year");
         if (std::string why = refusal(series, year, v); !why.empty()) return base::failure(std::move(why));
-        hundredths = hundredths && static_cast<double>(units<2>(v)) / 100.0 == v;
+        // 999 hundredths would read as the stop marker: 9.99 mm is written in
+        // thousandths.
+        hundredths = hundredths && static_cast<double>(units<2>(v)) / 100.0 == v && units<2>(v) != 999;
     }
     widths.thousandths = !hundredths;
     widths.units.reserve(end - first);

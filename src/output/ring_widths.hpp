@@ -36,7 +36,9 @@ struct RingWidths {
 
 // The widths of `series` in hundredths of a millimetre when every value is
 // a whole number of them (k / 100.0 for some integer k, as a reader of
-// hundredths makes), else in thousandths, rounded half away from zero on
+// hundredths makes) and none is 9.99 mm (999, the stop marker of
+// hundredths, which readers take for one wherever it stands), else in
+// thousandths, rounded half away from zero on
 // the exact binary value. Errors name the series and the year: a value that
 // is NaN between the first and the last present value (neither format has
 // a mark for a missing year inside a series), infinite, negative, or more

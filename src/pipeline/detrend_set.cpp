@@ -17,6 +17,7 @@
 #include "output/write_csv.hpp"
 #include "pipeline/detrend_in_order.hpp"
 #include "pipeline/pictures.hpp"
+#include "pipeline/gaps.hpp"
 #include "pipeline/site.hpp"
 #include "plot/files/picture.hpp"
 
@@ -39,6 +40,20 @@ std::string statisticsSummary(const std::optional<SiteSummary>& summary) {
     if (!summary) return {};
     const numeric::SiteStatistics& s = summary->statistics;
     return "; rbar " + figure(s.rbarTotal) + ", EPS " + figure(s.eps) + ", SNR " + figure(s.snr);
+}
+
+// `values` with NaN at the years `filled` flags.
+std::vector<float> maskedCopy(std::span<const float> values, const std::vector<bool>& filled) {
+    std::vector<float> copy(values.begin(), values.end());
+    maskFilled(copy, filled);
+    return copy;
+}
+
+// The listing block of a series whose filled years show NaN in every column.
+void formatFilledBlock(std::string& out, const formats::SeriesName& name, long long firstYear,
+                       const numeric::SeriesFit& fit, const std::vector<bool>& filled) {
+    output::formatListingBlock(out, name, firstYear, maskedCopy(fit.series, filled), maskedCopy(fit.spline, filled),
+                               maskedCopy(fit.residual, filled));
 }
 
 // What a series yields for the outputs, made on the worker threads.
@@ -171,6 +186,12 @@ public:
 private:
     formats::Series& series(int index) { return set_.series[plan_.usable[static_cast<std::size_t>(index)]]; }
 
+    // The years of usable series `index` filled by --gaps fill, or nullptr.
+    const std::vector<bool>* filledOf(int index) const {
+        const auto i = static_cast<std::size_t>(index);
+        return i < plan_.filled.size() && !plan_.filled[i].empty() ? &plan_.filled[i] : nullptr;
+    }
+
     // The indices of every series are needed after the last one: for the
     // CSV, laid out by year, the chronology and the statistics.
     bool keepIndices() const { return csv_ || settings_.chronology || settings_.statistics || settings_.running; }
@@ -189,14 +210,20 @@ private:
             // On a terminal the names cannot drive it, as in messages.
             const formats::SeriesName name =
                 formats::SeriesName::from(listingToTerminal_ ? base::escapedControls(s.name) : s.name);
-            output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
+            if (const std::vector<bool>* filled = filledOf(index))
+                formatFilledBlock(yield.listing, name, s.firstYear, fit, *filled);
+            else
+                output::formatListingBlock(yield.listing, name, s.firstYear, fit.series, fit.spline, fit.residual);
         }
         if (keepIndices() || settings_.pictures) yield.index.assign(fit.index.begin(), fit.index.end());
-        if (settings_.pictures) yield.picture = drawPicture(s, fit, yield.index);
+        if (const std::vector<bool>* filled = filledOf(index)) maskFilled(yield.index, *filled);
+        if (settings_.pictures) yield.picture = drawPicture(s, fit, yield.index, filledOf(index));
     }
 
+    // The filled years, when `filled` names some, are left out of the
+    // picture's series and spline as of its index.
     base::Result<std::string> drawPicture(const formats::Series& s, const numeric::SeriesFit& fit,
-                                          std::span<const float> index) const {
+                                          std::span<const float> index, const std::vector<bool>* filled) const {
         constexpr long long latestYear = 1000000000;  // the pictures' years are int
         if (s.firstYear < -latestYear || s.firstYear > latestYear)
             return base::failure("its years lie beyond what a picture can show");
@@ -204,8 +231,10 @@ private:
         const std::string title = pictureTitle(input_, plot::plotFileTitle(s.name, fitted.title));
         plot::SeriesPicture picture;
         picture.firstYear = static_cast<int>(s.firstYear);
-        picture.series = fit.series;
-        picture.spline = fit.spline;
+        std::vector<float> series, spline;
+        if (filled) series = maskedCopy(fit.series, *filled), spline = maskedCopy(fit.spline, *filled);
+        picture.series = filled ? std::span<const float>(series) : std::span<const float>(fit.series);
+        picture.spline = filled ? std::span<const float>(spline) : std::span<const float>(fit.spline);
         picture.index = index;
         picture.title = title;
         picture.valueLabel = valueLabel(set_);

@@ -25,6 +25,9 @@ struct SetPlan {
     std::vector<std::size_t> usable;  // indices into the set's series
     std::vector<int> cutoffs;  // one per usable series
     int skipped = 0;
+    // Per usable series, the years filled by --gaps fill (gaps.hpp), NA in
+    // every output; empty (or empty for a series) when none was.
+    std::vector<std::vector<bool>> filled;
 };
 
 // Plans the set: a series that cannot be detrended (skipReason) is skipped

@@ -19,6 +19,7 @@
 #include "output/chronology_files.hpp"
 #include "numeric/index.hpp"
 #include "output/naming.hpp"
+#include "pipeline/gaps.hpp"
 #include "plot/files/plot_format.hpp"
 
 namespace detrend::pipeline {
@@ -69,6 +70,7 @@ struct RunSettings {
     std::optional<ChronologyCut> chronologyCut;
     SiteHeader site;  // --site, --site-name, --species
     std::string cutoff;  // as the statistics table records it: "32" or "67%"
+    GapRule gaps = GapRule::skip;  // years without a value inside a series
     int jobs = 0;  // series worked on at once (0: one per core)
     bool detrends = true;  // false: the series are only read and crossdated
     std::optional<numeric::CrossdatingOptions> crossdating;  // the crossdating report is made

@@ -203,8 +203,8 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
     if (!chronology) return true;
     for (std::size_t s : chronology->leftOutOfResidual)
         messages.note(outputs.input.label + ": series " + base::quoted(indices[s].name) +
-                      ": its index has no value inside it (a spline not positive there); it is left out of the "
-                      "residual chronology");
+                      ": its index has no value inside it (a spline not positive there, or years filled by --gaps "
+                      "fill); it is left out of the residual chronology");
     // The subsample signal strength from rbar.eff as the field's tables give
     // it, to three decimals.
     const double rbar = std::round(site.statistics.rbarEffective * 1000.0) / 1000.0;

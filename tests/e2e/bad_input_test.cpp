@@ -138,6 +138,12 @@ TEST(BadInput, ADirectoryAsInputFile) {
     EXPECT_EQ(o.err, "detrend: cannot open input file \"dir\": Is a directory\n");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, inputPrompt);
+    // The batch says what to name instead.
+    RunOptions batch;
+    batch.arguments = {"-c", "5", "dir/"};
+    const Outcome b = s.run("", batch);
+    EXPECT_EQ(b.err, "detrend: dir/: is a directory: name the files in it (dir/*.rwl)\n");
+    EXPECT_EQ(b.status, 1);
 }
 
 TEST(BadInput, OutputFilesThatCannotBeWritten) {

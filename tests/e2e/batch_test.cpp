@@ -16,6 +16,8 @@
 namespace detrend::e2e {
 namespace {
 
+using namespace std::string_literals;
+
 std::string golden(const std::string& name) { return readFile(std::string(DETREND_GOLDEN_DIR) + "/" + name); }
 
 Outcome batch(const Scenario& s, std::vector<std::string> arguments, const std::string& input = "") {
@@ -322,6 +324,24 @@ TEST(Batch, ReadersSayWhatTheyAssumedAndRead) {
          0,
          "r.csv: line 1, the header, names 2 series for rows of 3 cells: the first column is read as the years, as R "
          "writes row names\nr.csv: 2 series detrended, 0 skipped\n"},
+        {"w.csv",
+         "\"\",\"year\",\"A\"\n\"1\",1900,1.1\n\"2\",1901,2.2\n\"3\",1902,1.3\n\"4\",1903,3.4\n\"5\",1904,1.2\n",
+         {},
+         0,
+         "w.csv: the first column, without a name, counts the rows (as R's write.csv or pandas' to_csv writes them); "
+         "the years are read from column 2, \"year\"\nw.csv: 1 series detrended, 0 skipped\n"},
+        // Not text: refused before any reader looks at a line.
+        {"p.rwl", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, {}, 1, "p.rwl: not a text file: it looks like a PNG image\n"},
+        {"x.csv",
+         "PK\x03\x04\x14\0\x06\0"s,
+         {"--format", "csv"},
+         1,
+         "x.csv: not a text file: it looks like a ZIP archive (an .xlsx or .ods spreadsheet is one)\n"},
+        {"n.rwl",
+         "A       1850   100\0 999\n"s,
+         {},
+         1,
+         "n.rwl: not a text file: it holds NUL bytes in its first kilobytes\n"},
     };
     for (const Case& c : cases) {
         Scenario s;
@@ -335,6 +355,93 @@ TEST(Batch, ReadersSayWhatTheyAssumedAndRead) {
             expected += "detrend: " + c.err.substr(at, c.err.find('\n', at) + 1 - at);
         EXPECT_EQ(o.err, expected) << c.bytes;
     }
+}
+
+// A Tucson file of two series, 1850-1899: A without lines for 1870-1879.
+std::string gappedTucson() {
+    std::string text;
+    for (const char* id : {"A", "B"}) {
+        for (int decade = 1850; decade < 1900; decade += 10) {
+            if (id == std::string("A") && decade == 1870) continue;
+            char line[80];
+            std::snprintf(line, sizeof line, "%-8s%4d", id, decade);
+            text += line;
+            for (int k = 0; k < 10; ++k) {
+                std::snprintf(line, sizeof line, "%6d", 100 + (decade / 10 + k * (id[0] - 'A' + 3)) % 37 * 5);
+                text += line;
+            }
+            text += "\n";
+        }
+        text += std::string(id) + "       1900   999\n";
+    }
+    return text;
+}
+
+// The CSV's cells of `year`, split at commas.
+std::vector<std::string> csvRow(const std::string& csv, const std::string& year) {
+    const std::size_t at = csv.find("\n" + year + ",");
+    std::vector<std::string> cells;
+    std::istringstream row(csv.substr(at + 1, csv.find('\n', at + 1) - at - 1));
+    for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+    return cells;
+}
+
+TEST(Batch, GapsSkippedSplitOrFilled) {
+    Scenario s;
+    s.write("g.rwl", gappedTucson());
+    const std::vector<std::string> common = {"-c", "8", "-d", "out", "--chron", "g.rwl"};
+    // The rule, and more arguments after it on lines of their own.
+    auto run = [&](const std::string& rule) {
+        std::vector<std::string> arguments = common;
+        arguments.push_back("--gaps");
+        std::istringstream words(rule);
+        for (std::string word; std::getline(words, word);) arguments.push_back(word);
+        return batch(s, arguments);
+    };
+    const Outcome skip = run("skip");
+    EXPECT_EQ(skip.status, 1);
+    EXPECT_EQ(skip.err,
+              "detrend: made the output directory \"out\"\n"
+              "detrend: g.rwl: series \"A\" skipped: it has no values for 1870 to 1879, between lines 2 and 3\n"
+              "detrend: g.rwl: 1 series detrended, 1 skipped\n");
+
+    const Outcome split = run("split");
+    EXPECT_EQ(split.status, 0) << split.err;
+    EXPECT_EQ(split.err,
+              "detrend: g.rwl: series \"A\" is split at its gaps into \"A.1\" (1850 to 1869) and \"A.2\" (1880 to "
+              "1899)\ndetrend: g.rwl: 3 series detrended, 0 skipped\n");
+    const std::string splitCsv = readFile(s.path("out/g.csv"));
+    EXPECT_EQ(splitCsv.substr(0, splitCsv.find('\n')), "year,A.1,A.2,B");
+    EXPECT_EQ(csvRow(splitCsv, "1875")[1], "NA");
+    EXPECT_NE(readFile(s.path("out/g.out")).find(" Input series is: A.2 "), std::string::npos);
+
+    const Outcome fill = run("fill\n--plot\nplots");
+    EXPECT_EQ(fill.status, 0) << fill.err;
+    EXPECT_TRUE(std::filesystem::exists(s.path("plots/g-A.png")));
+    EXPECT_EQ(fill.err,
+              "detrend: made the plot directory \"plots\"\n"
+              "detrend: g.rwl: series \"A\": 10 years without a value inside it, first 1870, filled by linear "
+              "interpolation to detrend it; NA there in every output\n"
+              "detrend: g.rwl: series \"A\": its index has no value inside it (a spline not positive there, or "
+              "years filled by --gaps fill); it is left out of the residual chronology\n"
+              "detrend: g.rwl: 2 series detrended, 0 skipped\n");
+    const std::string csv = readFile(s.path("out/g.csv"));
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "year,A,B");
+    for (const char* year : {"1870", "1879"}) EXPECT_EQ(csvRow(csv, year)[1], "NA") << year;
+    EXPECT_NE(csvRow(csv, "1869")[1], "NA");
+    EXPECT_NE(csvRow(csv, "1880")[1], "NA");
+    // The listing keeps a line for every year, NaN in the filled ones.
+    const std::string listing = readFile(s.path("out/g.out"));
+    EXPECT_NE(listing.find(" 1870     NaN     NaN     NaN\r\n"), std::string::npos);
+    EXPECT_NE(listing.find(" 1880 "), std::string::npos);
+    // The chronology's depth counts the series present, not the years filled.
+    const std::string chronology = readFile(s.path("out/g-chron.csv"));
+    EXPECT_EQ(csvRow(chronology, "1875")[3], "1");
+    EXPECT_EQ(csvRow(chronology, "1885")[3], "2");
+
+    const Outcome wrong = batch(s, {"-c", "8", "--gaps", "merge", "g.rwl"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "detrend: --gaps merge: expected skip, split or fill\n" + usageHint);
 }
 
 TEST(Batch, PlotFilesForEverySeriesDetrended) {

@@ -43,8 +43,11 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_EQ(crn.out, "");  // an output named: no listing on standard output
     // Three header lines, then decade lines; the residual chronology beside.
     const std::string crnText = readFile(s.path("oaks.crn"));
-    const std::string decades = crnText.substr(crnText.find("\noaks   3\n") + 10);
-    EXPECT_EQ(decades.substr(0, 6), "oaks  ");
+    std::size_t afterHeader = 0;
+    for (int line = 0; line < 3; ++line) afterHeader = crnText.find('\n', afterHeader) + 1;
+    EXPECT_EQ(crnText.substr(0, crnText.find('\n')), "OAK    1 Hollow Oak Stand" + std::string(36, ' ') + "QUPE");
+    const std::string decades = crnText.substr(afterHeader);
+    EXPECT_EQ(decades.substr(0, 6), "OAK   ");  // the file's own site code
     EXPECT_EQ(firstLine(decades).size(), 10u + 10 * 7);
     EXPECT_TRUE(std::filesystem::exists(s.path("oaks-res.crn")));
 }

@@ -42,6 +42,11 @@ TEST(InputFormat, DetectedFromContent) {
         {"tucson, glued records", "WFS08a  2000   429   343   332 -9999        WFS09a  1880  1935   100   999\n",
          InputFormat::tucson},
         {"integer table, a 999 at a row's end", "Year A B\n1901 1234 999\n1902 1235 5678\n", InputFormat::table},
+        {"tucson after comments", "# Lamite Barjung, Nepal\n#----\nLBJ01   1850   104   999\n", InputFormat::tucson},
+        {"tucson with a header numbered in column 5",
+         "PZ  1 Dzerzhinskiy   QURO\nPZ  2 Russia\nPZ  3 A. Person\nPZ01    1850   104   999\n", InputFormat::tucson},
+        {"tucson ending in a line of Ctrl-Z", "ABC01   1850   104   110   999\r\n\x1A\r\n", InputFormat::tucson},
+        {"tucson, ids filling columns 1-8", "WLD26W 11680  1029  1030\nWLD26W 11682   999\n", InputFormat::tucson},
         // The name breaks a tie.
         {"tucson and csv both: content order", "101\t1850\t104\t999\n205\t1850\t100\t999\n", InputFormat::tucson},
         {"tucson and csv both: .csv", "101\t1850\t104\t999\n205\t1850\t100\t999\n", InputFormat::csv, "d/a.CSV"},

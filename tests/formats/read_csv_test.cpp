@@ -54,6 +54,7 @@ TEST(Csv, SeparatorsAndMissingFlag) {
         double missing;
         std::vector<double> values;  // of the first series, from 1850
         std::size_t series = 1;
+        std::string warnings = "";
     };
     const std::vector<Case> cases = {
         {"semicolon, decimal comma", "Jahr;A\n1850;1,25\n1851;\"0,5\"\n", -999.0, {1.25, 0.5}},
@@ -67,7 +68,40 @@ TEST(Csv, SeparatorsAndMissingFlag) {
          -999.0,
          {1.25, nan, 0.5},
          2},
-        {"R's header: one cell fewer than the rows", "A,B\n1850,1.25,2\n\"1851\",0.5,3\n", -999.0, {1.25, 0.5}, 2},
+        {"R's header: one cell fewer than the rows",
+         "A,B\n1850,1.25,2\n\"1851\",0.5,3\n",
+         -999.0,
+         {1.25, 0.5},
+         2,
+         "line 1, the header, names 2 series for rows of 3 cells: the first column is read as the years, as R writes "
+         "row names"},
+        {"R's write.csv: row numbers, then the years",
+         "\"\",\"year\",\"A\",\"B\"\n\"1\",1850,1.25,NA\n\"2\",1851,0.5,3\n",
+         -999.0,
+         {1.25, 0.5},
+         2,
+         "the first column, without a name, counts the rows (as R's write.csv or pandas' to_csv writes them); the "
+         "years are read from column 2, \"year\""},
+        {"pandas' to_csv: an index from 0, then the years",
+         ",A,Year\n0,1.25,1850.0\n1,0.5,1851.0\n",
+         -999.0,
+         {1.25, 0.5},
+         1,
+         "the first column, without a name, counts the rows (as R's write.csv or pandas' to_csv writes them); the "
+         "years are read from column 3, \"Year\""},
+        {"cut off in the last row",
+         "Year,A,B\n1850,1.25,2\n1851,0.5,3\n1852,0.7",
+         -999.0,
+         {1.25, 0.5},
+         2,
+         "line 4, the last, has no line end and 2 of 3 cells: the file seems cut off; its cells from column 6 on are "
+         "read as missing"},
+        {"cut off after the year",
+         "Year,A,B\n1850,1.25,2\n1851",
+         -999.0,
+         {1.25},
+         2,
+         "line 3, the last, has no line end and 1 of 3 cells: the file seems cut off; the row is left out"},
         {"separator consistent over the lines", "Year;A, North\n1850;1,25\n", -999.0, {1.25}},
         {"CR alone", "Year,A\r1850,1.25\r1851,0.5\r", -999.0, {1.25, 0.5}},
         {"a separator ending every line", "Year,A,\n1850,1.25,\n1851,0.5,\n", -999.0, {1.25, 0.5}},
@@ -83,6 +117,8 @@ TEST(Csv, SeparatorsAndMissingFlag) {
         ASSERT_TRUE(r.ok) << r.error.what;
         EXPECT_EQ(r.set.series.size(), c.series);
         expectValues(r.set.series[0], 1850, c.values);
+        EXPECT_EQ(r.set.warnings.empty() ? "" : r.set.warnings.front(), c.warnings);
+        EXPECT_LE(r.set.warnings.size(), 1u);
     }
 }
 
@@ -95,6 +131,8 @@ TEST(Csv, ErrorsNameLineAndColumn) {
         {"Year,A\n1850,1d2\n", 2, 6, R"(expected a number, found "1d2")"},
         {"Year,A\n1850,1\0002\n"s, 2, 6, "expected a number, found \"1\0002\""s},  // the messages escape it
         {"Year,A\n1850,1\n1852,1\n", 3, 1, "expected year 1851, found 1852"},
+        {",year,A\n0,1850,1\n2,1851,1\n", 3, 1, R"(expected the row number 1, found "2")"},
+        {",year,A\n0,1850,1\n1,1852,1\n", 3, 3, "expected year 1851, found 1852"},
         {"Year,A\n1850,1\n1850,1\n", 3, 1, "expected year 1851, found 1850"},
         {"Year,A\n1850.5,1\n", 2, 1, R"(expected a year, found "1850.5")"},
         {"Year,A\nNA,1\n", 2, 1, R"(expected a year, found "NA")"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,35 @@ TEST(Tucson, HeaderLinesSkippedAndUnitsFromStopMarkers) {
     expectValues(r.set.series[1], 1855, {1.234, 0.0, 0.0, 1.005, 0.98, 0.999, 1.5});  // -999: an absent ring
     EXPECT_FALSE(r.set.series[0].problem);
     EXPECT_EQ(r.set.warnings, std::vector<std::string>{"series \"ABC02\": 1 absent ring read as 0, first in 1857"});
+    EXPECT_EQ(r.set.siteCode, "ABC");
+    EXPECT_EQ(r.set.siteName, "Oak Ridge");
+    EXPECT_EQ(r.set.species, "QURO");
+}
+
+TEST(Tucson, TheSiteFromTheHeadersFirstLine) {
+    struct Case {
+        std::string header;
+        std::optional<std::string> code, name, species;
+    };
+    const std::vector<Case> cases = {
+        {"BRSF   1 Blackwater River State Forest                       PIPA", "BRSF", "Blackwater River State Forest",
+         "PIPA"},
+        {"DJ  1 Djubga - DJ   PISY", "DJ", "Djubga - DJ", "PISY"},
+        {"J02_PCGL 1 Mont Jauffret 02", "J02_PCGL", "Mont Jauffret 02", std::nullopt},
+        {"ABC  1 Oak Ridge NEAR", "ABC", "Oak Ridge NEAR", std::nullopt},  // a last word, not set off
+        {"", std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        const std::string code = c.code.value_or("X");
+        const std::string head =
+            c.header.empty() ? "" : c.header + "\n" + code + "  2 Somewhere\n" + code + "  3 A. Person\n";
+        const Outcome r = read(head + "X01     1850   104   999\n");
+        ASSERT_TRUE(r.ok) << r.error.what;
+        EXPECT_EQ(r.set.siteCode, c.code);
+        EXPECT_EQ(r.set.siteName, c.name);
+        EXPECT_EQ(r.set.species, c.species);
+    }
 }
 
 // Joins the warnings of a read, one per line.
@@ -105,6 +135,114 @@ TEST(Tucson, OneLineInEachReading) {
          1850,
          {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2},
          "line 1 holds two records that lost their line break; each is read as a line of its own\n"},
+        {"comments at the top and between series",
+         "#----------\n# Lamite Barjung ABIES Spectabilus Nepal 4/2000 pjk\nLBJ01   1850   104   999\n#---\n"
+         "LBJ02   1850   120   999\n",
+         "LBJ01",
+         1850,
+         {1.04},
+         "line 1 is a comment (it begins with \"#\"), skipped (and 2 more lines)\n"},
+        {"a header whose numbers stand in column 5",
+         "PZ  1 Dzerzhinskiy                                        QURO\nPZ  2 Russia  Quercus robur\n"
+         "PZ  3 A. Person\nPZ01    1850   104   999\n",
+         "PZ01",
+         1850,
+         {1.04},
+         "lines 1-3 skipped: the site's header, its line numbers 1 to 3 outside columns 6-9\n"},
+        {"a header whose numbers follow an 8-character code",
+         "J02_PCGL 1 Mont Jauffret 02\nJ02_PCGL 2 France\nJ02_PCGL 3 Someone\n\nJ02A    1850   104   999\n",
+         "J02A",
+         1850,
+         {1.04},
+         "lines 1-3 skipped: the site's header, its line numbers 1 to 3 outside columns 6-9\n"},
+        {"a header after a comment, numbers in column 8",
+         "# made by hand\nSOJ    1 Sojourn Lake                                        PIBA\n"
+         "SOJ    2 Canada       Jack Pine            0M  5355-10441\nSOJ    3 A. Person\nSOJ01   1850   104   999\n",
+         "SOJ01",
+         1850,
+         {1.04},
+         "line 1 is a comment (it begins with \"#\"), skipped\n"},
+        {"a word after the tenth value field",
+         "rif851  1430" + tenValues + "  gap\nrif851  1440   508   999\n",
+         "rif851",
+         1430,
+         {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 5.08},
+         "line 1 has \"gap\" after its last value field, ignored\n"},
+        {"a word after ten values split at blanks",
+         "784011 1840 100 100 100 100 100 100 100 100 100 100  GAP\n784011 1850 900 999\n",
+         "784011",
+         1840,
+         {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9},
+         "line 1 has \"GAP\" after its last value field, ignored\n"},
+        {"a word against the year and after the fields",
+         "RCS0401a1884    99   100   100   100   100   100" + std::string(24, ' ') +
+             " Simpl\n"
+             "RCS0401a1890    99   999\n",
+         "RCS0401a",
+         1884,
+         {0.99, 1, 1, 1, 1, 1, 0.99},
+         "line 1 has \"Simpl\" after its last value field, ignored\n"},
+        {"an id filling columns 1-8 against the year",
+         "WLD26W 11680  1029   999\n",
+         "WLD26W 1",
+         1680,
+         {10.29},
+         "line 1: the id \"WLD26W 1\" fills columns 1-8 against the year 1680; read by the fixed columns\n"},
+        {"such ids on consecutive lines, also valid split at blanks",
+         "PO10 1 51908    19    20\nPO10 1 51910    30   999\n",
+         "PO10 1 5",
+         1908,
+         {0.19, 0.2, 0.3},
+         "line 1: the id \"PO10 1 5\" fills columns 1-8 against the year 1908; read by the fixed columns (and 1 "
+         "more line)\n"},
+        {"an id against the year without a blank", "kancd11a1960   140   143   999\n", "kancd11a", 1960, {1.4, 1.43}},
+        {"Ctrl-Z on a line of its own after the last series",
+         "ABC01   1850   104   999\r\n\x1A\r\n",
+         "ABC01",
+         1850,
+         {1.04},
+         "line 2 holds an end-of-file mark (Ctrl-Z) after the last series: the data end there\n"},
+        {"a stray character after the last series",
+         "ABC01   1850   104   999\n\nx\n",
+         "ABC01",
+         1850,
+         {1.04},
+         "line 3 holds only \"x\" after the last series: the data end there\n"},
+        {"999 inside a series in hundredths",
+         "BES04B  1950   131   273   999   342   374   999\n",
+         "BES04B",
+         1950,
+         {1.31, 2.73, 0, 3.42, 3.74},
+         "series \"BES04B\": 1 absent ring read as 0, first in 1952; a stop marker (999) inside the series, first in "
+         "1952\n"},
+        {"999 repeated at the end",
+         "164051  1960  99  53  102  91  42  115 150  999  999  999\n",
+         "164051",
+         1960,
+         {0.99, 0.53, 1.02, 0.91, 0.42, 1.15, 1.5},
+         "line 1 repeats its stop marker (999 999 999); the series ends at the first\n"},
+        {"-9999 inside a series in thousandths",
+         "A       1850  1100 -9999  1200   999 -9999\n",
+         "A",
+         1850,
+         {1.1, 0, 1.2, 0.999},
+         "series \"A\": 1 absent ring read as 0, first in 1851; a stop marker (-9999) inside the series, first in "
+         "1851\n"},
+        {"a file cut off inside a value field",
+         "ABC01   1850   104   230   18",
+         "ABC01",
+         1850,
+         {1.04, 2.3},
+         "line 1, the last, has no line end and stops inside the value field of columns 25-30: the file seems cut "
+         "off; the value \"18\" there is left out\n"
+         "series ABC01 has no stop marker; its values are read as hundredths of a millimetre\n"},
+        {"a file cut off before the last line's first value",
+         "ABC01   1850   104   999\nABC02   18",
+         "ABC01",
+         1850,
+         {1.04},
+         "line 2, the last, has no line end and stops before its first value: the file seems cut off; the line is "
+         "left out\n"},
         {"joined files: the archive's header in the middle",
          "UMD    1 Lil Scaly Mountain\nUMD    2 N. Carolina\nUMD    3 A. Person\nA       1850   100\n"
          "UMD    1 Lil Scaly Mountain\nUMD    2 N. Carolina\nUMD    3 A. Person\nA       1851   110   999\n",
@@ -146,14 +284,20 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         // Doubtful layouts.
         {"PINE-01-1921   100   999\n", 1, 8,
          R"("-" in column 8 may end the id "PINE-01-" or begin the year -1921; put a blank between the id and the year)"},
-        {"ABC01  12345   100   999\n", 1, 8,
-         R"(the year "12345" reaches into column 8; a year has at most four digits, in columns 9-12)"},
+        // Both readings of columns 1-12 hold, and no other line tells.
+        {"PO10 1 51908    19   999\n", 1, 8,
+         R"(columns 1-12 read as the id "PO10 1 5" and the year 1908, or split at blanks as the id "PO10" and the )"
+         R"(year 1, and the file's other lines do not tell which; put a blank before the year)"},
+        {"PO10 1 51908    19\nPO10 1 51930    21\n", 1, 8,
+         R"(columns 1-12 read as the id "PO10 1 5" and the year 1908, or split at blanks as the id "PO10" and the )"
+         R"(year 1, and the file's other lines do not tell which; put a blank before the year)"},
         {first + "AB 1713   156   101\n", 2, 11,
          "year 15 in columns 9-12 differs from the year 1713 after the series id"},
-        {first + "ABC01   1860" + tenValues + "  SEQ1\n", 2, 75, R"(expected nothing after column 72, found "SEQ1")"},
-        {"ABC01   1860" + tenValues + "  SEQ1\n" + first, 1, 75, R"(expected nothing after column 72, found "SEQ1")"},
+        // A number (or what begins as one) after the tenth field may be an
+        // eleventh value.
+        {first + "ABC01   1860" + tenValues + "  12a\n", 2, 75, R"(expected nothing after column 72, found "12a")"},
+        {"ABC01   1860" + tenValues + "  1.5\n" + first, 1, 75, R"(expected nothing after column 72, found "1.5")"},
         {"ABC01   1850   100         101   999\n", 1, 19, "expected a value in columns 19-24, found blanks"},
-        {"ABC01   1850   100 -9999   100\n", 1, 28, "expected nothing after the stop marker -9999"},
         {"ABC 12345 100 999\n", 1, 5, "year 12345 has more than four digits"},
         {"\n\nonly a header\n", 0, 0, "the file holds no data line (a series id, a year and its values)"},
         {"", 0, 0, "the file holds no data line (a series id, a year and its values)"},
@@ -182,8 +326,8 @@ TEST(Tucson, SeriesRules) {
         {"id back after years without a line: a gap",
          "A       1850   100   110   999\nB       1850   100   999\nA       1854   120   999\n",
          1850,
-         {},
-         "it has no values for 1852-1853, between lines 1 and 3"},
+         {1.0, 1.1, nan, nan, 1.2},  // the years without a line left to --gaps
+         "it has no values for 1852 to 1853, between lines 1 and 3"},
         {"999 before more lines of the run is a value",
          "A       1850  1100  1200   999\nA       1853  1000 -9999\n",
          1850,
@@ -200,7 +344,7 @@ TEST(Tucson, SeriesRules) {
          1855,
          {1.0, 1.1, 1.2, 1.3, 1.4, 1.5},
          "",
-         "series \"A\": line 1 holds values past the end of its decade (1855-1860), read as consecutive years\n"},
+         "series \"A\": line 1 holds values past the end of its decade (1855 to 1860), read as consecutive years\n"},
         {"continuation line overlapping",
          "A       1850   100   110   120\nA       1852   130   999\n",
          1850,
@@ -212,6 +356,21 @@ TEST(Tucson, SeriesRules) {
          {1.0},
          "year 1851 is given twice (lines 1 and 2)"},
         {"nothing but missing rings", "A       1850  -999  -999   999\n", 1850, {}, "it has no values"},
+        {"a decade given twice with the same values",
+         "A       1850   100   110\nA       1850   100   110\nA       1852   120   999\n",
+         1850,
+         {1.0, 1.1, 1.2},
+         "",
+         "series \"A\": 1850 to 1851 given twice with the same values, first on lines 1 and 2; read once\n"},
+        {"999 inside a series without a stop marker: its unit unknown",
+         "A       1850   100   999   120\n",
+         1850,
+         {1.0, 0.0, 1.2},
+         "999 in 1851 (line 1) may be a stop marker or a ring of 0.999 mm, and the series has no stop marker to tell "
+         "its unit",
+         "series A has no stop marker; its values are read as hundredths of a millimetre\n"
+         "series \"A\": 1 absent ring read as 0, first in 1851; a stop marker (999) inside the series, first in "
+         "1851\n"},
         {"stop markers disagree",
          "A       1850   100   999\nB       1850     1   999\nA       1851   120 -9999\n",
          1850,

@@ -281,6 +281,9 @@ TEST(Methods, FilterOfTheCutoffsLengthIsDetrendSeries) {
         EXPECT_EQ(actual.outcome, expected.outcome) << c.cutoff;
         EXPECT_EQ(actual.coefficients, expected.coefficients) << c.cutoff;
         ASSERT_EQ(actual.spline.size(), expected.spline.size());
+        ASSERT_EQ(actual.residual.size(), expected.residual.size());
+        // Bits, NaN included; an empty fit (the filter too long) has none.
+        if (actual.spline.empty()) continue;
         EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)), 0);
         EXPECT_EQ(std::memcmp(actual.residual.data(), expected.residual.data(), actual.residual.size() * sizeof(float)),
                   0);
@@ -415,8 +418,15 @@ TEST(Methods, AutoFilterIsTheFilterOfItsOrder) {
         EXPECT_EQ(actual.filterComputed, expected.filterComputed);
         EXPECT_EQ(actual.coefficients, expected.coefficients);
         ASSERT_EQ(actual.spline.size(), expected.spline.size());
-        EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)), 0);
-        EXPECT_EQ(std::memcmp(actual.series.data(), expected.series.data(), actual.series.size() * sizeof(float)), 0);
+        ASSERT_EQ(actual.series.size(), expected.series.size());
+        if (!actual.spline.empty()) {
+            EXPECT_EQ(std::memcmp(actual.spline.data(), expected.spline.data(), actual.spline.size() * sizeof(float)),
+                      0);
+        }
+        if (!actual.series.empty()) {
+            EXPECT_EQ(std::memcmp(actual.series.data(), expected.series.data(), actual.series.size() * sizeof(float)),
+                      0);
+        }
     }
     EXPECT_EQ(chosen[2], 0);  // no order below n / 3
     EXPECT_GT(*std::max_element(chosen.begin(), chosen.end()), 1);  // not only the first stage

@@ -155,10 +155,14 @@ struct TucsonCase {
 
 std::vector<TucsonCase> tucsonCases() {
     return {
-        {"plain, an absent ring, a last value of 9.99 mm before the marker 999",
-         {{rings("OAK01", 1995, {123, 55, 231, 0, 100, 50, 999}), "OAK01"}},
+        {"plain, an absent ring",
+         {{rings("OAK01", 1995, {123, 55, 231, 0, 100, 50}), "OAK01"}},
          "OAK01   1995   123    55   231     0   100\n"
-         "OAK01   2000    50   999   999\n"},
+         "OAK01   2000    50   999\n"},
+        // 999 would read as the stop marker of hundredths.
+        {"a value of 9.99 mm: thousandths",
+         {{rings("OAK01", 1995, {123, 55, 999}), "OAK01"}},
+         "OAK01   1995  1230   550  9990 -9999\n"},
         {"absent rings first, a value filling its six columns",
          {{rings("ABS", 1850, {0, 0, 12, 999999}), "ABS"}},
          "ABS     1850     0     0    12999999   999\n"},
