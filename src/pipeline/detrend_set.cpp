@@ -169,7 +169,8 @@ public:
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
         SetResult result;
         if (done == 0) return nothingDetrended(skipped);
-        const SiteOutputs site{settings_, input_, chronologyFile_, residualFile_, crnSite_, pending_, siteOf(set_)};
+        const SiteOutputs site{settings_, input_,   chronologyFile_, residualFile_,
+                               crnSite_,  pending_, siteOf(set_),    fileTrees_};
         const bool siteWritten = buildSite(indices_, site, messages_, result.statistics);
         for (const std::string& f : plotFailures_) messages_.error(std::string(label_) + ": " + f);
         messages_.note(std::string(label_) + ": " + std::to_string(done) + " series detrended, " +
@@ -263,7 +264,11 @@ private:
             if (!written_.ok()) return false;
         }
         if (csv_) warnRatio(s, fit);
-        if (keepIndices()) indices_.push_back({s.name, s.firstYear, yield.index});
+        if (keepIndices()) {
+            indices_.push_back({s.name, s.firstYear, yield.index});
+            // A tree is the site's and the tree's number together.
+            fileTrees_.push_back(s.tree.empty() ? std::string() : s.site + "\n" + s.tree);
+        }
         recordFit(s, fit);
         if (settings_.pictures) writePicture(index, yield);
         return true;
@@ -399,6 +404,7 @@ private:
     const SiteHeader crnSite_;
     std::vector<SeriesYield> yields_;  // one per slot of the pipeline
     std::vector<output::IndexColumn> indices_;
+    std::vector<std::string> fileTrees_;  // the file's tree of each index column
     std::vector<std::string> plotFailures_;
     std::vector<output::FitRow> fitRows_;
     std::map<std::string_view, int> fallbacks_;  // series by the method they fell back to

@@ -1,5 +1,6 @@
 #include "pipeline/site.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -159,11 +160,20 @@ SiteHeader crnSite(const RunSettings& settings, const formats::SeriesSet& set, c
 }
 
 std::vector<std::size_t> treesOf(const std::vector<std::string>& names, const RunSettings& settings,
-                                 const std::string& label, output::Messages& messages, bool noted) {
+                                 const std::string& label, output::Messages& messages, bool noted,
+                                 const std::vector<std::string>& fileTrees) {
     switch (settings.treeIds) {
         case TreeIdSource::none: return {};
         case TreeIdSource::table: return treesFromTable(names, settings, label, messages, noted);
         case TreeIdSource::automatic: break;
+    }
+    // The file's own trees, numbered by their first appearance.
+    if (!fileTrees.empty() && fileTrees.size() == names.size() &&
+        std::none_of(fileTrees.begin(), fileTrees.end(), [](const std::string& t) { return t.empty(); })) {
+        std::map<std::string, std::size_t> numbers;
+        std::vector<std::size_t> trees;
+        for (const std::string& tree : fileTrees) trees.push_back(numbers.emplace(tree, numbers.size()).first->second);
+        return trees;
     }
     const numeric::TreeIds ids = numeric::treeIdsFromNames(names);
     if (ids.split) return ids.tree;
@@ -181,7 +191,8 @@ bool buildSite(const std::vector<output::IndexColumn>& indices, const SiteOutput
     std::vector<std::string> names;
     for (const output::IndexColumn& column : indices) names.push_back(column.name);
     const bool statistics = settings.statistics || settings.running;
-    const std::vector<std::size_t> trees = treesOf(names, settings, outputs.input.label, messages, statistics);
+    const std::vector<std::size_t> trees =
+        treesOf(names, settings, outputs.input.label, messages, statistics, outputs.fileTrees);
     const numeric::StatisticsOptions options{settings.statistics.value_or(numeric::CorrelationMethod::spearman),
                                              settings.zeros};
     std::optional<numeric::Chronology> chronology;

@@ -30,6 +30,9 @@ struct SiteOutputs {
     // with the input's other outputs.
     std::vector<std::unique_ptr<output::OutputFile>>& pictures;
     std::string siteTitle = {};  // the site's code and name for the picture's title; empty: none given
+    // The tree each series detrended has in its file (Heidelberg's TreeNo,
+    // TRiDaS's element), one per index column; empty where the file says none.
+    std::vector<std::string> fileTrees = {};
 };
 
 // The statistics of a site, for the run's tables and the summary line.
@@ -48,8 +51,11 @@ SiteHeader crnSite(const RunSettings& settings, const formats::SeriesSet& set, c
 // from `settings`: read from the names, or from the table of trees. A note
 // says when the names do not split, or the table lacks a series, and
 // `noted` asks for it.
+// With `fileTrees` naming a tree for every series (as Heidelberg and TRiDaS
+// files do), those trees come first for `automatic`.
 std::vector<std::size_t> treesOf(const std::vector<std::string>& names, const RunSettings& settings,
-                                 const std::string& label, output::Messages& messages, bool noted);
+                                 const std::string& label, output::Messages& messages, bool noted,
+                                 const std::vector<std::string>& fileTrees = {});
 
 // Builds what `settings` asks for from `indices` (one column per series
 // detrended, in the order of the file): the chronology (with the subsample

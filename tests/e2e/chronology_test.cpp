@@ -77,6 +77,21 @@ TEST(Chronology, TreesWindowsAndTheCut) {
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_NE(table.out.find(",16,15,15,120,1,119,"), std::string::npos) << table.out;
     EXPECT_NE(table.err.find("site.rwl: 14 of 16 series are not in the table of trees"), std::string::npos);
+    // A Heidelberg file's TreeNo: four cores of two trees, whatever the names.
+    std::string heidelberg;
+    for (int tree = 1; tree <= 2; ++tree)
+        for (int core = 1; core <= 2; ++core) {
+            heidelberg += "HEADER:\nKeyCode=S" + std::to_string(tree) + std::to_string(core) +
+                          "\nDateBegin=1900\nLength=35\nSiteCode=ABC\nTreeNo=" + std::to_string(tree) +
+                          "\nCoreNo=" + std::to_string(core) + "\nDATA:Tree\n";
+            for (int i = 0; i < 35; ++i)
+                heidelberg += std::to_string(100 + (i * 37 + tree * 11 + core * 5) % 41 + i) + "\n";
+        }
+    s.write("trees.fh", heidelberg);
+    const Outcome fromFile = batch(s, {"-q", "-c", "10", "--stats=-", "trees.fh"});
+    EXPECT_EQ(fromFile.status, 0) << fromFile.err;
+    EXPECT_NE(fromFile.out.find("\ntrees.fh,4,1900,1934,"), std::string::npos) << fromFile.out;
+    EXPECT_NE(fromFile.out.find(",4,2,2,6,2,4,"), std::string::npos) << fromFile.out;
     s.write("bad.csv", "series,tree\n");
     const Outcome bad = batch(s, {"-c", "32", "--ids", "bad.csv", "--stats=-", "site.rwl"});
     EXPECT_EQ(bad.status, 1);
