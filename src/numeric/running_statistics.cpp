@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 namespace detrend::numeric {
 namespace {
@@ -45,9 +44,9 @@ long floorHalf(long v) { return v >= 0 ? v / 2 : -((1 - v) / 2); }
 
 std::vector<RunningWindow> runningStatistics(std::span<const IndexSeries> series, std::span<const std::size_t> tree,
                                              const StatisticsOptions& options, const RunningOptions& running) {
-    if (running.window < 2 || running.overlap < 0 || running.overlap >= running.window)
-        throw std::invalid_argument("a running window needs at least 2 years and an overlap in [0, window)");
     std::vector<RunningWindow> windows;
+    // Windows that would never advance: none (the command line refuses them).
+    if (running.window < 2 || running.overlap < 0 || running.overlap >= running.window) return windows;
     long first = 0, last = 0;
     if (!yearsWithValues(series, first, last)) return windows;
     const long window = std::min(static_cast<long>(running.window), last - first + 1);

@@ -29,8 +29,8 @@ struct RunningWindow {
 // (start + end) / 2 rounded down. In each window, siteStatistics of the
 // series' values in its years, a pair entering with at least
 // min(options.minimumOverlap, window) years in common. In ascending order of
-// start; none when no series has a value. Throws std::invalid_argument for
-// a window below 2 or an overlap outside [0, window).
+// start; none when no series has a value, and none for a window below 2 or
+// an overlap outside [0, window), whose windows would never advance.
 std::vector<RunningWindow> runningStatistics(std::span<const IndexSeries> series, std::span<const std::size_t> tree,
                                              const StatisticsOptions& options, const RunningOptions& running);
 

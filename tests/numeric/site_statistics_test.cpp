@@ -380,7 +380,7 @@ TEST(RunningStatistics, WindowYears) {
     EXPECT_TRUE(one[0].start == 1900 && one[0].end == 1919 && one[0].statistics.pairs == 1);
     EXPECT_TRUE(runningStatistics({}, {}, {}, {}).empty());
     for (const RunningOptions bad : {RunningOptions{1, 0}, RunningOptions{50, 50}, RunningOptions{50, -1}})
-        EXPECT_THROW(runningStatistics(short20, {}, {}, bad), std::invalid_argument);
+        EXPECT_TRUE(runningStatistics(short20, {}, {}, bad).empty());
 }
 
 std::vector<std::string> words(const std::string& text) {
