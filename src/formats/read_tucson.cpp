@@ -9,6 +9,7 @@
 #include "base/text.hpp"
 #include "formats/fields.hpp"
 #include "formats/lines.hpp"
+#include "formats/numbers.hpp"
 #include "formats/tucson_lines.hpp"
 #include "formats/tucson_series.hpp"
 
@@ -272,6 +273,26 @@ base::Status TucsonReader::readLine(std::string_view line) {
     return readRecord(line, start, start == 0);
 }
 
+namespace {
+
+// Whether `line` holds, after column 12, nothing but two or more integers:
+// the values of a data line, not a header's text.
+bool ringValuesAfterYear(std::string_view line) {
+    if (line.size() <= 12) return false;
+    std::string_view rest = line.substr(12);
+    int values = 0;
+    while (!(rest = base::trimmed(rest)).empty()) {
+        const std::size_t end = std::min(rest.find_first_of(" \t"), rest.size());
+        long long value = 0;
+        if (!wholeInteger(rest.substr(0, end), value)) return false;
+        ++values;
+        rest.remove_prefix(end);
+    }
+    return values >= 2;
+}
+
+}  // namespace
+
 // Reads the record that begins at line[start] and ends at the end of
 // `line`; `alone`: the only record of its line, which may be a header.
 base::Status TucsonReader::readRecord(std::string_view line, std::size_t start, bool alone) {
@@ -280,7 +301,14 @@ base::Status TucsonReader::readRecord(std::string_view line, std::size_t start, 
         if (base::Status chosen = chooseReading(line, start, record); !chosen) return chosen;
     }
     if (alone && cutOff(line, record)) return {};
-    if (record.reading == Reading::other && alone && !seenData_ && nonBlank_ <= 3) return {};  // a header
+    if (record.reading == Reading::other && alone && !seenData_ && nonBlank_ <= 3) {
+        // A header, unless the rest of it is a run of ring values: then it
+        // is a data line whose year is mistyped, and skipping it would lose
+        // a decade without a word.
+        if (!ringValuesAfterYear(line)) return {};
+        return fail(9, "expected a year in columns 9-12, found " + base::quoted(base::trimmed(line.substr(8, 4))) +
+                           ": the line holds ring values after it, so it is no header");
+    }
     if (record.reading != Reading::data) return fail(record.fault.column, std::move(record.fault.what));
     if (record.idInEightColumns)
         eightColumns_.add(lines_.lineNumber(), "line " + std::to_string(lines_.lineNumber()) + ": the id " +

@@ -274,6 +274,9 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {"ABC01   1851\n" + first, 1, 13, "the line has a series id and a year but no values"},
         // A bad field in the first lines is no header line.
         {"OAK01   1921   228   22O   228\n" + first, 1, 22, R"(expected an integer in columns 19-24, found "22O")"},
+        // A mistyped year on the first line is no header: its ring values say so.
+        {"ABC01   19O0   120   130   140\n" + first, 1, 9,
+         R"(expected a year in columns 9-12, found "19O0": the line holds ring values after it, so it is no header)"},
         {"AB 1713   156   101\n", 1, 11, "year 15 in columns 9-12 differs from the year 1713 after the series id"},
         {"ABC  1 x\nABC  2 y\nABC  3 z\nsome text here\n" + first, 4, 6,
          R"(expected a year after the series id, found "text")"},
