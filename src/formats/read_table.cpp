@@ -45,6 +45,7 @@ struct Place {
 struct Columns {
     std::vector<std::vector<double>> values;
     std::vector<Place> yearPlaces;
+    long cutRowLine = 0;  // the line of a last row the file ends inside, or 0
 };
 
 // Whether `text` holds a decimal comma: a digit, a comma, a digit.
@@ -108,7 +109,11 @@ base::Status readRows(std::string_view bytes, FreeReader& reader, const Shape& s
     for (;;) {
         std::fill(row.begin(), row.end(), 0.0);
         const ScanResult r = reader.read(std::span(row));
-        if (r.status == ScanStatus::endOfFile) break;
+        if (r.status == ScanStatus::endOfFile) {
+            // Items found before the end: a row cut short.
+            columns.cutRowLine = reader.firstItemLine();
+            break;
+        }
         if (r.status != ScanStatus::ok) return readError(reader, r);
         if (base::Status rest = checkRest(reader, shape, ignored); !rest) return rest;
         const Place place{reader.firstItemLine(), static_cast<long>(reader.firstItemColumn())};
@@ -225,6 +230,10 @@ base::Result<SeriesSet> readTable(std::string_view bytes, const TableOptions& op
     for (std::size_t k = 1; k < shape.width; ++k)
         out.series.push_back(columnSeries(names[k].trimmed(), table.values[k], years, options.missing));
     if (ignored.lines > 0) out.itemsIgnored = ignored;
+    if (table.cutRowLine > 0)
+        out.warnings.push_back("the file ends inside the row of line " + std::to_string(table.cutRowLine) +
+                               ", before its " + std::to_string(shape.width) +
+                               " values: the file seems cut off; that row is left out");
     return out;
 }
 

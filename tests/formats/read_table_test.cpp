@@ -92,6 +92,11 @@ TEST(FreeTable, ReadsLikeTheDialogueAndKeepsGapsForTheCaller) {
          {},
          "error 5:1: the table would hold more than 1048576 values, from a file of 54 bytes: is a repeat count (r*v) "
          "too large?"},
+        {"a last row the file ends inside",
+         "Year A B\n1900 1 2\n1901 3\n",
+         {},
+         "A@1900:1, B@1900:2, ~ the file ends inside the row of line 3, before its 3 values: the file seems cut off; "
+         "that row is left out"},
         {"--columns: extra values ignored with one warning",
          "Year A B\n1 1 9\n2 2 9\n",
          {2, -999},
