@@ -41,6 +41,8 @@ run usage-4 "" --help
 run usage-5 "" --version
 run batch-missing "" -c 5 nothere.rwl
 run batch-quiet "" -q -c 30 -d res oaks.rwl
+run batch-xdate "" -c 20 -d res --xdate --plot plots oaks.rwl
+run convert-heidelberg "" --write-series o.fh oaks.rwl
 printf 'Year A\n1900 1\n1901 2\n' > "$out/short.txt"
 run batch-short "" -c 5 ../short.txt
 echo "$n runs"

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.hpp"
 #include "base/text.hpp"
 
 namespace detrend::formats {
@@ -40,6 +41,31 @@ ValueSpan presentSpan(const Values& values, Present present) {
     while (span.first < span.end && !present(values[span.first])) ++span.first;
     while (span.end > span.first && !present(values[span.end - 1])) --span.end;
     return span;
+}
+
+// Calls take(value, column) for each field of `width` bytes of `text` that
+// holds more than blanks, with the field trimmed and the 1-based column of its
+// first character; blank fields at the end are ignored, and a blank field
+// before a value is refused at its column as "an empty field between values
+// (columns A-B)". Stops at the first failure take returns.
+template <class Take>
+base::Status forEachFixedField(std::string_view text, std::size_t width, long line, Take take) {
+    constexpr std::string_view blanks = " \t";
+    std::size_t blankAt = std::string_view::npos;
+    for (std::size_t pos = 0; pos < text.size(); pos += width) {
+        const std::string_view field = text.substr(pos, width);
+        const std::size_t start = field.find_first_not_of(blanks);
+        if (start == std::string_view::npos) {
+            blankAt = std::min(blankAt, pos);
+            continue;
+        }
+        if (blankAt != std::string_view::npos)
+            return base::failure("an empty field between values (columns " + std::to_string(blankAt + 1) + "-" +
+                                     std::to_string(blankAt + width) + ")",
+                                 line, columnOf(blankAt));
+        if (base::Status taken = take(base::trimmed(field, blanks), columnOf(pos + start)); !taken) return taken;
+    }
+    return {};
 }
 
 }  // namespace detrend::formats

@@ -128,24 +128,10 @@ base::Status takeValue(std::string_view text, long line, long column, Open& open
 
 // The values of one line, in fields of the header's width.
 base::Status readValues(std::string_view line, long number, Open& open) {
-    const std::size_t width = open.header.width;
     const std::string_view text = line.substr(0, line.find_last_not_of(blanks) + 1);
-    std::size_t blankAt = npos;
-    for (std::size_t pos = 0; pos < text.size(); pos += width) {
-        const std::string_view field = text.substr(pos, width);
-        const std::size_t start = field.find_first_not_of(blanks);
-        if (start == npos) {
-            blankAt = std::min(blankAt, pos);
-            continue;
-        }
-        if (blankAt != npos)
-            return base::failure("an empty field between values (columns " + std::to_string(blankAt + 1) + "-" +
-                                     std::to_string(blankAt + width) + ")",
-                                 number, columnOf(blankAt));
-        const base::Status taken = takeValue(base::trimmed(field, blanks), number, columnOf(pos + start), open);
-        if (!taken) return taken;
-    }
-    return {};
+    return forEachFixedField(text, open.header.width, number, [&](std::string_view value, long column) {
+        return takeValue(value, number, column, open);
+    });
 }
 
 Series finished(Open& open, std::vector<std::string>& warnings) {

@@ -155,26 +155,11 @@ base::Status readNumber(std::string_view text, long line, long column, std::vect
 // The six-column fields of one line; `unaligned` tells that a field holds
 // no number (the numbers may not stand in their columns).
 base::Status sixColumnFields(const DataLine& line, std::vector<Field>& fields, bool& unaligned) {
-    const std::string_view text = line.text;
-    std::size_t blankAt = npos;
-    for (std::size_t pos = 0; pos < text.size(); pos += fieldWidth) {
-        const std::string_view field = text.substr(pos, fieldWidth);
-        const std::size_t start = field.find_first_not_of(blanks);
-        if (start == npos) {
-            blankAt = std::min(blankAt, pos);
-            continue;
-        }
-        if (blankAt != npos)
-            return base::failure("an empty field between values (columns " + std::to_string(blankAt + 1) + "-" +
-                                     std::to_string(blankAt + fieldWidth) + ")",
-                                 line.number, columnOf(blankAt));
-        const std::string_view number = base::trimmed(field, blanks);
-        if (base::Status read = readNumber(number, line.number, columnOf(pos + start), fields); !read) {
-            unaligned = true;
-            return read;
-        }
-    }
-    return {};
+    return forEachFixedField(line.text, fieldWidth, line.number, [&](std::string_view number, long column) {
+        base::Status read = readNumber(number, line.number, column, fields);
+        if (!read) unaligned = true;
+        return read;
+    });
 }
 
 // The numbers of a line separated by blanks, for a line whose six-column

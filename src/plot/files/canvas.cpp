@@ -39,7 +39,7 @@ void drawReference(const Canvas& canvas, const Panel& p, double v, Colour colour
     cairo_set_dash(cr, nullptr, 0, 0);
 }
 
-void drawFrame(const Canvas& canvas, const Panel& p, bool yearLabels) {
+void strokeFrame(const Canvas& canvas, const Panel& p, bool valueTicks) {
     cairo_t* cr = canvas.cr;
     canvas.colour(black);
     cairo_set_line_width(cr, pixel);
@@ -53,14 +53,19 @@ void drawFrame(const Canvas& canvas, const Panel& p, bool yearLabels) {
             canvas.line(x, top, x, top + length);
         }
     }
-    for (const auto& [step, length] : {std::pair{p.y.step, majorTick}, std::pair{p.y.minorStep, minorTick}}) {
-        for (double v : multiples(p.y.lo, p.y.hi, step)) {
-            const double y = canvas.crisp(p.py(v));
-            canvas.line(left, y, left + length, y);
-            canvas.line(right, y, right - length, y);
+    if (valueTicks)
+        for (const auto& [step, length] : {std::pair{p.y.step, majorTick}, std::pair{p.y.minorStep, minorTick}}) {
+            for (double v : multiples(p.y.lo, p.y.hi, step)) {
+                const double y = canvas.crisp(p.py(v));
+                canvas.line(left, y, left + length, y);
+                canvas.line(right, y, right - length, y);
+            }
         }
-    }
     cairo_stroke(cr);
+}
+
+void drawFrame(const Canvas& canvas, const Panel& p, bool yearLabels) {
+    strokeFrame(canvas, p, true);
 
     canvas.fontSize(tickSize);
     const double half = digitHeight(canvas) / 2;

@@ -77,6 +77,10 @@ void drawGrid(const Canvas& canvas, const Panel& p);
 // A horizontal dashed line across the panel at value v.
 void drawReference(const Canvas& canvas, const Panel& p, double v, Colour colour = referenceGrey);
 
+// The panel's frame and the ticks of its years, and of its values when
+// valueTicks, inside it, in one stroke of black hairlines.
+void strokeFrame(const Canvas& canvas, const Panel& p, bool valueTicks);
+
 // The frame, the ticks inside it on all four sides, the tick labels on the
 // left and, when `yearLabels`, below.
 void drawFrame(const Canvas& canvas, const Panel& p, bool yearLabels);

@@ -99,20 +99,7 @@ void drawRow(const Canvas& canvas, const Panel& p, const CrossdatingRow& row, in
 }
 
 void drawFrameAndYears(const Canvas& canvas, const Panel& p) {
-    cairo_t* cr = canvas.cr;
-    canvas.colour(black);
-    cairo_set_line_width(cr, pixel);
-    const double left = canvas.crisp(p.left), right = canvas.crisp(p.right);
-    const double top = canvas.crisp(p.top), bottom = canvas.crisp(p.bottom);
-    cairo_rectangle(cr, left, top, right - left, bottom - top);
-    for (const auto& [step, length] : {std::pair{p.x.step, majorTick}, std::pair{p.x.minorStep, minorTick}}) {
-        for (double v : multiples(p.x.lo, p.x.hi, step)) {
-            const double x = canvas.crisp(p.px(v));
-            canvas.line(x, bottom, x, bottom - length);
-            canvas.line(x, top, x, top + length);
-        }
-    }
-    cairo_stroke(cr);
+    strokeFrame(canvas, p, false);
     canvas.fontSize(tickSize);
     const double digits = digitHeight(canvas);
     for (double v : multiples(p.x.lo, p.x.hi, p.x.step)) {
