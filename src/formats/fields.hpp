@@ -1,6 +1,7 @@
 // What the batch readers share: the column of an offset, the range of years,
-// a bound on the number of lines, and the span of a series from its first to
-// its last value. (Their messages quote text with base/text.hpp.)
+// a bound on the number of lines, the span of a series from its first to its
+// last value and the cut to it, and the loop over fixed-width fields. (Their
+// messages quote text with base/text.hpp.)
 #pragma once
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "base/result.hpp"
 #include "base/text.hpp"
+#include "formats/series_set.hpp"
 
 namespace detrend::formats {
 
@@ -42,6 +44,11 @@ ValueSpan presentSpan(const Values& values, Present present) {
     while (span.end > span.first && !present(values[span.end - 1])) --span.end;
     return span;
 }
+
+// Cuts `series` (and its depths, when it has them) to its first to last
+// value that is not NaN; a series with none is emptied, its problem "it has
+// no values".
+void cutToValues(Series& series);
 
 // Calls take(value, column) for each field of `width` bytes of `text` that
 // holds more than blanks, with the field trimmed and the 1-based column of its

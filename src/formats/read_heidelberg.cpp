@@ -430,21 +430,7 @@ void valuesOf(const BlockRead& read, Series& series, Notes& notes) {
         notes.warnings.push_back("series " + shownName(series.name) + ": " + std::to_string(negative) +
                                  (negative == 1 ? " negative value" : " negative values") +
                                  " read as missing, first in " + std::to_string(firstNegative));
-    const ValueSpan span = presentSpan(series.values, [](double v) { return !std::isnan(v); });
-    if (span.empty()) {
-        series.values.clear();
-        series.depths.clear();
-        series.problem = "it has no values";
-        return;
-    }
-    series.firstYear += static_cast<long long>(span.first);
-    const auto cut = [&](std::vector<double>& v) {
-        if (v.empty()) return;
-        v.erase(v.begin() + static_cast<std::ptrdiff_t>(span.end), v.end());
-        v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(span.first));
-    };
-    cut(series.values);
-    cut(series.depths);
+    cutToValues(series);
 }
 
 std::string keyValue(const Block& block, const char* lowerName) {

@@ -78,23 +78,6 @@ std::optional<Unit> unitNamed(std::string_view name) {
     return std::nullopt;
 }
 
-// Cuts `series` (and its depths) to its first to last present value.
-void cutToValues(Series& series) {
-    const ValueSpan span = presentSpan(series.values, [](double v) { return !std::isnan(v); });
-    if (span.empty()) {
-        series.values.clear();
-        series.depths.clear();
-        series.problem = "it has no values";
-        return;
-    }
-    series.firstYear += static_cast<long long>(span.first);
-    for (std::vector<double>* v : {&series.values, &series.depths}) {
-        if (v->empty()) continue;
-        v->erase(v->begin() + static_cast<std::ptrdiff_t>(span.end), v->end());
-        v->erase(v->begin(), v->begin() + static_cast<std::ptrdiff_t>(span.first));
-    }
-}
-
 // The parser's complaint, at a place that exists in `bytes`: libxml2 may
 // name the line after the last, or a column past a line's end.
 base::Diagnostic parseFailure(xmlParserCtxt* context, std::string_view bytes) {

@@ -24,20 +24,6 @@ void clip(std::span<const IndexSeries> series, std::span<const std::size_t> tree
     }
 }
 
-// The first and last year with a value in any series; false for none.
-bool yearsWithValues(std::span<const IndexSeries> series, long& first, long& last) {
-    bool any = false;
-    for (const IndexSeries& s : series)
-        for (std::size_t i = 0; i < s.values.size(); ++i) {
-            if (std::isnan(s.values[i])) continue;
-            const long year = static_cast<long>(s.first) + static_cast<long>(i);
-            first = any ? std::min(first, year) : year;
-            last = any ? std::max(last, year) : year;
-            any = true;
-        }
-    return any;
-}
-
 long floorHalf(long v) { return v >= 0 ? v / 2 : -((1 - v) / 2); }
 
 }  // namespace

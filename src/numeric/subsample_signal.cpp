@@ -11,16 +11,7 @@ SubsampleSignal subsampleSignalStrength(std::span<const IndexSeries> series, std
                                         double rbar) {
     SubsampleSignal out;
     long first = 0, last = -1;
-    bool any = false;
-    for (const IndexSeries& s : series)
-        for (std::size_t i = 0; i < s.values.size(); ++i) {
-            if (std::isnan(s.values[i])) continue;
-            const long year = static_cast<long>(s.first) + static_cast<long>(i);
-            first = any ? std::min(first, year) : year;
-            last = any ? std::max(last, year) : year;
-            any = true;
-        }
-    if (!any) return out;
+    if (!yearsWithValues(series, first, last)) return out;
 
     // Each year's trees, as (year, tree) pairs made unique.
     std::vector<std::pair<long, std::size_t>> present;
