@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "synthetic_site.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/signal_statistics.hpp"
 
@@ -19,28 +20,7 @@ using namespace detrend::numeric;
 
 namespace {
 
-// A common signal and each series' own noise, from a linear congruential
-// generator (Park and Miller's minimal standard). Staggered series cover
-// a tenth to a half of the years each, at random places.
-std::vector<std::vector<double>> site(int count, int years, bool staggered) {
-    unsigned long state = 1;
-    auto uniform = [&] {
-        state = state * 16807 % 2147483647;
-        return static_cast<double>(state) / 2147483647.0;
-    };
-    std::vector<double> signal(static_cast<std::size_t>(years));
-    for (double& v : signal) v = uniform();
-    std::vector<std::vector<double>> values(static_cast<std::size_t>(count));
-    for (auto& series : values) {
-        for (double common : signal) series.push_back(0.5 + common + uniform());
-        if (!staggered) continue;
-        const auto length = static_cast<std::size_t>((0.1 + 0.4 * uniform()) * years);
-        const auto first = static_cast<std::size_t>(uniform() * static_cast<double>(series.size() - length));
-        for (std::size_t t = 0; t < series.size(); ++t)
-            if (t < first || t >= first + length) series[t] = std::numeric_limits<double>::quiet_NaN();
-    }
-    return values;
-}
+using detrend::bench::syntheticSite;
 
 // Wall-clock seconds, and processor seconds over all threads.
 struct Times {
@@ -57,7 +37,7 @@ Times seconds(F&& f) {
 }
 
 void run(int count, int years, bool staggered) {
-    const auto values = site(count, years, staggered);
+    const auto values = syntheticSite(count, years, staggered);
     std::vector<IndexSeries> series;
     for (const auto& v : values) series.push_back({1, v});
     for (auto method : {CorrelationMethod::pearson, CorrelationMethod::spearman}) {

@@ -20,33 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "synthetic_site.hpp"
 #include "numeric/crossdating.hpp"
 
 using namespace detrend::numeric;
 
 namespace {
 
-// A common signal and each series' own noise, from Park and Miller's
-// minimal standard generator.
-std::vector<std::vector<double>> site(int count, int years, bool staggered) {
-    unsigned long state = 1;
-    auto uniform = [&] {
-        state = state * 16807 % 2147483647;
-        return static_cast<double>(state) / 2147483647.0;
-    };
-    std::vector<double> signal(static_cast<std::size_t>(years));
-    for (double& v : signal) v = uniform();
-    std::vector<std::vector<double>> values(static_cast<std::size_t>(count));
-    for (auto& series : values) {
-        for (double common : signal) series.push_back(0.5 + common + uniform());
-        if (!staggered) continue;
-        const auto length = static_cast<std::size_t>((0.1 + 0.4 * uniform()) * years);
-        const auto first = static_cast<std::size_t>(uniform() * static_cast<double>(series.size() - length));
-        for (std::size_t t = 0; t < series.size(); ++t)
-            if (t < first || t >= first + length) series[t] = std::numeric_limits<double>::quiet_NaN();
-    }
-    return values;
-}
+using detrend::bench::syntheticSite;
 
 // Ring widths of a Tucson file: ID in columns 1-8, year in 9-12, integer
 // values after; other lines skipped; 999 and -9999 end a series (hundredths
@@ -101,7 +82,7 @@ void time(const char* what, const std::vector<std::vector<double>>& values, cons
 
 int main(int argc, char** argv) {
     for (const bool staggered : {false, true}) {
-        const auto values = site(699, 2000, staggered);
+        const auto values = syntheticSite(699, 2000, staggered);
         time(staggered ? "699 x 2000 staggered" : "699 x 2000", values, std::vector<int>(values.size(), 1001));
     }
     if (argc < 2) return 0;
