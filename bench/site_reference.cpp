@@ -4,17 +4,21 @@
 // strength and chronologies here, and prints the largest difference of every
 // quantity from the tables beside them (stats*-full.csv, running*-full.csv,
 // sss.csv, chron-ars.csv). Not a test: the tables are not part of the build.
-// Usage: bench_site_reference DIR [SITE...]   (DIR holds one directory per site)
+// Usage: bench_site_reference DIR [SITE...]   (DIR holds one directory per site,
+// as the reference's site/ does)
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "numeric/ars_chronology.hpp"
 #include "numeric/chronology.hpp"
 #include "numeric/running_statistics.hpp"
 #include "numeric/signal_statistics.hpp"
@@ -63,6 +67,7 @@ Table read(const std::string& path) {
 // The worst difference of each quantity, NaN against NaN counting as none
 // and NaN against a number as infinite.
 std::map<std::string, double> worst;
+std::map<std::string, int> worstYear;  // where a year is kept
 void compare(const std::string& quantity, double ours, double theirs) {
     const double d = std::isnan(ours) || std::isnan(theirs)
                          ? (std::isnan(ours) == std::isnan(theirs) ? 0.0 : std::numeric_limits<double>::infinity())
@@ -99,8 +104,39 @@ void compareRunning(const std::string& what, const std::vector<RunningWindow>& w
     }
 }
 
+// The ars chronology and its residual one; ars apart in the years where a
+// series' start still counts (within 6 years of its first residual) and the
+// rest, and the year of the worst difference of each.
+void compareArs(const std::vector<IndexSeries>& series, const Table& chron) {
+    const ArsChronology a = buildArsChronology(series, ChronologyMean::biweight);
+    std::vector<bool> start(a.ars.size(), false);
+    for (const IndexSeries& s : series) {
+        std::size_t k = 0;
+        while (k < s.values.size() && std::isnan(s.values[k])) ++k;
+        const long from = s.first + static_cast<long>(k) + a.model.order - a.first;
+        for (long y = std::max(0L, from); y < from + 7 && y < static_cast<long>(start.size()); ++y)
+            start[static_cast<std::size_t>(y)] = true;
+    }
+    for (std::size_t r = 0; r < chron.rows.size(); ++r) {
+        const int year = std::stoi(chron.rows[r][0]);
+        const auto y = static_cast<std::size_t>(year - a.first);
+        const std::string part = start.at(y) ? "ars (series' first 6 years)" : "ars (elsewhere)";
+        for (const auto& [name, ours, theirs] :
+             {std::tuple{std::string("ars res"), a.residual.at(y), chron.number(r, "res")},
+              {part, a.ars.at(y), chron.number(r, "ars")}}) {
+            const double before = worst[name];
+            compare(name, ours, theirs);
+            if (worst[name] > before) worstYear[name] = year;
+        }
+    }
+}
+
 void check(const std::string& dir) {
     const Table rwi = read(dir + "/rwi.csv"), ids = read(dir + "/ids.csv");
+    if (rwi.header.size() < 2 || rwi.rows.empty()) {
+        std::fprintf(stderr, "no indices in %s/rwi.csv\n", dir.c_str());
+        std::exit(1);
+    }
     std::vector<std::vector<double>> values(rwi.header.size() - 1);
     for (std::size_t r = 0; r < rwi.rows.size(); ++r)
         for (std::size_t c = 0; c + 1 < rwi.header.size(); ++c) values[c].push_back(rwi.number(r, rwi.header[c + 1]));
@@ -144,6 +180,7 @@ void check(const std::string& dir) {
         compare("chron std", c.standard.at(y), chron.number(r, "std"));
         compare("chron depth", c.depth.at(y), chron.number(r, "samp.depth"));
     }
+    compareArs(series, chron);
 }
 
 }  // namespace
@@ -158,7 +195,12 @@ int main(int argc, char** argv) {
     std::printf("%-10s %-34s %s\n", "site", "quantity", "worst difference");
     for (const std::string& site : sites) {
         worst.clear();
+        worstYear.clear();
         check(std::string(argv[1]) + "/" + site);
-        for (const auto& [quantity, d] : worst) std::printf("%-10s %-34s %.3g\n", site.c_str(), quantity.c_str(), d);
+        for (const auto& [quantity, d] : worst) {
+            std::printf("%-10s %-34s %.3g", site.c_str(), quantity.c_str(), d);
+            if (worstYear.count(quantity) != 0) std::printf(" (%d)", worstYear[quantity]);
+            std::printf("\n");
+        }
     }
 }
