@@ -77,13 +77,12 @@ struct Options {
     std::optional<Destination> xdate;
     std::optional<Destination> seriesStats;
     numeric::CrossdatingOptions crossdating;
-    // Whether the series are detrended: a detrending output is asked for, or
-    // no crossdating output is (and the listing goes to standard output).
     // Whether the run detrends: when an output of the detrending or the
     // detrending itself is asked for, or nothing but the detrending can be:
-    // a run that only crossdates or writes the series read does not.
+    // a run that only crossdates or writes the series read does not. With
+    // --xdate, --plot alone names where its picture goes.
     bool detrends() const {
-        return output || csv || chronology || statistics || running || fits || plotDir || detrendingAsked ||
+        return output || csv || chronology || statistics || running || fits || (plotDir && !xdate) || detrendingAsked ||
                (!xdate && !seriesStats && !writeSeries);
     }
     // The listing goes to standard output: the run detrends, one input and no

@@ -157,7 +157,6 @@ TEST(Options, UsageErrors) {
         {{"-c", "5", "--xdate-filter", "none", "t.rwl"}, "--xdate-filter describes the crossdating: give --xdate too"},
         // A detrending output asks for the cutoff; crossdating alone does not.
         {{"--xdate=r.txt", "-o", "l.out", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
-        {{"--xdate=r.txt", "--plot", "p", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
         {{"-d", "o", "--xdate", "--chron", "t.rwl"}, "the cutoff is required: -c YEARS or -c P%"},
         {{"-c", "5", "-o", "-", "--series-stats=-", "t.rwl"},
          "the listing and the series statistics cannot both go to standard output"},
@@ -317,6 +316,8 @@ TEST(WriteSeries, PlansAndRefusals) {
         {{"-c", "5", "-d", "o", "--write-series", "in.fh"}, "o/in.rwl", SeriesFormat::tucson, true, true},
         {{"--chron=c.csv", "-c", "5", "--write-series", "s.rwl", "in.fh"}, "s.rwl", SeriesFormat::tucson, true, false},
         {{"-c", "5", "in.fh"}, {}, SeriesFormat::tucson, true, true},
+        {{"--xdate=x.txt", "--plot", "p", "in.fh"}, {}, SeriesFormat::tucson, false, false},
+        {{"-c", "5", "--plot", "p", "in.fh"}, {}, SeriesFormat::tucson, true, true},
     };
     for (const auto& c : plans) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));

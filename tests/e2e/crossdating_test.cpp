@@ -114,12 +114,13 @@ TEST(Crossdating, TheCoreThatMissesTwoRingsIsFlaggedInItsLateSegments) {
 TEST(Crossdating, NamedFilesPicturesAndTheDetrendingBeside) {
     Scenario s;
     s.write("site.rwl", readFile(source + "/examples/site.rwl"));
-    // With FILE the tables are named after it; --plot takes the picture and
-    // asks for the detrending, with its cutoff.
+    // With FILE the tables are named after it; --plot takes the picture, and
+    // the series' pictures beside it when a cutoff asks for the detrending.
     Outcome o = batch(s, {"-q", "--xdate=x/report.txt", "--plot", "p", "--plot-format", "svg", "site.rwl"});
-    EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.err,
-              "detrend: the cutoff is required: -c YEARS or -c P%\nTry 'detrend --help' for more information.\n");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.files.count("p/site-xdate.svg"), 1u);
+    EXPECT_EQ(o.files.count("p/site-HR01A.svg"), 0u);
     o = batch(s, {"-q", "-c", "32", "--xdate=x/report.txt", "--plot", "p", "--plot-format", "svg", "site.rwl"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, "");
