@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <span>
 
@@ -35,10 +36,12 @@ struct SiteStatistics {
     std::size_t trees = 0;  // n.trees: the trees of those series
     std::size_t n = 0;  // the trees in at least one pair of cores of different trees
     std::size_t pairs = 0, pairsWithin = 0, pairsBetween = 0;  // n.tot, n.wt, n.bt
-    double rbarTotal = 0.0, rbarWithin = 0.0, rbarBetween = 0.0;  // rbar.tot, rbar.wt, rbar.bt
-    double coresPerTree = 0.0;  // c.eff
-    double rbarEffective = 0.0;  // rbar.eff
-    double eps = 0.0, snr = 0.0;
+    // NaN where not defined, as for a site without any series.
+    static constexpr double undefined = std::numeric_limits<double>::quiet_NaN();
+    double rbarTotal = undefined, rbarWithin = undefined, rbarBetween = undefined;  // rbar.tot, rbar.wt, rbar.bt
+    double coresPerTree = undefined;  // c.eff
+    double rbarEffective = undefined;  // rbar.eff
+    double eps = undefined, snr = undefined;
     std::optional<int> first, last;  // the first and last year with a value in any series
 };
 
@@ -66,7 +69,8 @@ struct SignalStatistics {
     std::size_t series = 0;  // the series with at least one value
     std::optional<int> first, last;  // the first and last year with a value in any series
     std::size_t pairs = 0;  // the pair correlations averaged into rbar
-    double rbar = 0.0, eps = 0.0, snr = 0.0;  // NaN where not defined
+    double rbar = SiteStatistics::undefined, eps = SiteStatistics::undefined,
+           snr = SiteStatistics::undefined;  // NaN where not defined
     std::size_t n = 0;  // the series in at least one pair, the n of EPS and SNR
 };
 

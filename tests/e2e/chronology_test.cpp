@@ -36,6 +36,11 @@ TEST(Chronology, FromRingWidthsToChronologyAndStatistics) {
     EXPECT_TRUE(statistics.find("\noaks.rwl,4,") != std::string::npos) << statistics;
     EXPECT_TRUE(statistics.ends_with(",20,ratio\n")) << statistics;
     EXPECT_GT(readFile(s.path("plots/oaks-chron.png")).size(), 10000u);
+    // No series detrended: nothing defined, NA rather than figures of 0.
+    s.write("short.txt", "Year A B\n1900 1.0 2\n1901 1.1 2.2\n1902 1.3 2.1\n");
+    const Outcome none = batch(s, {"-q", "-c", "10", "--stats=-", "-o", "/dev/null", "short.txt"});
+    EXPECT_EQ(none.out.substr(none.out.find('\n') + 1),
+              "short.txt,0,NA,NA,NA,NA,NA,0,0,0,0,0,0,NA,NA,NA,NA,10,ratio\n");
 
     // The Tucson chronology: ratio indices x 1000 and depths by decade.
     const Outcome crn = batch(s, {"-q", "-c", "20", "--chron=oaks.crn", "--chron-mean", "arithmetic", "oaks.rwl"});
