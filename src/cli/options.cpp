@@ -144,8 +144,8 @@ Refusal takeCutoff(const std::string& value, pipeline::Cutoff& cutoff) {
                    ": a share must be a whole number of percent, 1% to 99% (no series is shorter than itself)";
         cutoff = {0, static_cast<int>(*p)};
     } else {
-        const auto y = wholeNumber(value, 1, std::numeric_limits<int>::max());
-        if (!y) return "--cutoff " + value + ": expected a whole number of years >= 1, or a share such as 67%";
+        const auto y = wholeNumber(value, 2, std::numeric_limits<int>::max());
+        if (!y) return "--cutoff " + value + ": expected a whole number of years >= 2, or a share such as 67%";
         cutoff = {static_cast<int>(*y), 0};
     }
     return std::nullopt;
@@ -784,7 +784,7 @@ const char* const helpText =
     "With arguments it works on files: free-layout tables, CSV files, Tucson\n"
     "decadal ring-width files (.rwl), Heidelberg (.fh), compact and TRiDaS\n"
     "(.xml) files, as many as are named.\n"
-    "  -c, --cutoff YEARS     the 50% response period, a whole number >= 1, or\n"
+    "  -c, --cutoff YEARS     the 50% response period, a whole number >= 2, or\n"
     "                         P% of each series' own length (1% to 99%, e.g.\n"
     "                         67%); required when the series are detrended\n"
     "      --method M         the curve each series is divided by: burg-spline\n"

@@ -19,6 +19,9 @@ std::optional<std::string> skipReason(const formats::Series& s, int cutoff) {
     if (gap != s.values.end())
         return "it has no value for " + std::to_string(s.firstYear + (gap - s.values.begin())) + ", inside the series";
     const long long n = static_cast<long long>(s.values.size());
+    // A response of one half at a period of one year would make the spline
+    // a straight line, the stiffest curve rather than the closest.
+    if (cutoff == 1) return "its cutoff of 1 year is below 2 years, the shortest period annual values have";
     if (cutoff >= n)
         return "the cutoff " + std::to_string(cutoff) + " is not below its length of " + std::to_string(n) +
                (n == 1 ? " year" : " years");

@@ -21,8 +21,9 @@ TEST(Options, UsageErrors) {
     const Case cases[] = {
         {{"t.txt"}, "the cutoff is required: -c YEARS or -c P%"},
         {{"-c", "5"}, "no input file named"},
-        {{"-c", "0", "t.txt"}, "--cutoff 0: expected a whole number of years >= 1, or a share such as 67%"},
-        {{"-c", "3.5", "t.txt"}, "--cutoff 3.5: expected a whole number of years >= 1, or a share such as 67%"},
+        {{"-c", "0", "t.txt"}, "--cutoff 0: expected a whole number of years >= 2, or a share such as 67%"},
+        {{"-c", "1", "t.txt"}, "--cutoff 1: expected a whole number of years >= 2, or a share such as 67%"},
+        {{"-c", "3.5", "t.txt"}, "--cutoff 3.5: expected a whole number of years >= 2, or a share such as 67%"},
         {{"-c", "101%", "t.txt"},
          "--cutoff 101%: a share must be a whole number of percent, 1% to 99% (no series is shorter than itself)"},
         {{"-c", "100%", "t.txt"},

@@ -78,7 +78,7 @@ TEST(Batch, UsageErrors) {
     const Outcome o = batch(s, {"-c", "0", "t.txt"});
     EXPECT_EQ(o.status, 2);
     EXPECT_EQ(o.err,
-              "detrend: --cutoff 0: expected a whole number of years >= 1, or a share such as 67%\n" + usageHint);
+              "detrend: --cutoff 0: expected a whole number of years >= 2, or a share such as 67%\n" + usageHint);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.fileNames(), std::vector<std::string>{"t.txt"});
 }
@@ -97,6 +97,12 @@ TEST(Batch, SkippedSeriesAreNamedAndLeftOut) {
     EXPECT_EQ(o.files.at("t.csv").substr(0, 11), "year,A,B,F\n");
     // -q keeps the errors only.
     EXPECT_EQ(batch(s, {"-q", "-c", "5", "t.txt", "-o", "t.out"}).err, mixedSkips);
+    // A share that comes to 1 year would make a straight line of the spline.
+    EXPECT_EQ(batch(s, {"-q", "-c", "30%", "t.txt", "-o", "t.out"}).err,
+              "detrend: t.txt: series \"C\" skipped: it has no value for 1902, inside the series\n"
+              "detrend: t.txt: series \"D\" skipped: it has no values\n"
+              "detrend: t.txt: series \"E\" skipped: its cutoff of 1 year is below 2 years, the shortest period "
+              "annual values have\n");
     // A constant series has no filter, so no spline: named, and left out.
     s.write("k.txt", "Year A K\n1900 1.1 1\n1901 1.3 1\n1902 0.9 1\n1903 1.0 1\n1904 1.2 1\n1905 0.8 1\n");
     const Outcome k = batch(s, {"-q", "-c", "3", "k.txt", "-o", "k.out"});
