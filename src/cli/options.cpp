@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <string_view>
 
 namespace detrend::cli {
 namespace {
@@ -234,7 +235,8 @@ Refusal takeSiteHeader(int c, const std::string& value, Options& o) {
             return std::nullopt;
         case siteNameOption:
             if (value.size() > 52)
-                return "--site-name: a site name of at most 52 characters (" + std::to_string(value.size()) + " given)";
+                return "--site-name: a site name of at most 52 bytes, the columns it has (" +
+                       std::to_string(value.size()) + " given; a letter such as \u00e9 takes 2)";
             o.site.name = value;
             return std::nullopt;
         case speciesOption:
@@ -425,13 +427,15 @@ Refusal takeCrossdatingOption(int c, const char* argument, Options& o) {
                 "spearman or pearson", x.method);
         case segLengthOption: {
             const auto n = wholeNumber(value, 10, 100000);
-            if (!n || *n % 2 != 0) return "--seg-length " + value + ": expected an even whole number of years >= 10";
+            if (!n || *n % 2 != 0)
+                return "--seg-length " + value + ": expected an even whole number of years, 10 to 100000";
             x.segmentLength = static_cast<int>(*n);
             return std::nullopt;
         }
         case binFloorOption: {
             const auto n = wholeNumber(value, 0, 100000);
-            if (!n) return "--bin-floor " + value + ": expected a whole number of years >= 0 (0: the first year)";
+            if (!n)
+                return "--bin-floor " + value + ": expected a whole number of years, 0 to 100000 (0: the first year)";
             x.binFloor = static_cast<int>(*n);
             return std::nullopt;
         }
@@ -443,7 +447,7 @@ Refusal takeCrossdatingOption(int c, const char* argument, Options& o) {
         }
         case lagMaxOption: {
             const auto n = wholeNumber(value, 0, 100000);
-            if (!n) return "--lag-max " + value + ": expected a whole number of years >= 0";
+            if (!n) return "--lag-max " + value + ": expected a whole number of years, 0 to 100000";
             x.lagMax = static_cast<int>(*n);
             return std::nullopt;
         }
@@ -472,9 +476,10 @@ Refusal checkCrossdating(const Options& o, const std::set<int>& given) {
         if (!o.xdate && given.contains(option))
             return std::string(name) + " describes the crossdating: give --xdate too";
     if (4 * o.crossdating.lagMax > o.crossdating.segmentLength)
-        return "--lag-max " + std::to_string(o.crossdating.lagMax) + ": must be at most a quarter of the segment (" +
-               std::to_string(o.crossdating.segmentLength / 4) + " years of " +
-               std::to_string(o.crossdating.segmentLength) + ")";
+        return std::string(given.contains(lagMaxOption) ? "--lag-max " : "the lags (--lag-max, default ") +
+               std::to_string(o.crossdating.lagMax) + (given.contains(lagMaxOption) ? "" : ")") +
+               ": must be at most a quarter of the segment (" + std::to_string(o.crossdating.segmentLength / 4) +
+               " years of " + std::to_string(o.crossdating.segmentLength) + ")";
     return std::nullopt;
 }
 
@@ -554,10 +559,22 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
-        case 'o': o.output = value; return std::nullopt;
-        case 'd': o.outputDir = value; return std::nullopt;
-        case csvOption: o.csv = value; return std::nullopt;
-        case plotOption: o.plotDir = value; return std::nullopt;
+        case 'o':
+            if (value.empty()) return "--output: expected a file name";
+            o.output = value;
+            return std::nullopt;
+        case 'd':
+            if (value.empty()) return "--output-dir: expected a directory name";
+            o.outputDir = value;
+            return std::nullopt;
+        case csvOption:
+            if (value.empty()) return "--csv: expected a file name";
+            o.csv = value;
+            return std::nullopt;
+        case plotOption:
+            if (value.empty()) return "--plot: expected a directory name";
+            o.plotDir = value;
+            return std::nullopt;
         case plotFormatOption:
             return takeChoice(
                 "--plot-format", value,
@@ -703,6 +720,11 @@ public:
         if (written.starts_with("--")) return written.substr(0, written.find('='));
         return std::string("-") + static_cast<char>(::optopt);
     }
+    // Whether the option refused was written with "=VALUE".
+    bool refusedWithValue() const {
+        const std::string_view written = argv_[static_cast<std::size_t>(std::clamp(::optind - 1, 1, argc() - 1))];
+        return written.starts_with("--") && written.find('=') != std::string_view::npos;
+    }
 
 private:
     std::vector<std::string> storage_;
@@ -734,6 +756,33 @@ bool seriesFileFollows(const std::vector<std::string>& arguments) {
     return bare && !directory;
 }
 
+// Why getopt_long refused `written` (--NAME, or -X): a long option that
+// takes no value was given one, an abbreviation fits several options, or no
+// option is so named.
+std::string refusalOf(const std::string& written, bool withValue, const std::vector<option>& table) {
+    if (!written.starts_with("--")) return "unknown option " + written;
+    const std::string name = written.substr(2);
+    std::vector<const option*> fits;
+    for (const option& o : table) {
+        if (o.name == nullptr) continue;
+        if (name == o.name) {
+            fits.assign(1, &o);
+            break;
+        }
+        if (std::string_view(o.name).starts_with(name)) fits.push_back(&o);
+    }
+    const bool oneOption = !fits.empty() && std::all_of(fits.begin(), fits.end(),
+                                                        [&](const option* o) { return o->val == fits.front()->val; });
+    if (oneOption && withValue && fits.front()->has_arg == no_argument)
+        return "option --" + std::string(fits.front()->name) + " takes no value";
+    if (fits.size() > 1 && !oneOption) {
+        std::string names;
+        for (const option* o : fits) names += (names.empty() ? "--" : ", --") + std::string(o->name);
+        return "option " + written + " is ambiguous: " + names;
+    }
+    return "unknown option " + written;
+}
+
 }  // namespace
 
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -756,7 +805,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return parsed;
         }
         if (c == ':') return usage("option " + args.refused() + " needs a value");
-        if (c == '?') return usage("unknown option " + args.refused());
+        if (c == '?') return usage(refusalOf(args.refused(), args.refusedWithValue(), table));
         given.insert(c);
         if (const Refusal refusal = takeOption(c, ::optarg, parsed.options)) return usage(*refusal);
     }
