@@ -83,6 +83,8 @@ std::string outputPath(const std::string& dir, const std::string& base, std::str
 
 namespace {
 
+constexpr std::size_t longestStem = 100;
+
 std::string sanitizedStem(std::string_view name) {
     std::string out(base::withoutTrailingBlanks(name));
     for (char& c : out) {
@@ -90,6 +92,9 @@ std::string sanitizedStem(std::string_view name) {
                           c == '_' || c == '.';
         if (!kept) c = '_';
     }
+    // A picture's name must fit a directory entry (255 bytes) beside the
+    // input's base name: a longer name is cut, and told apart as a repeat.
+    if (out.size() > longestStem) out.resize(longestStem);
     return out.empty() ? "_" : out;
 }
 

@@ -77,7 +77,7 @@ std::string outputPath(const std::string& dir, const std::string& base, std::str
 
 // One file name stem per series, unique within the input: the name's
 // trailing blanks dropped, every character but letters, digits, '-', '_' and
-// '.' made '_' ("_" for an empty name); a stem met again, in any letter
+// '.' made '_' ("_" for an empty name), cut to 100 bytes; a stem met again, in any letter
 // case, gets "-2", "-3", ..., never one that another series has as its own.
 std::vector<std::string> seriesStems(const std::vector<std::string>& seriesNames);
 

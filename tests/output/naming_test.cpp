@@ -50,6 +50,9 @@ TEST(Naming, SeriesStemsAreSafeAndDistinct) {
         {"literal -2 after", {"A", "A", "A-2"}, {"A", "A-3", "A-2"}},
         {"literal -2 before", {"A-2", "A", "A"}, {"A-2", "A", "A-3"}},
         {"literal -2 repeated", {"A", "A", "A-2", "A-2"}, {"A", "A-3", "A-2", "A-2-2"}},
+        {"long names cut",
+         {std::string(300, 'A'), std::string(100, 'A') + "B"},
+         {std::string(100, 'A'), std::string(100, 'A') + "-2"}},
         {"no series", {}, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(seriesStems(c.series), c.stems) << c.what;
