@@ -108,7 +108,7 @@ private:
         std::vector<std::vector<bool>> filled;
         if (!read(input, set, filled)) return false;
         SeriesWritten series;
-        if (input.seriesFile && !writeSeries(input, set, series)) return false;
+        if (input.seriesFile && !writeSeries(input, pipeline::withoutFilled(set, filled), series)) return false;
         std::optional<pipeline::CrossdatingOutcome> crossdating;
         if (input.crossdating.any()) {
             // The crossdating reads the ring widths, which the detrending

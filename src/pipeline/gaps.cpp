@@ -120,4 +120,14 @@ void maskFilled(std::span<float> values, const std::vector<bool>& filled) {
         if (filled[i]) values[i] = std::numeric_limits<float>::quiet_NaN();
 }
 
+formats::SeriesSet withoutFilled(const formats::SeriesSet& set, const std::vector<std::vector<bool>>& filled) {
+    formats::SeriesSet out = set;
+    for (std::size_t s = 0; s < out.series.size() && s < filled.size(); ++s) {
+        std::vector<double>& values = out.series[s].values;
+        for (std::size_t i = 0; i < values.size() && i < filled[s].size(); ++i)
+            if (filled[s][i]) values[i] = std::numeric_limits<double>::quiet_NaN();
+    }
+    return out;
+}
+
 }  // namespace detrend::pipeline

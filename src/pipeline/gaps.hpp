@@ -33,4 +33,8 @@ GapsApplied applyGaps(formats::SeriesSet set, GapRule rule);
 // Writes NaN into `values` at the years `filled` flags (none when empty).
 void maskFilled(std::span<float> values, const std::vector<bool>& filled);
 
+// `set` with the years `filled` flags NaN again, as the series were read:
+// what a conversion writes, which must not pass filled years for rings.
+formats::SeriesSet withoutFilled(const formats::SeriesSet& set, const std::vector<std::vector<bool>>& filled);
+
 }  // namespace detrend::pipeline

@@ -41,6 +41,19 @@ TEST(Convert, HeidelbergToTucsonWithoutACutoffOrListing) {
     EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"in.fh", "out.rwl"}));
 }
 
+// Years filled to detrend a series are not rings: a conversion writes them
+// missing, or leaves out the series where the format has no mark for it.
+TEST(Convert, FilledYearsAreNeverWrittenAsRings) {
+    Scenario s;
+    s.write("gf.csv", "year,A,B\n1900,1,2\n1901,NA,2\n1902,3,2\n1903,1,2\n");
+    const Outcome csv = batch(s, {"-q", "--gaps", "fill", "--write-series", "out.csv", "gf.csv"});
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.files.at("out.csv"), "year,A,B\n1900,1,2\n1901,NA,2\n1902,3,2\n1903,1,2\n");
+    const Outcome rwl = batch(s, {"-q", "--gaps", "fill", "--write-series", "out.rwl", "gf.csv"});
+    EXPECT_EQ(rwl.status, 1);
+    EXPECT_EQ(rwl.files.at("out.rwl"), "B       1900   200   200   200   200   999\n");
+}
+
 // Each format into a directory; the names cannot meet the detrending's
 // own outputs; the series of every reader come back in the format asked.
 TEST(Convert, EveryInputIntoADirectory) {
