@@ -91,6 +91,7 @@ private:
         set = std::move(applied.set);
         filled = std::move(applied.filled);
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
+        for (const std::string& note : repeatedNameNotes(set)) messages_.note(input.label + ": " + note);
         if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
         return true;
     }

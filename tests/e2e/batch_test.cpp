@@ -103,6 +103,16 @@ TEST(Batch, SkippedSeriesAreNamedAndLeftOut) {
               "detrend: t.txt: series \"D\" skipped: it has no values\n"
               "detrend: t.txt: series \"E\" skipped: its cutoff of 1 year is below 2 years, the shortest period "
               "annual values have\n");
+    // Names a table's 20 characters make alike are noted once per name.
+    s.write("n.txt",
+            "Year ABCDEFGHIJKLMNOPQRSTU1 X ABCDEFGHIJKLMNOPQRSTU2 X\n1900 1 2 1 1\n1901 2 1 1 2\n1902 3 3 2 "
+            "1\n1903 1 2 1 3\n");
+    EXPECT_EQ(batch(s, {"-c", "2", "n.txt", "-o", "n.out"}).err,
+              "detrend: n.txt: the name \"ABCDEFGHIJKLMNOPQRST\" is given to 2 series (numbers 1 and 3 in the file); "
+              "the outputs name them alike\n"
+              "detrend: n.txt: the name \"X\" is given to 2 series (numbers 2 and 4 in the file); the outputs name "
+              "them alike\n"
+              "detrend: n.txt: 4 series detrended, 0 skipped\n");
     // A constant series has no filter, so no spline: named, and left out.
     s.write("k.txt", "Year A K\n1900 1.1 1\n1901 1.3 1\n1902 0.9 1\n1903 1.0 1\n1904 1.2 1\n1905 0.8 1\n");
     const Outcome k = batch(s, {"-q", "-c", "3", "k.txt", "-o", "k.out"});
