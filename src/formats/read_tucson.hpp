@@ -76,7 +76,8 @@ namespace detrend::formats {
 // without a line inside it, no values, stop markers that disagree, a unit
 // unknown). The Diagnostic (line,
 // column, what) when the file cannot be read; never throws. Years outside
-// -9999..9999 are an error. The set says its values are millimetres.
+// -9999..9999 are an error, and so is a line whose values run past year
+// yearLimit. The set says its values are millimetres.
 base::Result<SeriesSet> readTucson(std::string_view bytes);
 
 }  // namespace detrend::formats
