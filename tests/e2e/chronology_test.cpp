@@ -101,12 +101,6 @@ TEST(Chronology, TreesWindowsAndTheCut) {
     const Outcome bad = batch(s, {"-c", "32", "--ids", "bad.csv", "--stats=-", "site.rwl"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "detrend: bad.csv:1:1: expected the header series,tree,core\n");
-    s.write("twice.csv", "series,tree,core\nHR01A,t1,a\nHR01B,t1,a\n");
-    const Outcome twice = batch(s, {"-c", "32", "--ids", "twice.csv", "--stats=-", "site.rwl"});
-    EXPECT_EQ(twice.status, 1);
-    EXPECT_EQ(twice.err,
-              "detrend: twice.csv:3: series \"HR01B\" has the tree and core of series \"HR01A\" (line 2): tree "
-              "\"t1\", core \"a\"\n");
 }
 
 // Each method names in the fits table what each series got; a series whose
