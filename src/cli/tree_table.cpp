@@ -1,5 +1,6 @@
 #include "cli/tree_table.hpp"
 
+#include <utility>
 #include <vector>
 
 #include "base/text.hpp"
@@ -28,10 +29,38 @@ bool splitCells(std::string_view line, std::vector<std::string>& cells) {
     return !quoted;
 }
 
+// The checks of one row after the header; `lines` keeps where each series
+// and each tree and core were named.
+struct TableLines {
+    std::map<std::string, long> series;
+    std::map<std::pair<std::string, std::string>, std::pair<long, std::string>> cores;
+};
+
+base::Status checkRow(const std::vector<std::string>& cells, long number, TableLines& lines) {
+    if (cells.size() != 3)
+        return base::failure("expected 3 cells (series,tree,core), found " + std::to_string(cells.size()), number);
+    if (cells[0].empty() || cells[1].empty()) return base::failure("a series and its tree must be named", number);
+    if (const auto [at, fresh] = lines.series.emplace(cells[0], number); !fresh)
+        return base::failure(
+            "series " + base::quoted(cells[0]) + " is named twice (line " + std::to_string(at->second) + " and here)",
+            number);
+    // Without a core the series of a tree are not told apart: no clash.
+    if (cells[2].empty()) return {};
+    if (const auto [at, fresh] = lines.cores.try_emplace({cells[1], cells[2]}, number, cells[0]); !fresh)
+        return base::failure("series " + base::quoted(cells[0]) + " has the tree and core of series " +
+                                 base::quoted(at->second.second) + " (line " + std::to_string(at->second.first) +
+                                 "): tree " + base::quoted(cells[1]) + ", core " + base::quoted(cells[2]),
+                             number);
+    return {};
+}
+
 }  // namespace
 
 base::Result<std::map<std::string, pipeline::TreeAndCore>> parseTreeTable(std::string_view text) {
+    // A spreadsheet may save the CSV with a byte order mark.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::map<std::string, pipeline::TreeAndCore> rows;
+    TableLines lines;
     std::vector<std::string> cells;
     bool header = true;
     long number = 0;
@@ -51,11 +80,8 @@ base::Result<std::map<std::string, pipeline::TreeAndCore>> parseTreeTable(std::s
             header = false;
             continue;
         }
-        if (cells.size() != 3)
-            return base::failure("expected 3 cells (series,tree,core), found " + std::to_string(cells.size()), number);
-        if (cells[0].empty() || cells[1].empty()) return base::failure("a series and its tree must be named", number);
-        if (!rows.emplace(cells[0], pipeline::TreeAndCore{cells[1], cells[2]}).second)
-            return base::failure("series " + base::quoted(cells[0]) + " is named twice", number);
+        if (base::Status row = checkRow(cells, number, lines); !row) return row.error();
+        rows.emplace(cells[0], pipeline::TreeAndCore{cells[1], cells[2]});
     }
     if (header) return base::failure("the table is empty: expected the header series,tree,core");
     return rows;

@@ -12,9 +12,10 @@
 namespace detrend::cli {
 
 // The rows of the table's text by series name. Cells may be quoted as in
-// CSV ("..." with "" for a quote); blank lines are skipped. A header other
-// than series,tree,core, a row of another number of cells, an empty series
-// or tree, or a series named twice is an error at its line.
+// CSV ("..." with "" for a quote); blank lines and a leading byte order mark
+// are skipped. A header other than series,tree,core, a row of another number
+// of cells, an empty series or tree, a series named twice, or a tree and
+// core given to two series is an error at its line, naming the earlier one.
 base::Result<std::map<std::string, pipeline::TreeAndCore>> parseTreeTable(std::string_view text);
 
 }  // namespace detrend::cli

@@ -1,6 +1,7 @@
 #include "formats/read_table.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -96,6 +97,30 @@ base::Status checkRest(FreeReader& reader, const Shape& shape, ItemsIgnored& ign
                          line, static_cast<long>(column));
 }
 
+// The text of the year just read: the item at its place when it stands on
+// the reader's line, else the number as read.
+std::string yearText(FreeReader& reader, double year) {
+    const std::string_view line = reader.lines().line();
+    const std::size_t at = reader.firstItemColumn() - 1;
+    if (reader.firstItemLine() == reader.lines().lineNumber() && at < line.size())
+        return std::string(line.substr(at, line.find_first_of(" ,/", at) - at));
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, year);
+    return std::string(text, written.ptr);
+}
+
+// A row's year: a whole number (a zero fraction allowed), in range.
+base::Status checkYear(FreeReader& reader, double year, Place place) {
+    if (!(std::fabs(year) <= largestYear))
+        return base::failure("the year is not a number of at most 15 digits", place.line, place.column);
+    if (year != std::trunc(year))
+        return base::failure("expected a year, found " + base::quoted(yearText(reader, year)), place.line,
+                             place.column);
+    if (std::fabs(year) > static_cast<double>(yearLimit))
+        return base::failure(yearOutOfRange(static_cast<long long>(year)), place.line, place.column);
+    return {};
+}
+
 base::Status readRows(std::string_view bytes, FreeReader& reader, const Shape& shape, Columns& columns,
                       ItemsIgnored& ignored) {
     const std::size_t width = shape.width;
@@ -117,6 +142,7 @@ base::Status readRows(std::string_view bytes, FreeReader& reader, const Shape& s
         if (r.status != ScanStatus::ok) return readError(reader, r);
         if (base::Status rest = checkRest(reader, shape, ignored); !rest) return rest;
         const Place place{reader.firstItemLine(), static_cast<long>(reader.firstItemColumn())};
+        if (base::Status year = checkYear(reader, row[0], place); !year) return year;
         if (columns.yearPlaces.size() == rowLimit)
             return base::failure(tooManyValuesForFile(limit, bytes.size()), place.line, place.column);
         for (std::size_t k = 0; k < width; ++k) columns.values[k].push_back(row[k]);
@@ -126,20 +152,18 @@ base::Status readRows(std::string_view bytes, FreeReader& reader, const Shape& s
     return {};
 }
 
-// The whole parts of the year column, rising by one.
+// The year column, rising by one (each year checked as its row was read).
 base::Status readYears(const Columns& columns, std::vector<long long>& years) {
     const std::size_t rows = columns.yearPlaces.size();
     years.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
-        const double whole = std::trunc(columns.values[0][i]);
-        const Place place = columns.yearPlaces[i];
-        if (!(std::fabs(whole) <= largestYear))
-            return base::failure("the year is not a number of at most 15 digits", place.line, place.column);
-        years[i] = static_cast<long long>(whole);
-        if (i > 0 && years[i] != years[i - 1] + 1)
+        years[i] = static_cast<long long>(columns.values[0][i]);
+        if (i > 0 && years[i] != years[i - 1] + 1) {
+            const Place place = columns.yearPlaces[i];
             return base::failure(
                 "years do not rise by one: " + std::to_string(years[i]) + " follows " + std::to_string(years[i - 1]),
                 place.line, place.column);
+        }
     }
     return {};
 }

@@ -372,6 +372,11 @@ bool TucsonReader::continuesInOtherCase() const {
 base::Status TucsonReader::gather() {
     if (line_.year < -9999 || line_.year > 9999)
         return fail(line_.yearColumn, "year " + std::to_string(line_.year) + " has more than four digits");
+    // Words may run on past the decade, even past the last year taken.
+    if (line_.year + static_cast<long long>(line_.values.size()) - 1 > yearLimit) {
+        const auto past = static_cast<std::size_t>(yearLimit - line_.year + 1);
+        return fail(line_.values[past].column, yearOutOfRange(yearLimit + 1));
+    }
     auto found = byId_.find(line_.id);
     if (found == byId_.end() && continuesInOtherCase()) {
         out_.warnings.push_back("series \"" + gathered_[run_].id + "\" is written \"" + std::string(line_.id) +

@@ -50,9 +50,11 @@
 // a warning, and is unusable when it holds 999 (a marker or 0.999 mm?). 0
 // is a value; a negative value or "." inside a series is an absent ring,
 // read as 0 (one warning per series), and so is 999 in hundredths, never a
-// ring there; before its first or after its last value it is missing. An
-// id that comes back later continues its series; years left without a line
-// inside a series are NaN and make it unusable (Series::onlyGaps). A year
+// ring there, unless it stands last before years without a line: then it
+// ends the part before them, as it ends a series. Before its first or after
+// its last value it is missing. An id that comes back later continues its
+// series; years left without a line inside a series are NaN and make it
+// unusable (Series::onlyGaps). A year
 // given twice with the same value is read once (noted); with another value
 // the series is unusable. A line whose id differs only in letter case from
 // the id of the series before it, which had no stop marker, and whose year
@@ -76,7 +78,8 @@ namespace detrend::formats {
 // without a line inside it, no values, stop markers that disagree, a unit
 // unknown). The Diagnostic (line,
 // column, what) when the file cannot be read; never throws. Years outside
-// -9999..9999 are an error. The set says its values are millimetres.
+// -9999..9999 are an error, and so is a line whose values run past year
+// yearLimit. The set says its values are millimetres.
 base::Result<SeriesSet> readTucson(std::string_view bytes);
 
 }  // namespace detrend::formats

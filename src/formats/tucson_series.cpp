@@ -106,6 +106,18 @@ std::optional<std::string> unitUnknown(std::vector<Entry>::const_iterator first,
            ") may be a stop marker or a ring of 0.999 mm, and the series has no stop marker to tell its unit";
 }
 
+// A 999 that stands last before years without a line (the series comes
+// back after a hole) ends the part before the hole, as it ends a series: it
+// is no ring, and the hole begins at its year.
+void dropMarkersBeforeHoles(std::vector<Entry>& entries) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const bool beforeHole = i + 1 < entries.size() && entries[i + 1].year != entries[i].year + 1;
+        if (entries[i].raw != hundredthsMarker || !beforeHole) entries[kept++] = entries[i];
+    }
+    entries.resize(kept);
+}
+
 }  // namespace
 
 Series finishSeries(Gathered& gathered, std::vector<std::string>& warnings) {
@@ -114,6 +126,7 @@ Series finishSeries(Gathered& gathered, std::vector<std::string>& warnings) {
     std::vector<Entry>& entries = gathered.entries;
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.year < b.year; });
     readOnce(entries, gathered.id, series.problem, warnings);
+    if (gathered.hundredths && !gathered.thousandths) dropMarkersBeforeHoles(entries);
     // Unless in thousandths, 999 is never a ring: a stop marker inside the
     // series, read as an absent ring. (Without a stop marker to tell the
     // unit, the series is not used.)

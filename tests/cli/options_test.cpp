@@ -406,6 +406,11 @@ TEST(TreeTable, RowsAndErrors) {
     EXPECT_EQ(table->size(), 2u);
     EXPECT_EQ(table->at("A1").tree, "1");
     EXPECT_EQ(table->at("B,1").core, "x\"y");
+    // A byte order mark, as spreadsheets save CSV; two series of a tree
+    // without cores do not clash.
+    const auto marked = parseTreeTable("\xEF\xBB\xBFseries,tree,core\nA1,1,\nA2,1,\n");
+    ASSERT_TRUE(marked.ok()) << marked.why();
+    EXPECT_EQ(marked->size(), 2u);
     const struct {
         const char* text;
         long line;
@@ -415,7 +420,9 @@ TEST(TreeTable, RowsAndErrors) {
         {"name,tree\n", 1, "expected the header series,tree,core"},
         {"series,tree,core\nA,1\n", 2, "expected 3 cells (series,tree,core), found 2"},
         {"series,tree,core\nA,,1\n", 2, "a series and its tree must be named"},
-        {"series,tree,core\nA,1,1\nA,2,1\n", 3, "series \"A\" is named twice"},
+        {"series,tree,core\nA,1,1\nA,2,1\n", 3, "series \"A\" is named twice (line 2 and here)"},
+        {"series,tree,core\nA,1,1\nB,2,1\n\nC,1,1\n", 5,
+         "series \"C\" has the tree and core of series \"A\" (line 2): tree \"1\", core \"1\""},
         {"series,tree,core\n\"A,1,1\n", 2, "a quote is not closed"},
     };
     for (const auto& e : errors) {

@@ -346,6 +346,13 @@ TEST(Batch, ReadersSayWhatTheyAssumedAndRead) {
          0,
          "w.csv: the first column, without a name, counts the rows (as R's write.csv or pandas' to_csv writes them); "
          "the years are read from column 2, \"year\"\nw.csv: 1 series detrended, 0 skipped\n"},
+        // A fractional year in a CSV file read as a table: refused, as in CSV.
+        {"f.csv",
+         "year,A,B\n1900.5,1,2\n1901.5,2,3\n",
+         {},
+         1,
+         "f.csv:2:1: expected a year, found \"1900.5\" [read as a free-layout table; if it is not one, give "
+         "--format]\n"},
         // Not text: refused before any reader looks at a line.
         {"p.rwl", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, {}, 1, "p.rwl: not a text file: it looks like a PNG image\n"},
         {"x.csv",

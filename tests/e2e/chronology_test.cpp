@@ -82,6 +82,11 @@ TEST(Chronology, TreesWindowsAndTheCut) {
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_NE(table.out.find(",16,15,15,120,1,119,"), std::string::npos) << table.out;
     EXPECT_NE(table.err.find("site.rwl: 14 of 16 series are not in the table of trees"), std::string::npos);
+    // Saved by a spreadsheet, with a byte order mark: the same table.
+    s.write("marked.csv", "\xEF\xBB\xBFseries,tree,core\nHR01A,t1,a\nHR01B,t1,b\n");
+    const Outcome marked = batch(s, {"-c", "32", "--ids", "marked.csv", "--stats=-", "site.rwl"});
+    EXPECT_EQ(marked.status, 0) << marked.err;
+    EXPECT_EQ(marked.out, table.out);
     // A Heidelberg file's TreeNo: four cores of two trees, whatever the names.
     std::string heidelberg;
     for (int tree = 1; tree <= 2; ++tree)

@@ -262,6 +262,13 @@ TEST(Tucson, OneLineInEachReading) {
     }
 }
 
+std::string repeated(std::string_view text, std::size_t times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
 TEST(Tucson, FileErrorsNameLineAndColumn) {
     const std::string first = "ABC01   1850   104\n";  // a data line, so that later lines are no header
     const std::string tenValues = "   100   100   100   100   100   100   100   100   100   100";
@@ -302,6 +309,9 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {"ABC01   1860" + tenValues + "  1.5\n" + first, 1, 75, R"(expected nothing after column 72, found "1.5")"},
         {"ABC01   1850   100         101   999\n", 1, 19, "expected a value in columns 19-24, found blanks"},
         {"ABC 12345 100 999\n", 1, 5, "year 12345 has more than four digits"},
+        // Words past the decade, on past the last year taken (the first value
+        // of 1000001 in column 8 + 2 * 990002).
+        {"A 9999" + repeated(" 1", 990003) + "\n", 1, 1980012, "year 1000001 is out of range (-1000000 to 1000000)"},
         {"\n\nonly a header\n", 0, 0, "the file holds no data line (a series id, a year and its values)"},
         {"", 0, 0, "the file holds no data line (a series id, a year and its values)"},
         // About the file as a whole, not at the line before the long one.
@@ -331,6 +341,16 @@ TEST(Tucson, SeriesRules) {
          1850,
          {1.0, 1.1, nan, nan, 1.2},  // the years without a line left to --gaps
          "it has no values for 1852 to 1853, between lines 1 and 3"},
+        {"999 last before decades without a line ends the part before them",
+         "A       1850   100   110\nA       1852   999\nA       1858   120   999\n",
+         1850,
+         {1.0, 1.1, nan, nan, nan, nan, nan, nan, 1.2},
+         "it has no values for 1852 to 1857, between lines 1 and 3"},
+        {"in thousandths that 999 is a ring",
+         "A       1850  1100\nA       1851   999\nA       1853  1200 -9999\n",
+         1850,
+         {1.1, 0.999, nan, 1.2},
+         "it has no values for 1852, between lines 2 and 3"},
         {"999 before more lines of the run is a value",
          "A       1850  1100  1200   999\nA       1853  1000 -9999\n",
          1850,
