@@ -1,6 +1,8 @@
 #include "formats/read_series.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -17,6 +19,10 @@
 
 namespace detrend::formats {
 namespace {
+
+// The bytes at the start of a file searched for a NUL, the mark of a file
+// that is not text.
+constexpr std::size_t textChecked = 4096;
 
 InputFormat chosenFormat(FormatChoice choice) {
     switch (choice) {
@@ -64,8 +70,7 @@ std::string notText(std::string_view bytes) {
     };
     for (const Signature& s : signatures)
         if (bytes.starts_with(s.start)) return std::string(s.what);
-    constexpr std::size_t examined = 4096;
-    if (bytes.substr(0, examined).find('\0') != std::string_view::npos) return "NUL bytes in its first kilobytes";
+    if (bytes.substr(0, textChecked).find('\0') != std::string_view::npos) return "NUL bytes in its first kilobytes";
     return {};
 }
 
@@ -114,11 +119,20 @@ Read<std::string> readInputFile(const std::string& path, std::uint64_t limit) {
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got > 0) {
-            bytes.append(buffer, static_cast<std::size_t>(got));
-            if (!bounded && bytes.size() > limit)
-                return {base::failure("the input is larger than " + std::to_string(limit) +
+            const std::size_t before = bytes.size();
+            if (!bounded && before + static_cast<std::uint64_t>(got) > limit)
+                return {base::failure("it is larger than " + std::to_string(limit) +
                                       " bytes, the most read from a pipe or device"),
                         ReadHint::maxInput};
+            // Grown by doubling up to the limit, never past it.
+            if (!bounded && before + static_cast<std::size_t>(got) > bytes.capacity())
+                bytes.reserve(static_cast<std::size_t>(
+                    std::min<std::uint64_t>(limit, std::max<std::uint64_t>(2 * bytes.capacity(), sizeof buffer))));
+            bytes.append(buffer, static_cast<std::size_t>(got));
+            // A stream of NUL bytes (/dev/zero) is no text: said at once, not
+            // after reading up to the limit.
+            if (!bounded && before < textChecked && bytes.size() >= textChecked && bytes.find('\0') < textChecked)
+                return {base::failure("not a text file: it holds NUL bytes in its first kilobytes")};
         } else if (got == 0) {
             return {std::move(bytes)};
         } else if (errno != EINTR) {

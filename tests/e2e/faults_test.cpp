@@ -236,11 +236,11 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
          "detrend: names.csv: series \"B\\x1B[31m\\xC2\\x9B\" skipped: the cutoff 5 is not below its length of 2 "
          "years\n"},
         {"t\x1B[2J.txt", "", {"t\x1B[2J.txt", "-d", "."}, "detrend: t\\x1B[2J.txt: the file is empty\n"},
+        {"", "", {"/dev/zero"}, "detrend: /dev/zero: not a text file: it holds NUL bytes in its first kilobytes\n"},
         {"",
          "",
          {"--max-input", "1K", "/dev/zero"},
-         "detrend: /dev/zero: the input is larger than 1024 bytes, the most read from a pipe or device "
-         "(--max-input)\n"},
+         "detrend: /dev/zero: it is larger than 1024 bytes, the most read from a pipe or device (--max-input)\n"},
     };
     for (const Case& c : cases) {
         Scenario s;
