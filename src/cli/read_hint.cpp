@@ -17,7 +17,9 @@ base::Diagnostic withHint(base::Diagnostic error, formats::ReadHint hint, std::o
     switch (hint) {
         case ReadHint::none:
         case ReadHint::giveFormat: break;
-        case ReadHint::formatTucsonReadsIt: error.what += " (--format tucson reads it all the same)"; break;
+        case ReadHint::formatTucsonReadsIt:
+            error.what += " (if it holds ring widths after all, --format tucson reads them)";
+            break;
         case ReadHint::maxInput: error.what += " (--max-input)"; break;
     }
     return error;

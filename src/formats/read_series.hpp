@@ -27,7 +27,7 @@ struct ReadOptions {
 enum class ReadHint {
     none,
     giveFormat,  // the format detected may be wrong: asking for the right one would help
-    formatTucsonReadsIt,  // a chronology refused: asking for the Tucson reader reads it all the same
+    formatTucsonReadsIt,  // a .crn refused: the Tucson reader reads it if it holds ring widths
     maxInput,  // more bytes than the limit: a larger limit would help
 };
 

@@ -320,7 +320,8 @@ TEST(Batch, ReadersSayWhatTheyAssumedAndRead) {
          ring,
          {},
          1,
-         "s.crn: a .crn file holds a chronology, not ring widths (--format tucson reads it all the same)\n"},
+         "s.crn: a .crn file holds a chronology, not ring widths (if it holds ring widths after all, --format tucson "
+         "reads them)\n"},
         {"t.rwl",
          ring + "A       1860     .   -99   120   999   B       1850   100   110   120   130   140  -9999\n",
          {},
