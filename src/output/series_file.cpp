@@ -25,9 +25,10 @@ std::vector<formats::Series> withWritableIds(std::vector<formats::Series> series
     return series;
 }
 
-base::Result<WrittenText> textOf(const std::vector<formats::Series>& series, SeriesFormat format) {
+base::Result<WrittenText> textOf(const std::vector<formats::Series>& series, SeriesFormat format,
+                                 const TucsonHeader& header = {}) {
     switch (format) {
-        case SeriesFormat::tucson: return tucsonText(series);
+        case SeriesFormat::tucson: return tucsonText(series, header);
         case SeriesFormat::heidelberg: return heidelbergText(series, idsOf(series));
         case SeriesFormat::csv: return WrittenText{seriesCsv(series), {}};
     }
@@ -55,7 +56,16 @@ base::Result<SeriesFile> seriesFile(const formats::SeriesSet& set, SeriesFormat 
         kept.push_back(s);
     }
     const std::size_t written = kept.size();
-    base::Result<WrittenText> text = textOf(withWritableIds(std::move(kept)), format);
+    kept = withWritableIds(std::move(kept));
+    // The file's own site header goes with its series, where the format has
+    // one and its fields fit it.
+    const TucsonHeader header{set.siteCode.value_or(""), set.siteName.value_or(""), set.species.value_or("")};
+    base::Result<WrittenText> text = textOf(kept, format, header);
+    if (!text.ok() && format == SeriesFormat::tucson && !header.siteCode.empty()) {
+        text = textOf(kept, format);
+        if (text.ok())
+            text.value().notes.push_back("the site header is not written: " + textOf({}, format, header).why());
+    }
     if (!text.ok()) return text.error();
     SeriesFile file{std::move(text).value(), written, leftOut.size()};
     file.written.notes.insert(file.written.notes.begin(), leftOut.begin(), leftOut.end());

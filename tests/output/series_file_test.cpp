@@ -164,5 +164,29 @@ TEST(SeriesFile, LeftOutWithTheirReasons) {
     }
 }
 
+// The file's own site header goes into a Tucson file, and reads back; one
+// whose fields do not fit is left out with a note, the series written.
+TEST(SeriesFile, TheSiteHeaderGoesWithItsSeries) {
+    SeriesSet set;
+    set.series = {{"HR01A", 1900, {1.0, 2.0}, {}}};
+    set.siteCode = "HRG";
+    set.siteName = "High Ridge";
+    set.species = "PCAB";
+    base::Result<SeriesFile> file = seriesFile(set, SeriesFormat::tucson);
+    ASSERT_TRUE(file.ok()) << file.why();
+    EXPECT_TRUE(file->written.text.starts_with("HRG    1 High Ridge")) << file->written.text;
+    const SeriesSet back = readOrFail(readerOf(SeriesFormat::tucson), file->written.text);
+    EXPECT_EQ(back.siteCode, "HRG");
+    EXPECT_EQ(back.species, "PCAB");
+    expectSameSeries(back.series, set.series, false);
+    set.siteName = std::string(60, 'n');
+    file = seriesFile(set, SeriesFormat::tucson);
+    ASSERT_TRUE(file.ok()) << file.why();
+    EXPECT_TRUE(file->written.text.starts_with("HR01A")) << file->written.text;
+    ASSERT_EQ(file->written.notes.size(), 1u);
+    EXPECT_TRUE(file->written.notes[0].starts_with("the site header is not written: the site name"))
+        << file->written.notes[0];
+}
+
 }  // namespace
 }  // namespace detrend::output
