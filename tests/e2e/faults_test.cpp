@@ -116,6 +116,70 @@ TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {
     }
 }
 
+// The crossdating files and the series written again are outputs of their
+// input like the others: one that cannot be written leaves every earlier
+// file of the input as it was, and creates none.
+void crossdatingFilesAreReplacedWithTheOthers() {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        unsigned long fileSizeLimitBytes;
+        std::string error;  // a line of standard error
+        std::vector<std::string> earlier;  // files that keep their contents
+        std::vector<std::string> absent;  // files that must not be created
+    };
+    const std::vector<std::string> xdate = {"x.txt",          "x-series.csv", "x-overall.csv",
+                                            "x-segments.csv", "x-lags.csv",   "x.png"};
+    std::vector<std::string> inDd;
+    for (const char* f : {".out", ".csv", "-series.csv", "-xdate.txt", "-xdate-overall.csv", "-xdate-segments.csv",
+                          "-xdate-lags.csv", "-xdate.png"})
+        inDd.push_back(std::string("dd/site") + f);
+    const Case cases[] = {
+        {"a picture beyond the file size limit",
+         {"--xdate=x.txt", "site.rwl"},
+         20000,
+         "detrend: site.rwl: cannot write plot file \"x.png\": File too large\n",
+         xdate,
+         {}},
+        {"the listing beyond the file size limit",
+         {"-c", "32", "--xdate", "-d", "dd", "site.rwl"},
+         50000,
+         "detrend: site.rwl: cannot write output file \"dd/site.out\": File too large\n",
+         inDd,
+         {}},
+        {"a write-protected series statistics table",
+         {"--xdate=rp.txt", "site.rwl"},
+         0,
+         "detrend: site.rwl: output file \"rp-series.csv\" is write-protected: it is not replaced\n",
+         {},
+         {"rp.txt", "rp-overall.csv", "rp-segments.csv", "rp-lags.csv", "rp.png"}},
+        {"a write-protected series file",
+         {"-c", "32", "--xdate=x.txt", "--write-series", "locked.csv", "-o", "dd/site.out", "site.rwl"},
+         0,
+         "detrend: site.rwl: output file \"locked.csv\" is write-protected: it is not replaced\n",
+         xdate,
+         {"dd/site.out"}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("site.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl"));
+        fs::create_directory(s.path("dd"));
+        for (const std::string& f : c.earlier) s.write(f, "earlier\n");
+        for (const char* locked : {"locked.csv", "rp-series.csv"}) {
+            s.write(locked, "earlier\n");
+            fs::permissions(s.path(locked), fs::perms::owner_read);
+        }
+        RunOptions options;
+        options.fileSizeLimitBytes = c.fileSizeLimitBytes;
+        const Outcome o = batch(s, c.arguments, options);
+        EXPECT_EQ(o.status, 1) << c.what;
+        EXPECT_NE(o.err.find(c.error), std::string::npos) << c.what << ": " << o.err;
+        for (const std::string& f : c.earlier) EXPECT_EQ(readFile(s.path(f)), "earlier\n") << c.what << ": " << f;
+        for (const std::string& f : c.absent) EXPECT_FALSE(fs::exists(s.path(f))) << c.what << ": " << f;
+        EXPECT_EQ(temporaries(s), std::vector<std::string>{}) << c.what;
+    }
+}
+
 // When nothing of an input can be detrended, every earlier output of it
 // stays as it was; the null device takes any number of outputs.
 TEST(Faults, AnInputsOutputsAreReplacedTogetherOrNotAtAll) {
@@ -135,6 +199,7 @@ TEST(Faults, AnInputsOutputsAreReplacedTogetherOrNotAtAll) {
     const Outcome null = batch(s, {"-q", "-c", "5", "-o", "/dev/null", "--csv", "/dev/null", "two.txt"});
     EXPECT_EQ(null.status, 0) << null.err;
     EXPECT_EQ(null.err, "");
+    crossdatingFilesAreReplacedWithTheOthers();
 }
 
 // Outputs in directories that do not exist yet, standard output for any one
