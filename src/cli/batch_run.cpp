@@ -92,6 +92,10 @@ private:
         filled = std::move(applied.filled);
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
         if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
+        if (set.series.empty()) {
+            messages_.error(input.label + ": no series found");
+            return false;
+        }
         return true;
     }
 

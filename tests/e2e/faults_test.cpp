@@ -301,6 +301,13 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
          "detrend: names.csv: series \"B\\x1B[31m\\xC2\\x9B\" skipped: the cutoff 5 is not below its length of 2 "
          "years\n"},
         {"t\x1B[2J.txt", "", {"t\x1B[2J.txt", "-d", "."}, "detrend: t\\x1B[2J.txt: the file is empty\n"},
+        // Read without error, but nothing to work on.
+        {"empty.xml", "<tridas/>", {"empty.xml"}, "detrend: empty.xml: no series found\n"},
+        {"c.txt", "just a comment\n", {"--format", "compact", "c.txt"}, "detrend: c.txt: no series found\n"},
+        {"c.txt",
+         "just a comment\n",
+         {"--xdate=x.txt", "--format", "compact", "c.txt"},
+         "detrend: c.txt: no series found\n"},
         {"",
          "",
          {"--max-input", "1K", "/dev/zero"},
