@@ -201,6 +201,8 @@ private:
         if (!file.ok()) return failed("cannot write the series to " + base::quoted(path) + ": " + file.why());
         for (const std::string& note : file->written.notes) messages_.note(input.label + ": " + note);
         const std::string where = path == output::standardStream ? std::string("standard output") : base::quoted(path);
+        // An empty file would only destroy what the target held.
+        if (file->series == 0) return failed("none of its series can be written to " + where);
         finished.complete = file->leftOut == 0;
         if (path == output::standardStream) {
             finished.toStandardOutput.push_back(std::move(file->written.text));

@@ -87,12 +87,26 @@ TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {
          "",
          "detrend: in.txt: output file \"locked.out\" is write-protected: it is not replaced\n",
          {"locked.out"}},
+        // An empty file would only destroy what the target held.
+        {"series that cannot be written",
+         {"-q", "--write-series", "keep.rwl", "neg.csv"},
+         "",
+         "detrend: neg.csv: none of its series can be written to \"keep.rwl\"\n",
+         {"keep.rwl"}},
+        {"an input without series",
+         {"--write-series", "keep.rwl", "empty.xml"},
+         "",
+         "detrend: empty.xml: no series found\n",
+         {"keep.rwl"}},
     };
     for (const Case& c : cases) {
         Scenario s;
         s.write("in.txt", two);
         s.write("out.txt", "earlier\n");
         s.write("locked.out", "earlier\n");
+        s.write("keep.rwl", "earlier\n");
+        s.write("neg.csv", "year,A\n1900,-1\n1901,2\n");
+        s.write("empty.xml", "<tridas/>");
         fs::permissions(s.path("locked.out"), fs::perms::owner_read | fs::perms::group_read);
         fs::create_symlink("out.txt", s.path("lnk"));
         fs::create_directories(s.path("plots"));
