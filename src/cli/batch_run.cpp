@@ -41,7 +41,7 @@ public:
     }
 
     int run() {
-        if (!directoriesExist()) return 1;
+        if (!claimRunTables() || !directoriesExist()) return 1;
         int status = 0;
         for (const pipeline::InputPlan& input : plan_.inputs) {
             output::temporaries::beginInput(input.label);
@@ -60,6 +60,20 @@ public:
     }
 
 private:
+    // The tables of the whole run, checked against the inputs and each other
+    // and claimed before anything is written.
+    bool claimRunTables() {
+        for (const std::optional<std::string>& path : {plan_.statistics, plan_.running, plan_.fits}) {
+            if (!path) continue;
+            if (const base::Status allowed = claims_.check(*path, ""); !allowed.ok()) {
+                messages_.error(allowed.why());
+                return false;
+            }
+            claims_.claim(*path, "");
+        }
+        return true;
+    }
+
     // The output and plot directories, made with their parents when missing.
     bool directoriesExist() {
         for (const auto& [dir, what] : plan_.directories) {
@@ -250,11 +264,8 @@ private:
         return written;
     }
 
+    // `path` was claimed before the first input.
     bool writeRunTable(const std::string& path, const std::string& text) {
-        if (const base::Status allowed = claims_.check(path, ""); !allowed.ok()) {
-            messages_.error(allowed.why());
-            return false;
-        }
         base::Status written = base::Status::success();
         if (path == output::standardStream) {
             output::OutputFile out(STDOUT_FILENO, "standard output");
