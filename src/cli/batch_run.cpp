@@ -302,13 +302,23 @@ bool readTreeTable(Options& options, output::Messages& messages) {
     return true;
 }
 
+// 0 once standard output is flushed; 1, with a message, when it cannot be
+// written (a full disk, a closed pipe).
+int flushedStandardOutput(output::Messages& messages) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    messages.error(std::string("cannot write standard output: ") + std::strerror(errno));
+    return 1;
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, output::Messages& messages) {
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     switch (parsed.action) {
-        case ParsedCommandLine::Action::help: std::fputs(helpText, stdout); return 0;
-        case ParsedCommandLine::Action::version: std::printf("detrend %s\n", DETREND_VERSION); return 0;
+        case ParsedCommandLine::Action::help: std::fputs(helpText, stdout); return flushedStandardOutput(messages);
+        case ParsedCommandLine::Action::version:
+            std::printf("detrend %s\n", DETREND_VERSION);
+            return flushedStandardOutput(messages);
         case ParsedCommandLine::Action::usageError:
             messages.error(parsed.error);
             messages.line("Try 'detrend --help' for more information.");

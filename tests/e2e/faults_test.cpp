@@ -360,6 +360,28 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
     }
 }
 
+// Standard output that cannot take what is written fails the run, whatever
+// goes there.
+TEST(Faults, AFullStandardOutputIsAnError) {
+    const std::vector<std::string> cases[] = {
+        {"--help"},
+        {"--version"},
+        {"-q", "-c", "5", "-o", "-", "two.txt"},
+        {"-q", "-c", "5", "--stats=-", "two.txt"},
+        {"-q", "--series-stats=-", "two.txt"},
+    };
+    for (const std::vector<std::string>& arguments : cases) {
+        Scenario s;
+        s.write("two.txt", golden("two_series.txt"));
+        RunOptions options;
+        options.stdoutFile = "/dev/full";
+        const Outcome o = batch(s, arguments, options);
+        EXPECT_EQ(o.status, 1) << arguments[0];
+        EXPECT_TRUE(o.err.ends_with("cannot write standard output: No space left on device\n"))
+            << arguments[0] << ": " << o.err;
+    }
+}
+
 TEST(Faults, MissingOutputDirectoriesAreMade) {
     Scenario s;
     s.write("t.txt", golden("two_series.txt"));
