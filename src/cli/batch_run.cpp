@@ -41,7 +41,7 @@ public:
     }
 
     int run() {
-        if (!directoriesExist()) return 1;
+        if (!claimRunTables() || !directoriesExist()) return 1;
         int status = 0;
         for (const pipeline::InputPlan& input : plan_.inputs) {
             output::temporaries::beginInput(input.label);
@@ -60,6 +60,20 @@ public:
     }
 
 private:
+    // The tables of the whole run, checked against the inputs and each other
+    // and claimed before anything is written.
+    bool claimRunTables() {
+        for (const std::optional<std::string>& path : {plan_.statistics, plan_.running, plan_.fits}) {
+            if (!path) continue;
+            if (const base::Status allowed = claims_.check(*path, ""); !allowed.ok()) {
+                messages_.error(allowed.why());
+                return false;
+            }
+            claims_.claim(*path, "");
+        }
+        return true;
+    }
+
     // The output and plot directories, made with their parents when missing.
     bool directoriesExist() {
         for (const auto& [dir, what] : plan_.directories) {
@@ -93,6 +107,10 @@ private:
         for (const std::string& warning : set.warnings) messages_.note(input.label + ": " + warning);
         for (const std::string& note : repeatedNameNotes(set)) messages_.note(input.label + ": " + note);
         if (set.itemsIgnored) messages_.note(input.label + ": " + itemsIgnoredNote(*set.itemsIgnored));
+        if (set.series.empty()) {
+            messages_.error(input.label + ": no series found");
+            return false;
+        }
         return true;
     }
 
@@ -104,22 +122,70 @@ private:
         return true;
     }
 
+    // What an input leaves to replace its targets with its other outputs:
+    // the series file and the crossdating files, finished, and what goes to
+    // standard output once they have.
+    struct Finished {
+        std::vector<std::unique_ptr<output::OutputFile>> files;
+        std::vector<std::string> toStandardOutput;
+        bool complete = true;  // every series written and crossdated
+    };
+
     bool runInput(const pipeline::InputPlan& input) {
         formats::SeriesSet set;
         std::vector<std::vector<bool>> filled;
         if (!read(input, set, filled)) return false;
-        SeriesWritten series;
-        if (input.seriesFile && !writeSeries(input, pipeline::withoutFilled(set, filled), series)) return false;
-        std::optional<pipeline::CrossdatingOutcome> crossdating;
-        if (input.crossdating.any()) {
-            // The crossdating reads the ring widths, which the detrending
-            // releases; its files replace their targets once both are done.
-            if (!claimCrossdatingFiles(input)) return false;
-            crossdating = pipeline::crossdateSet(set, plan_.settings, input, messages_);
+        Finished finished;
+        if (input.seriesFile && !writeSeries(input, pipeline::withoutFilled(set, filled), finished)) return false;
+        // The crossdating reads the ring widths, which the detrending
+        // releases; its files replace their targets with the others.
+        if (input.crossdating.any() && !crossdate(input, set, finished)) return false;
+        bool detrended = true;
+        bool replaced = true;
+        if (plan_.settings.detrends) {
+            const pipeline::SetResult result = detrend(input, set, filled, finished.files);
+            detrended = result.complete;
+            replaced = result.replaced;
+        } else {
+            replaced = commit(input, finished.files);
         }
-        const bool detrended = !plan_.settings.detrends || detrend(input, set, filled);
-        const bool crossdated = !crossdating || pipeline::commitCrossdating(*crossdating, input, messages_);
-        return commitSeries(series) && series.complete && crossdated && detrended;
+        return replaced && writeStandardOutput(input, finished) && finished.complete && detrended;
+    }
+
+    // The crossdating files, finished into `finished`; false, with a
+    // message, when one could not be written or claimed.
+    bool crossdate(const pipeline::InputPlan& input, const formats::SeriesSet& set, Finished& finished) {
+        if (!claimCrossdatingFiles(input)) return false;
+        pipeline::CrossdatingOutcome outcome = pipeline::crossdateSet(set, plan_.settings, input, messages_);
+        if (!outcome.written) return false;
+        for (std::unique_ptr<output::OutputFile>& file : outcome.files) finished.files.push_back(std::move(file));
+        if (outcome.toStandardOutput) finished.toStandardOutput.push_back(std::move(*outcome.toStandardOutput));
+        finished.complete = finished.complete && outcome.complete;
+        return true;
+    }
+
+    // Renames every finished file over its target.
+    bool commit(const pipeline::InputPlan& input, const std::vector<std::unique_ptr<output::OutputFile>>& files) {
+        bool committed = true;
+        for (const std::unique_ptr<output::OutputFile>& file : files) {
+            if (const base::Status done = file->commit(); !done.ok()) {
+                messages_.error(input.label + ": " + done.why());
+                committed = false;
+            }
+        }
+        return committed;
+    }
+
+    bool writeStandardOutput(const pipeline::InputPlan& input, const Finished& finished) {
+        bool written = true;
+        for (const std::string& text : finished.toStandardOutput) {
+            output::OutputFile out(STDOUT_FILENO, "standard output");
+            if (const base::Status done = out.write(text); !done.ok()) {
+                messages_.error(input.label + ": " + done.why());
+                written = false;
+            }
+        }
+        return written;
     }
 
     // The crossdating files claimed, and the other outputs checked against
@@ -133,13 +199,8 @@ private:
     }
 
     // The series read, written again: finished, and replaced with the
-    // input's other outputs (standard output: written at once).
-    struct SeriesWritten {
-        std::unique_ptr<output::OutputFile> file;
-        bool complete = true;  // every series written
-    };
-
-    bool writeSeries(const pipeline::InputPlan& input, const formats::SeriesSet& set, SeriesWritten& series) {
+    // input's other outputs.
+    bool writeSeries(const pipeline::InputPlan& input, const formats::SeriesSet& set, Finished& finished) {
         const std::string& path = *input.seriesFile;
         const auto failed = [&](const std::string& why) {
             messages_.error(input.label + ": " + why);
@@ -154,37 +215,34 @@ private:
         const base::Result<output::SeriesFile> file = output::seriesFile(set, plan_.settings.seriesFormat);
         if (!file.ok()) return failed("cannot write the series to " + base::quoted(path) + ": " + file.why());
         for (const std::string& note : file->written.notes) messages_.note(input.label + ": " + note);
-        series.complete = file->leftOut == 0;
+        const std::string where = path == output::standardStream ? std::string("standard output") : base::quoted(path);
+        // An empty file would only destroy what the target held.
+        if (file->series == 0) return failed("none of its series can be written to " + where);
+        finished.complete = file->leftOut == 0;
         if (path == output::standardStream) {
-            output::OutputFile out(STDOUT_FILENO, "standard output");
-            if (const base::Status written = out.write(file->written.text); !written.ok()) return failed(written.why());
+            finished.toStandardOutput.push_back(std::move(file->written.text));
         } else {
             base::Result<std::unique_ptr<output::OutputFile>> written = output::writeFinished(path, file->written.text);
             if (!written.ok()) return failed(written.why());
-            series.file = std::move(written).value();
+            finished.files.push_back(std::move(written).value());
         }
         claims_.claim(path, input.input);
         if (!plan_.settings.detrends)
-            messages_.note(input.label + ": " + std::to_string(file->series) + " series written to " +
-                           (path == output::standardStream ? std::string("standard output") : base::quoted(path)) +
+            messages_.note(input.label + ": " + std::to_string(file->series) + " series written to " + where +
                            (file->leftOut > 0 ? ", " + std::to_string(file->leftOut) + " left out" : ""));
         return true;
     }
 
-    bool commitSeries(SeriesWritten& series) {
-        if (series.file == nullptr) return true;
-        const base::Status committed = series.file->commit();
-        if (!committed.ok()) messages_.error(committed.why());
-        return committed.ok();
-    }
-
     // `filled`: per series of the set, the years --gaps fill filled in.
-    bool detrend(const pipeline::InputPlan& input, formats::SeriesSet& set, std::vector<std::vector<bool>>& filled) {
+    // `finished`: the files replacing their targets with the detrending's.
+    pipeline::SetResult detrend(const pipeline::InputPlan& input, formats::SeriesSet& set,
+                                std::vector<std::vector<bool>>& filled,
+                                std::vector<std::unique_ptr<output::OutputFile>>& finished) {
         pipeline::SetPlan setPlan = pipeline::planSet(set, o_.cutoff, plan_.settings, input.label, messages_);
         if (!filled.empty())
             for (std::size_t i : setPlan.usable) setPlan.filled.push_back(std::move(filled[i]));
-        const pipeline::SetResult result = pipeline::detrendSet(set, setPlan, plan_.settings, input, claims_, messages_,
-                                                                [&] { progress_.seriesDone(); });
+        pipeline::SetResult result = pipeline::detrendSet(
+            set, setPlan, plan_.settings, input, claims_, messages_, [&] { progress_.seriesDone(); }, &finished);
         if (result.statistics && plan_.statistics)
             statisticsRows_ +=
                 output::statisticsCsvRow(input.input, result.statistics->series, result.statistics->statistics,
@@ -192,7 +250,7 @@ private:
         if (result.statistics && plan_.running)
             runningRows_ += output::runningCsvRows(input.input, result.statistics->running);
         if (plan_.fits) fitsRows_ += output::fitsCsvRows(input.input, result.fits);
-        return result.complete;
+        return result;
     }
 
     // The statistics and the running statistics of every input, each in one
@@ -207,11 +265,8 @@ private:
         return written;
     }
 
+    // `path` was claimed before the first input.
     bool writeRunTable(const std::string& path, const std::string& text) {
-        if (const base::Status allowed = claims_.check(path, ""); !allowed.ok()) {
-            messages_.error(allowed.why());
-            return false;
-        }
         base::Status written = base::Status::success();
         if (path == output::standardStream) {
             output::OutputFile out(STDOUT_FILENO, "standard output");
@@ -248,13 +303,23 @@ bool readTreeTable(Options& options, output::Messages& messages) {
     return true;
 }
 
+// 0 once standard output is flushed; 1, with a message, when it cannot be
+// written (a full disk, a closed pipe).
+int flushedStandardOutput(output::Messages& messages) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    messages.error(std::string("cannot write standard output: ") + std::strerror(errno));
+    return 1;
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, output::Messages& messages) {
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     switch (parsed.action) {
-        case ParsedCommandLine::Action::help: std::fputs(helpText, stdout); return 0;
-        case ParsedCommandLine::Action::version: std::printf("detrend %s\n", DETREND_VERSION); return 0;
+        case ParsedCommandLine::Action::help: std::fputs(helpText, stdout); return flushedStandardOutput(messages);
+        case ParsedCommandLine::Action::version:
+            std::printf("detrend %s\n", DETREND_VERSION);
+            return flushedStandardOutput(messages);
         case ParsedCommandLine::Action::usageError:
             messages.error(parsed.error);
             messages.line("Try 'detrend --help' for more information.");

@@ -196,6 +196,9 @@ base::Status OutputClaims::check(const std::string& path, const std::string& inp
                                      (*over == standardStream ? "standard input" : "the input file \"" + *over + "\"") +
                                      ": writing it would destroy the input");
     if (const auto it = written_.find(resolvedTarget(path)); it != written_.end()) {
+        if (it->second.empty())
+            return base::Status::failure("output file \"" + path + "\" is named for " +
+                                         (input.empty() ? "two tables" : "a table") + " of the whole run");
         if (it->second != input)
             return base::Status::failure("output file \"" + path + "\" was already written for input \"" + it->second +
                                          "\"");

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 
 #include "base/text.hpp"
 #include "numeric/crossdating.hpp"
@@ -159,6 +158,7 @@ public:
         }
         base::Result<std::unique_ptr<output::OutputFile>> written = output::writeFinished(*path, bytes, what);
         if (written.ok()) return outcome_.files.push_back(std::move(written).value());
+        outcome_.written = false;
         fail(written.why());
     }
 
@@ -227,24 +227,6 @@ CrossdatingOutcome crossdateSet(const formats::SeriesSet& set, const RunSettings
     else
         messages.note(input.label + ": series statistics of " + std::to_string(selection.allNames.size()) + " series");
     return outcome;
-}
-
-bool commitCrossdating(CrossdatingOutcome& outcome, const InputPlan& input, output::Messages& messages) {
-    bool committed = true;
-    for (const std::unique_ptr<output::OutputFile>& file : outcome.files) {
-        if (const base::Status done = file->commit(); !done.ok()) {
-            messages.error(input.label + ": " + done.why());
-            committed = false;
-        }
-    }
-    if (outcome.toStandardOutput) {
-        output::OutputFile out(STDOUT_FILENO, "standard output");
-        if (const base::Status done = out.write(*outcome.toStandardOutput); !done.ok()) {
-            messages.error(input.label + ": " + done.why());
-            committed = false;
-        }
-    }
-    return committed && outcome.complete;
 }
 
 }  // namespace detrend::pipeline

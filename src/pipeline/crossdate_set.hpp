@@ -19,7 +19,9 @@ namespace detrend::pipeline {
 // What the crossdating of an input leaves to be committed.
 struct CrossdatingOutcome {
     bool complete = true;  // every series crossdated and every file written
-    // The files, finished, each replacing its target when committed.
+    bool written = true;  // every file written; when one is not, none may replace its target
+    // The files, finished, each replacing its target when committed: with
+    // the input's other outputs, once all are complete.
     std::vector<std::unique_ptr<output::OutputFile>> files;
     std::optional<std::string> toStandardOutput;  // the series statistics, when they go there
 };
@@ -39,9 +41,5 @@ base::Status claimCrossdatingFiles(const InputPlan& input, output::OutputClaims&
 // M series".
 CrossdatingOutcome crossdateSet(const formats::SeriesSet& set, const RunSettings& settings, const InputPlan& input,
                                 output::Messages& messages);
-
-// Replaces the targets of the outcome's files (standard output is written
-// now); false, with a message, when one cannot be.
-bool commitCrossdating(CrossdatingOutcome& outcome, const InputPlan& input, output::Messages& messages);
 
 }  // namespace detrend::pipeline

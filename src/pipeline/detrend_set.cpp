@@ -125,7 +125,8 @@ private:
 class SetRun {
 public:
     SetRun(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
-           SetFiles& files, output::Messages& messages, const std::function<void()>& seriesDone)
+           SetFiles& files, std::vector<std::unique_ptr<output::OutputFile>>& pending, output::Messages& messages,
+           const std::function<void()>& seriesDone)
         : set_(set),
           plan_(plan),
           settings_(settings),
@@ -144,7 +145,8 @@ public:
           method_(
               numeric::makeDetrending(settings.method, settings.methodOptions, settings.filterLength, settings.index)),
           picturePaths_(files.picturePaths()),
-          crnSite_(crnSite(settings, set, input.base)) {}
+          crnSite_(crnSite(settings, set, input.base)),
+          pending_(pending) {}
 
     SetResult run() {
         OrderedWork work;
@@ -163,7 +165,7 @@ public:
             detrendInOrder(work, [&](int index, const numeric::SeriesFit& fit, std::size_t slot) {
                 return deliver(index, fit, yields_[slot]);
             });
-        if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), {}, {}};
+        if (!pipeline.ok() || !written_.ok()) return {fail(pipeline.ok() ? written_ : pipeline), false, {}, {}};
         if (!finishOutputs()) return {};
         const int skipped = plan_.skipped + noSpline_;
         const int done = static_cast<int>(plan_.usable.size()) - noSpline_;
@@ -178,9 +180,10 @@ public:
         noteFallbacks(done);
         const bool statisticsWritten = writeStatisticsFile(result.statistics) && writeFitsFile();
         result.fits = std::move(fitRows_);
-        // The input's outputs replace the earlier ones together.
-        const bool committed = commitOutputs();
-        result.complete = skipped == 0 && plotFailures_.empty() && siteWritten && statisticsWritten && committed;
+        // The input's outputs replace the earlier ones together, once every
+        // one of them is complete.
+        result.replaced = siteWritten && statisticsWritten && picturesWritten_ && commitOutputs();
+        result.complete = skipped == 0 && plotFailures_.empty() && result.replaced;
         return result;
     }
 
@@ -313,7 +316,10 @@ private:
             return plotFailures_.push_back("cannot draw plot file " + base::quoted(path) + ": " + yield.picture.why());
         base::Result<std::unique_ptr<output::OutputFile>> written =
             output::writeFinished(path, yield.picture.value(), "plot file");
-        if (!written.ok()) return plotFailures_.push_back(written.why());
+        if (!written.ok()) {
+            picturesWritten_ = false;
+            return plotFailures_.push_back(written.why());
+        }
         pending_.push_back(std::move(written).value());
     }
 
@@ -323,8 +329,8 @@ private:
         SetResult result;
         if (settings_.statistics || settings_.running) result.statistics = SiteSummary{};
         std::string summary = std::string(label_) + ": 0 series detrended, " + std::to_string(skipped) + " skipped";
-        if (std::any_of(std::begin(input_.files), std::end(input_.files),
-                        [](const auto& f) { return f && *f != output::standardStream; }))
+        if (!pending_.empty() || std::any_of(std::begin(input_.files), std::end(input_.files),
+                                             [](const auto& f) { return f && *f != output::standardStream; }))
             summary += "; its earlier output files are left as they were";
         messages_.note(summary);
         result.complete = skipped == 0 && !settings_.chronology;
@@ -408,9 +414,11 @@ private:
     std::vector<std::string> plotFailures_;
     std::vector<output::FitRow> fitRows_;
     std::map<std::string_view, int> fallbacks_;  // series by the method they fell back to
-    // The pictures, finished, replacing their targets with the other outputs.
-    std::vector<std::unique_ptr<output::OutputFile>> pending_;
+    // The pictures and the caller's files, finished, replacing their targets
+    // with the other outputs.
+    std::vector<std::unique_ptr<output::OutputFile>>& pending_;
     base::Status written_ = base::Status::success();
+    bool picturesWritten_ = true;  // every picture drawn was written
     int noSpline_ = 0;
 };
 
@@ -448,8 +456,8 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSe
 }
 
 SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
-                     output::OutputClaims& claims, output::Messages& messages,
-                     const std::function<void()>& seriesDone) {
+                     output::OutputClaims& claims, output::Messages& messages, const std::function<void()>& seriesDone,
+                     std::vector<std::unique_ptr<output::OutputFile>>* alongside) {
     // The outputs are opened only now that their input was read.
     SetFiles files;
     base::Status opened = files.open(input, claims);
@@ -461,7 +469,8 @@ SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSett
         messages.error(input.label + ": " + opened.why());
         return {};
     }
-    return SetRun(set, plan, settings, input, files, messages, seriesDone).run();
+    std::vector<std::unique_ptr<output::OutputFile>> own;
+    return SetRun(set, plan, settings, input, files, alongside ? *alongside : own, messages, seriesDone).run();
 }
 
 }  // namespace detrend::pipeline

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "output/messages.hpp"
 #include "output/fits_table.hpp"
 #include "output/naming.hpp"
+#include "output/output_file.hpp"
 #include "pipeline/series_outcome.hpp"
 #include "pipeline/run_plan.hpp"
 #include "pipeline/site.hpp"
@@ -39,6 +41,7 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSe
 
 struct SetResult {
     bool complete = false;  // every series detrended and every output written
+    bool replaced = false;  // the outputs replaced their targets
     std::optional<SiteSummary> statistics;  // when asked for
     std::vector<output::FitRow> fits;  // when asked for: the fit of each series detrended
 };
@@ -54,8 +57,11 @@ struct SetResult {
 // is named. Ends with the summary line "LABEL: N series detrended, M
 // skipped", with the statistics when asked for, unless an output could not
 // be written, which is reported instead. `seriesDone` is called after each
-// series (for a progress line).
+// series (for a progress line). The outputs replace their targets together,
+// with the files `alongside` holds (finished by the caller), once every one
+// is complete; when one is not, or nothing could be detrended, none does.
 SetResult detrendSet(formats::SeriesSet& set, const SetPlan& plan, const RunSettings& settings, const InputPlan& input,
-                     output::OutputClaims& claims, output::Messages& messages, const std::function<void()>& seriesDone);
+                     output::OutputClaims& claims, output::Messages& messages, const std::function<void()>& seriesDone,
+                     std::vector<std::unique_ptr<output::OutputFile>>* alongside = nullptr);
 
 }  // namespace detrend::pipeline

@@ -87,12 +87,47 @@ TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {
          "",
          "detrend: in.txt: output file \"locked.out\" is write-protected: it is not replaced\n",
          {"locked.out"}},
+        // The tables of the whole run are refused before the first input.
+        {"a run's statistics table over an input",
+         {"-c", "5", "-o", "out.txt", "--stats=in.txt", "in.txt"},
+         "",
+         "detrend: output file \"in.txt\" is the input file \"in.txt\": writing it would destroy the input\n",
+         {"in.txt", "out.txt"}},
+        {"a run's fits table over an input",
+         {"-c", "5", "-o", "out.txt", "--fits=in.txt", "in.txt"},
+         "",
+         "detrend: output file \"in.txt\" is the input file \"in.txt\": writing it would destroy the input\n",
+         {"in.txt", "out.txt"}},
+        {"two tables of the run in one file",
+         {"-c", "5", "-o", "out.txt", "--stats=out.csv", "--fits=out.csv", "in.txt"},
+         "",
+         "detrend: output file \"out.csv\" is named for two tables of the whole run\n",
+         {"out.txt"}},
+        {"an input's output over a table of the run",
+         {"-c", "5", "-o", "out.txt", "--stats=out.txt", "in.txt"},
+         "",
+         "detrend: in.txt: output file \"out.txt\" is named for a table of the whole run\n",
+         {}},
+        // An empty file would only destroy what the target held.
+        {"series that cannot be written",
+         {"-q", "--write-series", "keep.rwl", "neg.csv"},
+         "",
+         "detrend: neg.csv: none of its series can be written to \"keep.rwl\"\n",
+         {"keep.rwl"}},
+        {"an input without series",
+         {"--write-series", "keep.rwl", "empty.xml"},
+         "",
+         "detrend: empty.xml: no series found\n",
+         {"keep.rwl"}},
     };
     for (const Case& c : cases) {
         Scenario s;
         s.write("in.txt", two);
         s.write("out.txt", "earlier\n");
         s.write("locked.out", "earlier\n");
+        s.write("keep.rwl", "earlier\n");
+        s.write("neg.csv", "year,A\n1900,-1\n1901,2\n");
+        s.write("empty.xml", "<tridas/>");
         fs::permissions(s.path("locked.out"), fs::perms::owner_read | fs::perms::group_read);
         fs::create_symlink("out.txt", s.path("lnk"));
         fs::create_directories(s.path("plots"));
@@ -116,6 +151,70 @@ TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {
     }
 }
 
+// The crossdating files and the series written again are outputs of their
+// input like the others: one that cannot be written leaves every earlier
+// file of the input as it was, and creates none.
+void crossdatingFilesAreReplacedWithTheOthers() {
+    struct Case {
+        const char* what;
+        std::vector<std::string> arguments;
+        unsigned long fileSizeLimitBytes;
+        std::string error;  // a line of standard error
+        std::vector<std::string> earlier;  // files that keep their contents
+        std::vector<std::string> absent;  // files that must not be created
+    };
+    const std::vector<std::string> xdate = {"x.txt",          "x-series.csv", "x-overall.csv",
+                                            "x-segments.csv", "x-lags.csv",   "x.png"};
+    std::vector<std::string> inDd;
+    for (const char* f : {".out", ".csv", "-series.csv", "-xdate.txt", "-xdate-overall.csv", "-xdate-segments.csv",
+                          "-xdate-lags.csv", "-xdate.png"})
+        inDd.push_back(std::string("dd/site") + f);
+    const Case cases[] = {
+        {"a picture beyond the file size limit",
+         {"--xdate=x.txt", "site.rwl"},
+         20000,
+         "detrend: site.rwl: cannot write plot file \"x.png\": File too large\n",
+         xdate,
+         {}},
+        {"the listing beyond the file size limit",
+         {"-c", "32", "--xdate", "-d", "dd", "site.rwl"},
+         50000,
+         "detrend: site.rwl: cannot write output file \"dd/site.out\": File too large\n",
+         inDd,
+         {}},
+        {"a write-protected series statistics table",
+         {"--xdate=rp.txt", "site.rwl"},
+         0,
+         "detrend: site.rwl: output file \"rp-series.csv\" is write-protected: it is not replaced\n",
+         {},
+         {"rp.txt", "rp-overall.csv", "rp-segments.csv", "rp-lags.csv", "rp.png"}},
+        {"a write-protected series file",
+         {"-c", "32", "--xdate=x.txt", "--write-series", "locked.csv", "-o", "dd/site.out", "site.rwl"},
+         0,
+         "detrend: site.rwl: output file \"locked.csv\" is write-protected: it is not replaced\n",
+         xdate,
+         {"dd/site.out"}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        s.write("site.rwl", readFile(std::string(DETREND_SOURCE_DIR) + "/examples/site.rwl"));
+        fs::create_directory(s.path("dd"));
+        for (const std::string& f : c.earlier) s.write(f, "earlier\n");
+        for (const char* locked : {"locked.csv", "rp-series.csv"}) {
+            s.write(locked, "earlier\n");
+            fs::permissions(s.path(locked), fs::perms::owner_read);
+        }
+        RunOptions options;
+        options.fileSizeLimitBytes = c.fileSizeLimitBytes;
+        const Outcome o = batch(s, c.arguments, options);
+        EXPECT_EQ(o.status, 1) << c.what;
+        EXPECT_NE(o.err.find(c.error), std::string::npos) << c.what << ": " << o.err;
+        for (const std::string& f : c.earlier) EXPECT_EQ(readFile(s.path(f)), "earlier\n") << c.what << ": " << f;
+        for (const std::string& f : c.absent) EXPECT_FALSE(fs::exists(s.path(f))) << c.what << ": " << f;
+        EXPECT_EQ(temporaries(s), std::vector<std::string>{}) << c.what;
+    }
+}
+
 // When nothing of an input can be detrended, every earlier output of it
 // stays as it was; the null device takes any number of outputs.
 TEST(Faults, AnInputsOutputsAreReplacedTogetherOrNotAtAll) {
@@ -135,6 +234,7 @@ TEST(Faults, AnInputsOutputsAreReplacedTogetherOrNotAtAll) {
     const Outcome null = batch(s, {"-q", "-c", "5", "-o", "/dev/null", "--csv", "/dev/null", "two.txt"});
     EXPECT_EQ(null.status, 0) << null.err;
     EXPECT_EQ(null.err, "");
+    crossdatingFilesAreReplacedWithTheOthers();
 }
 
 // Outputs in directories that do not exist yet, standard output for any one
@@ -237,6 +337,13 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
          "years\n"},
         {"t\x1B[2J.txt", "", {"t\x1B[2J.txt", "-d", "."}, "detrend: t\\x1B[2J.txt: the file is empty\n"},
         {"", "", {"/dev/zero"}, "detrend: /dev/zero: not a text file: it holds NUL bytes in its first kilobytes\n"},
+        // Read without error, but nothing to work on.
+        {"empty.xml", "<tridas/>", {"empty.xml"}, "detrend: empty.xml: no series found\n"},
+        {"c.txt", "just a comment\n", {"--format", "compact", "c.txt"}, "detrend: c.txt: no series found\n"},
+        {"c.txt",
+         "just a comment\n",
+         {"--xdate=x.txt", "--format", "compact", "c.txt"},
+         "detrend: c.txt: no series found\n"},
         {"",
          "",
          {"--max-input", "1K", "/dev/zero"},
@@ -250,6 +357,28 @@ TEST(Faults, RefusedInputsSayWhyWithoutDrivingTheTerminal) {
         const Outcome o = batch(s, arguments);
         EXPECT_EQ(o.status, 1) << c.err;
         EXPECT_EQ(o.err, c.err);
+    }
+}
+
+// Standard output that cannot take what is written fails the run, whatever
+// goes there.
+TEST(Faults, AFullStandardOutputIsAnError) {
+    const std::vector<std::string> cases[] = {
+        {"--help"},
+        {"--version"},
+        {"-q", "-c", "5", "-o", "-", "two.txt"},
+        {"-q", "-c", "5", "--stats=-", "two.txt"},
+        {"-q", "--series-stats=-", "two.txt"},
+    };
+    for (const std::vector<std::string>& arguments : cases) {
+        Scenario s;
+        s.write("two.txt", golden("two_series.txt"));
+        RunOptions options;
+        options.stdoutFile = "/dev/full";
+        const Outcome o = batch(s, arguments, options);
+        EXPECT_EQ(o.status, 1) << arguments[0];
+        EXPECT_TRUE(o.err.ends_with("cannot write standard output: No space left on device\n"))
+            << arguments[0] << ": " << o.err;
     }
 }
 

@@ -81,7 +81,8 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
     if (child == 0) {
         const std::string input = options.stdinFile.empty() ? in : dir_ + "/" + options.stdinFile;
         const int fdIn = ::open(input.c_str(), O_RDONLY);
-        const int fdOut = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string output = options.stdoutFile.empty() ? out : options.stdoutFile;
+        const int fdOut = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fdErr = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fdIn < 0 || fdOut < 0 || fdErr < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);
         ::dup2(fdIn, 0);

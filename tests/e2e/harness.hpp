@@ -40,6 +40,8 @@ struct RunOptions {
     // Standard input from this file of the run directory instead of the
     // console text.
     std::string stdinFile;
+    // Standard output to this file (/dev/full) instead of Outcome::out.
+    std::string stdoutFile;
 };
 
 class Scenario {
