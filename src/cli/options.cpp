@@ -660,22 +660,34 @@ Refusal checkSiteOptions(const Options& o, const std::set<int>& given) {
     return std::nullopt;
 }
 
-// At most one output goes to standard output ("-").
-Refusal checkStandardOutput(const Options& o) {
-    std::vector<const char*> named;
-    const auto add = [&](bool toStandardOutput, const char* what) {
-        if (toStandardOutput) named.push_back(what);
+// At most one output goes to standard output ("-"), and no two outputs
+// named by the command line to one file (but /dev/null, which takes any).
+Refusal checkNamedOutputs(const Options& o) {
+    std::vector<std::pair<std::string, const char*>> named;
+    const auto add = [&](const std::optional<std::string>& file, const char* what) {
+        if (file) named.emplace_back(*file, what);
     };
-    add(o.output == "-", "the listing");
-    add(o.csv == "-", "the CSV");
-    add(o.chronology && o.chronology->file == "-", "the chronology");
-    add(o.statistics && o.statistics->file == "-", "the statistics");
-    add(o.running && o.running->file == "-", "the running statistics");
-    add(o.fits && o.fits->file == "-", "the fits");
-    add(o.seriesStats && o.seriesStats->file == "-", "the series statistics");
-    add(o.writeSeries && o.writeSeries->file == "-", "the series");
-    if (named.size() < 2) return std::nullopt;
-    return std::string(named[0]) + " and " + named[1] + " cannot both go to standard output";
+    const auto destination = [](const std::optional<Destination>& d) {
+        return d && !d->perInput() ? std::optional<std::string>(d->file) : std::nullopt;
+    };
+    add(o.output, "the listing");
+    add(o.csv, "the CSV");
+    add(destination(o.chronology), "the chronology");
+    add(destination(o.statistics), "the statistics");
+    add(destination(o.running), "the running statistics");
+    add(destination(o.fits), "the fits");
+    add(destination(o.xdate), "the crossdating report");
+    add(destination(o.seriesStats), "the series statistics");
+    add(destination(o.writeSeries), "the series");
+    for (std::size_t i = 0; i < named.size(); ++i)
+        for (std::size_t j = i + 1; j < named.size(); ++j) {
+            if (named[i].first != named[j].first || named[i].first == "/dev/null") continue;
+            if (named[i].first == "-")
+                return std::string(named[i].second) + " and " + named[j].second + " cannot both go to standard output";
+            return std::string(named[i].second) + " and " + named[j].second + " name one file, " +
+                   base::quoted(named[i].first);
+        }
+    return std::nullopt;
 }
 
 // What is wrong with the inputs and outputs named together.
@@ -695,7 +707,7 @@ Refusal checkCombination(Options& o, const std::set<int>& given) {
         !(o.running && !o.running->perInput()) && !(o.fits && !o.fits->perInput()))
         return "several inputs need -d DIR for their results";
     if (o.outputDir && (o.output || o.csv)) return "-d cannot be combined with -o or --csv";
-    if (const Refusal twice = checkStandardOutput(o)) return twice;
+    if (const Refusal twice = checkNamedOutputs(o)) return twice;
     if (const auto repeated = std::adjacent_find(sortedInputs.begin(), sortedInputs.end());
         repeated != sortedInputs.end() && *repeated != "-")
         return "input \"" + *repeated + "\" is named twice";

@@ -108,7 +108,7 @@ TEST(Convert, RefusedOverAnInputOrAnotherOutput) {
               "detrend: in.fh: output file \"in.fh\" is the input file \"in.fh\": writing it would destroy the "
               "input\n");
     EXPECT_EQ(o.files.at("in.fh"), heidelberg);
-    o = batch(s, {"-c", "5", "-o", "x.rwl", "--write-series", "x.rwl", "in.fh"});
+    o = batch(s, {"-c", "5", "-o", "./x.rwl", "--write-series", "x.rwl", "in.fh"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "detrend: in.fh: output file \"x.rwl\" is named for two outputs of this input\n");
     EXPECT_EQ(o.fileNames(), (std::vector<std::string>{"in.fh"}));

@@ -181,9 +181,9 @@ TEST(Crossdating, WhatCannotBeCrossdatedIsSaid) {
     EXPECT_NE(readFile(s.path("short.txt")).find("\n  D        1990   2000     11 "), std::string::npos);
     EXPECT_EQ(rowsStartingWith(readFile(s.path("short-segments.csv")), "D,").size(), 0u);
     // Two outputs of one name, an output over the input: nothing written.
-    o = batch(s, {"-c", "2", "-o", "gap.txt", "--xdate=gap.txt", "gap.csv"});
+    o = batch(s, {"-c", "2", "-o", "./gap.txt", "--xdate=gap.txt", "gap.csv"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "detrend: gap.csv: output file \"gap.txt\" is named for two outputs of this input\n");
+    EXPECT_EQ(o.err, "detrend: gap.csv: output file \"./gap.txt\" is named for two outputs of this input\n");
     o = batch(s, {"--xdate=gap.csv", "gap.csv"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err,
