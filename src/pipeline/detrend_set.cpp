@@ -424,10 +424,26 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Whether --filter-length asks for a filter longer than the series' cutoff.
+bool filterPastCutoff(const numeric::FilterLength& filter, const formats::Series& s, int cutoff) {
+    const long long n = static_cast<long long>(s.values.size());
+    switch (filter.rule) {
+        case numeric::FilterLength::Rule::years: return filter.value > cutoff;
+        case numeric::FilterLength::Rule::percent: return n * filter.value / 100 > cutoff;
+        case numeric::FilterLength::Rule::cutoff:
+        case numeric::FilterLength::Rule::automatic: break;
+    }
+    return false;
+}
+
+}  // namespace
+
 SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSettings& settings,
                 std::string_view label, output::Messages& messages) {
     SetPlan plan;
-    int longFilters = 0;
+    int longFilters = 0, cutFilters = 0;
     // Only the splines have a cutoff; the other curves take any length.
     const bool splines = settings.method == numeric::Method::burgSpline || settings.method == numeric::Method::spline;
     for (std::size_t i = 0; i < set.series.size(); ++i) {
@@ -441,7 +457,13 @@ SetPlan planSet(const formats::SeriesSet& set, const Cutoff& cutoff, const RunSe
         plan.usable.push_back(i);
         plan.cutoffs.push_back(seriesCutoff);
         if (3LL * seriesCutoff > static_cast<long long>(s.values.size())) ++longFilters;
+        if (settings.method == numeric::Method::burgSpline && filterPastCutoff(settings.filterLength, s, seriesCutoff))
+            ++cutFilters;
     }
+    if (cutFilters > 0)
+        messages.note(std::string(label) + ": " + std::to_string(cutFilters) +
+                      (cutFilters == 1 ? " series' prediction filter is" : " series' prediction filters are") +
+                      " cut to the cutoff, the longest a filter may be");
     const bool filterIsCutoff = settings.method == numeric::Method::burgSpline &&
                                 settings.filterLength.rule == numeric::FilterLength::Rule::cutoff;
     if (filterIsCutoff && cutoff.percent > 0 && longFilters > 0)

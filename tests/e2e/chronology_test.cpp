@@ -119,6 +119,7 @@ TEST(Chronology, MethodsAndTheirFits) {
     } cases[] = {
         {{"-c", "32"}, "burg-spline,burg-spline,,32,32,NA,"},
         {{"-c", "32", "--filter-length", "8"}, "burg-spline,burg-spline,,32,8,NA,"},
+        {{"-c", "32", "--filter-length", "50%"}, "burg-spline,burg-spline,,32,32,NA,"},  // cut to the cutoff
         {{"--method", "spline"}, "spline,spline,,141,NA,"},  // two thirds of 211 years
         {{"--method", "negexp"}, "negexp,negexp,,NA,NA,NA,2.07"},
         {{"--method", "mean"}, "mean,mean,,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,0.79962"},
@@ -131,6 +132,9 @@ TEST(Chronology, MethodsAndTheirFits) {
         EXPECT_EQ(o.status, 0) << o.err;
         EXPECT_NE(o.out.find("\nsite.rwl,HR01A,1810,2020," + c.row), std::string::npos) << o.out.substr(0, 400);
     }
+    EXPECT_EQ(batch(s, {"-c", "32", "--filter-length", "300", "-o", "/dev/null", "site.rwl"}).err,
+              "detrend: site.rwl: 16 series' prediction filters are cut to the cutoff, the longest a filter may be\n"
+              "detrend: site.rwl: 16 series detrended, 0 skipped\n");
     // A young tree's steep decline: its Burg spline dips below zero.
     std::string decline = "Year A\n";
     const double widths[] = {4.515, 3.720, 2.888, 2.525, 2.044, 1.781, 1.459, 1.218, 0.770, 0.783, 0.697, 0.256,
