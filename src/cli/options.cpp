@@ -545,6 +545,13 @@ Refusal takeGaps(const std::string& value, Options& o) {
         "skip, split or fill", o.gaps);
 }
 
+// A file or directory name into `to`; `refusal` when it is empty.
+Refusal takeName(const std::string& value, const char* refusal, std::optional<std::string>& to) {
+    if (value.empty()) return refusal;
+    to = value;
+    return std::nullopt;
+}
+
 // Takes the value of option `c` into `o`.
 Refusal takeOption(int c, const char* argument, Options& o) {
     using formats::FormatChoice;
@@ -559,22 +566,10 @@ Refusal takeOption(int c, const char* argument, Options& o) {
     const std::string value = argument != nullptr ? argument : "";
     switch (c) {
         case 'c': return takeCutoff(value, o.cutoff);
-        case 'o':
-            if (value.empty()) return "--output: expected a file name";
-            o.output = value;
-            return std::nullopt;
-        case 'd':
-            if (value.empty()) return "--output-dir: expected a directory name";
-            o.outputDir = value;
-            return std::nullopt;
-        case csvOption:
-            if (value.empty()) return "--csv: expected a file name";
-            o.csv = value;
-            return std::nullopt;
-        case plotOption:
-            if (value.empty()) return "--plot: expected a directory name";
-            o.plotDir = value;
-            return std::nullopt;
+        case 'o': return takeName(value, "--output: expected a file name", o.output);
+        case 'd': return takeName(value, "--output-dir: expected a directory name", o.outputDir);
+        case csvOption: return takeName(value, "--csv: expected a file name", o.csv);
+        case plotOption: return takeName(value, "--plot: expected a directory name", o.plotDir);
         case plotFormatOption:
             return takeChoice(
                 "--plot-format", value,
