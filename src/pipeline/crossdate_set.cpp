@@ -81,6 +81,19 @@ CrossdatingResult crossdate(const Selection& selection, const numeric::Crossdati
     return result;
 }
 
+// " once its prewhitening has taken its first year(s)", where series i is
+// as long as a segment but the autoregression took its first years, which
+// are then in no segment.
+std::string prewhiteningTakes(const CrossdatingResult& result, std::size_t i) {
+    if (i >= result.prewhitened.size()) return {};
+    const std::vector<double>& v = result.prewhitened[i];
+    std::size_t taken = 0;
+    while (taken < v.size() && std::isnan(v[taken])) ++taken;
+    if (taken == 0 || v.size() < static_cast<std::size_t>(result.segmentLength)) return {};
+    return " once its prewhitening has taken its first " +
+           (taken == 1 ? std::string("year") : std::to_string(taken) + " years");
+}
+
 // The messages about the series the analysis could not use or check; false
 // when one was left out, or too few were left.
 bool noteSeries(const CrossdatingResult& result, const Selection& selection, const std::string& label,
@@ -100,7 +113,8 @@ bool noteSeries(const CrossdatingResult& result, const Selection& selection, con
             case SeriesStatus::noSegment:
                 if (result.status == numeric::CrossdatingStatus::ok)
                     messages.note(series + " covers no " + std::to_string(result.segmentLength) +
-                                  "-year segment with a master; only its overall correlation is given");
+                                  "-year segment with a master" + prewhiteningTakes(result, i) +
+                                  "; only its overall correlation is given");
                 break;
             default: break;
         }

@@ -180,6 +180,22 @@ TEST(Crossdating, WhatCannotBeCrossdatedIsSaid) {
         << o.err;
     EXPECT_NE(readFile(s.path("short.txt")).find("\n  D        1990   2000     11 "), std::string::npos);
     EXPECT_EQ(rowsStartingWith(readFile(s.path("short-segments.csv")), "D,").size(), 0u);
+    // As long as a segment, but the prewhitening takes its first years.
+    std::string sixty = "Year,A,B,C,D\n";
+    for (int year = 1900; year <= 2000; ++year) {
+        const double common = std::sin(year * 1.3) + std::cos(year * 0.7);
+        sixty += std::to_string(year);
+        for (int k = 1; k <= 4; ++k)
+            sixty += k == 4 && year > 1949 ? ",NA" : "," + std::to_string(3 + common + 0.5 * std::sin(year * k * 2.1));
+        sixty += "\n";
+    }
+    s.write("sixty.csv", sixty);
+    o = batch(s, {"--xdate=sixty.txt", "sixty.csv"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(
+        o.err.starts_with("detrend: sixty.csv: series \"D\" covers no 50-year segment with a master once its "
+                          "prewhitening has taken its first "))
+        << o.err;
     // Two outputs of one name, an output over the input: nothing written.
     o = batch(s, {"-c", "2", "-o", "./gap.txt", "--xdate=gap.txt", "gap.csv"});
     EXPECT_EQ(o.status, 1);
