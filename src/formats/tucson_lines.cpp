@@ -347,6 +347,9 @@ Record readRecord(std::string_view line, std::size_t start, DataLine& out, DataL
     const auto offset = static_cast<long>(start);
     if (record.reading != Reading::data && record.reading != Reading::choice) {
         record.fault.column += offset;
+        // Its columns are the record's, which begins inside the line.
+        if (offset > 0 && record.fault.what.find("column") != std::string::npos)
+            record.fault.what += " (columns of the record that begins at column " + std::to_string(offset + 1) + ")";
         return record;
     }
     for (DataLine* read : {&out, &scratch}) {

@@ -290,6 +290,10 @@ TEST(Tucson, FileErrorsNameLineAndColumn) {
         {first + "ABC01   1851   100    -`\n", 2, 23, R"(expected an integer in columns 19-24, found "-`")"},
         {"A\t1850\t100\t\t200\t999\n", 1, 12, "expected a value between two tabs, found nothing"},
         {"A       1850   100 -9999   B  1850   1x0\n", 1, 38, R"(expected an integer value, found "1x0")"},
+        // A long number after the tenth value reads as a record glued on:
+        // its columns are that record's.
+        {"A       1850   100   101   102   103   104   105   106   107   108   109   12345678901234567890\n", 1, 94,
+         R"(expected an integer in columns 19-24, found "90" (columns of the record that begins at column 76))"},
         {"ABC01   1850   1\0004   999\n"s, 1, 16, "expected an integer in columns 13-18, found \"1\0004\""s},
         // Doubtful layouts.
         {"PINE-01-1921   100   999\n", 1, 8,
