@@ -136,7 +136,11 @@ private:
         std::vector<std::vector<bool>> filled;
         if (!read(input, set, filled)) return false;
         Finished finished;
-        if (input.seriesFile && !writeSeries(input, pipeline::withoutFilled(set, filled), finished)) return false;
+        // Years filled to detrend are written missing: a copy only when any was filled.
+        formats::SeriesSet unfilled;
+        const formats::SeriesSet& written =
+            !input.seriesFile || filled.empty() ? set : (unfilled = pipeline::withoutFilled(set, filled));
+        if (input.seriesFile && !writeSeries(input, written, finished)) return false;
         // The crossdating reads the ring widths, which the detrending
         // releases; its files replace their targets with the others.
         if (input.crossdating.any() && !crossdate(input, set, finished)) return false;

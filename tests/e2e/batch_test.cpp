@@ -20,12 +20,6 @@ using namespace std::string_literals;
 
 std::string golden(const std::string& name) { return readFile(std::string(DETREND_GOLDEN_DIR) + "/" + name); }
 
-Outcome batch(const Scenario& s, std::vector<std::string> arguments, const std::string& input = "") {
-    RunOptions options;
-    options.arguments = std::move(arguments);
-    return s.run(input, options);
-}
-
 const std::string usageHint = "Try 'detrend --help' for more information.\n";
 
 // Six series: A and B whole, C with a gap, D without values, E of 4 years
@@ -66,7 +60,7 @@ TEST(Batch, ListingIsTheDialoguesListing) {
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(o.out, golden("two_series_cutoff5.listing"));
     // Standard input as the input.
-    const Outcome fromStdin = batch(s, {"-q", "-c", "5", "-"}, golden("two_series.txt"));
+    const Outcome fromStdin = batch(s, {"-q", "-c", "5", "-"}, {}, golden("two_series.txt"));
     EXPECT_EQ(fromStdin.out, golden("two_series_cutoff5.listing"));
 }
 

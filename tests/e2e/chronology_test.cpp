@@ -11,12 +11,6 @@
 namespace detrend::e2e {
 namespace {
 
-Outcome batch(const Scenario& s, std::vector<std::string> arguments) {
-    RunOptions options;
-    options.arguments = std::move(arguments);
-    return s.run("", options);
-}
-
 // The first line of `text`.
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 

@@ -12,12 +12,6 @@
 namespace detrend::e2e {
 namespace {
 
-Outcome batch(const Scenario& s, std::vector<std::string> arguments) {
-    RunOptions options;
-    options.arguments = std::move(arguments);
-    return s.run("", options);
-}
-
 const std::string heidelberg =
     "HEADER:\nKeyCode=OAK01\nDateBegin=1991\nLength=12\nDATA:Tree\n"
     "   100   101   102   103   104   105   106   107   108   109\n   110   111\n"

@@ -16,12 +16,6 @@ namespace {
 
 const std::string source = DETREND_SOURCE_DIR;
 
-Outcome batch(const Scenario& s, std::vector<std::string> arguments) {
-    RunOptions options;
-    options.arguments = std::move(arguments);
-    return s.run("", options);
-}
-
 // The Tucson decade lines of series `id` with `values` from `first` on, in
 // hundredths, ending in the stop marker.
 std::string tucsonLines(const std::string& id, int first, const std::vector<int>& values) {
@@ -205,15 +199,6 @@ TEST(Crossdating, WhatCannotBeCrossdatedIsSaid) {
     EXPECT_EQ(o.err,
               "detrend: gap.csv: output file \"gap.csv\" is the input file \"gap.csv\": writing it would destroy the "
               "input\n");
-}
-
-// The fenced block that follows the line `marker` in the README.
-std::string readmeBlock(const std::string& marker) {
-    const std::string readme = readFile(source + "/README.md");
-    const std::size_t at = readme.find(marker + "\n```\n");
-    if (at == std::string::npos) return "";
-    const std::size_t start = at + marker.size() + 5;
-    return readme.substr(start, readme.find("```\n", start) - start);
 }
 
 TEST(Readme, TheCrossdatingReportIsWhatTheProgramWrites) {

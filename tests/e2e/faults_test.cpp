@@ -39,11 +39,6 @@ std::vector<std::string> temporaries(const Scenario& s) {
     return left;
 }
 
-Outcome batch(const Scenario& s, std::vector<std::string> arguments, RunOptions options = {}) {
-    options.arguments = std::move(arguments);
-    return s.run("", options);
-}
-
 // Every way a run could destroy a file it was not asked to replace: each
 // is refused with status 1, the refusal named, the file as it was.
 TEST(Faults, NoOutputDestroysAnInputOrAnotherOutput) {

@@ -150,4 +150,18 @@ Outcome Scenario::run(const std::string& console, const RunOptions& options) con
     return outcome;
 }
 
+Outcome batch(const Scenario& s, std::vector<std::string> arguments, RunOptions options, const std::string& input) {
+    options.arguments = std::move(arguments);
+    return s.run(input, options);
+}
+
+// The fenced block that follows the line `marker` in the README.
+std::string readmeBlock(const std::string& marker) {
+    const std::string readme = readFile(std::string(DETREND_SOURCE_DIR) + "/README.md");
+    const std::size_t at = readme.find(marker + "\n```\n");
+    if (at == std::string::npos) return "";
+    const std::size_t start = at + marker.size() + 5;
+    return readme.substr(start, readme.find("```\n", start) - start);
+}
+
 }  // namespace detrend::e2e

@@ -64,6 +64,15 @@ private:
     std::string dir_;
 };
 
+// The fenced block that follows the line `marker` in the README; empty when
+// there is none.
+std::string readmeBlock(const std::string& marker);
+
+// A batch run: the program with `arguments` (and `options`), `input` on
+// its standard input.
+Outcome batch(const Scenario& s, std::vector<std::string> arguments, RunOptions options = {},
+              const std::string& input = "");
+
 // Reads a whole file.
 std::string readFile(const std::string& path);
 

@@ -19,15 +19,6 @@ namespace {
 
 const std::string source = DETREND_SOURCE_DIR;
 
-// The fenced block that follows the line `marker` in the README.
-std::string readmeBlock(const std::string& marker) {
-    const std::string readme = readFile(source + "/README.md");
-    const std::size_t at = readme.find(marker + "\n```\n");
-    if (at == std::string::npos) return "";
-    const std::size_t start = at + marker.size() + 5;
-    return readme.substr(start, readme.find("```\n", start) - start);
-}
-
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
